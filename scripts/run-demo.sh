@@ -1,0 +1,20 @@
+#!/bin/sh
+# Installs what is missing, builds, and runs the player on the sample demo.
+# Until the sample demo exists the player runs in an empty folder, where it logs "Sux... no dpk file.".
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/build.sh
+root=$(pwd)
+if [ -f build/sample/sample.dpk ]; then
+    rundir=build/sample
+else
+    rundir=build/empty-run
+    mkdir -p "$rundir"
+fi
+cd "$rundir"
+status=0
+"$root/build/brightvale" "$@" || status=$?
+echo "brightvale exited with status $status; its log ($rundir/demo.log):"
+cat demo.log 2>/dev/null || true
+exit $status

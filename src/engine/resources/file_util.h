@@ -1,0 +1,21 @@
+// Small file helpers shared by the package tools and the document loaders.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+namespace resources {
+
+// Reads a whole file into a new heap block (freed with std::free) and stores its size.
+// Returns null when the file cannot be opened or read, or is larger than max_size bytes.
+uint8_t *file_read_all(const char *path, uint32_t *out_size, uint32_t max_size = 0xFFFFFFFFu);
+
+// Creates (or truncates) a file for binary writing, readable and writable by its owner only.
+// Missing parent directories are created. Returns null on failure.
+FILE *file_create_private(const char *path);
+
+// True when name is a relative path that stays inside the folder it is joined to:
+// not empty, not absolute, no drive letter, no ".." component, no backslash.
+bool file_name_is_contained(const char *name);
+
+} // namespace resources

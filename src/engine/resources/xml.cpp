@@ -1,0 +1,442 @@
+#include "resources/xml.h"
+
+#include "resources/file_util.h"
+#include "resources/text_builder.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace resources {
+
+static char *copy_range(const char *begin, size_t len) {
+    char *s = static_cast<char *>(std::malloc(len + 1));
+    if (!s) return nullptr;
+    std::memcpy(s, begin, len);
+    s[len] = 0;
+    return s;
+}
+
+static char *copy_string(const char *s) { return s ? copy_range(s, std::strlen(s)) : nullptr; }
+
+static XmlNode *node_alloc() { return static_cast<XmlNode *>(std::calloc(1, sizeof(XmlNode))); }
+
+static void append_child(XmlNode *parent, XmlNode *child) {
+    child->parent = parent;
+    if (!parent->first_child) {
+        parent->first_child = child;
+        return;
+    }
+    XmlNode *last = parent->first_child;
+    while (last->next) last = last->next;
+    last->next = child;
+}
+
+static bool append_attribute(XmlNode *node, char *name, char *value) {
+    XmlAttribute *grown = static_cast<XmlAttribute *>(
+        std::realloc(node->attributes, sizeof(XmlAttribute) * (static_cast<size_t>(node->attribute_count) + 1)));
+    if (!grown) {
+        std::free(name);
+        std::free(value);
+        return false;
+    }
+    node->attributes = grown;
+    grown[node->attribute_count].name = name;
+    grown[node->attribute_count].value = value;
+    node->attribute_count++;
+    return true;
+}
+
+static bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Parser states.
+enum {
+    XML_CONTENT = 0,
+    XML_TAG_OPEN = 1,
+    XML_ELEMENT_NAME = 2,
+    XML_IN_TAG = 3,
+    XML_ATTRIBUTE_NAME = 5,
+    XML_AFTER_EQUALS = 6,
+    XML_ATTRIBUTE_VALUE = 7,
+    XML_END_TAG = 8,
+    XML_COMMENT = 9,
+};
+
+XmlNode *xml_parse(const char *text) {
+    XmlNode *document = node_alloc();
+    if (!document || !text) return document;
+    XmlNode *current = document;
+    int state = XML_CONTENT;
+    size_t token = 0;
+    // Whether the current node has been closed, so the next element becomes its sibling.
+    bool closed = false;
+
+    for (size_t i = 0; text[i]; i++) {
+        char c = text[i];
+        switch (c) {
+        case '<': {
+            if (state != XML_CONTENT) break;
+            char next = text[i + 1];
+            if (next == '/') {
+                if (closed) {
+                    if (current->parent) current = current->parent;
+                } else if (i > token) {
+                    std::free(current->text);
+                    current->text = copy_range(text + token, i - token);
+                }
+                state = XML_END_TAG;
+                closed = true;
+            } else if (next == '?') {
+                state = XML_END_TAG;
+            } else if (next == '!') {
+                if (text[i + 2] == '-' && text[i + 3] == '-') state = XML_COMMENT;
+            } else {
+                XmlNode *node = node_alloc();
+                if (!node) return document;
+                // A stray end tag can leave the document node "closed"; it has no siblings, so
+                // elements found then are still its children.
+                if (closed && current != document)
+                    append_child(current->parent, node);
+                else
+                    append_child(current, node);
+                current = node;
+                state = XML_TAG_OPEN;
+            }
+            break;
+        }
+        case '>':
+            if (state == XML_CONTENT || state == XML_COMMENT) break;
+            if (state == XML_ELEMENT_NAME) {
+                std::free(current->name);
+                current->name = copy_range(text + token, i - token);
+            }
+            if (state != XML_END_TAG) closed = false;
+            state = XML_CONTENT;
+            token = i + 1;
+            break;
+        case '/':
+            // "/>" ends an empty element; in text and comments it is ordinary content.
+            if (text[i + 1] != '>' || state == XML_CONTENT || state == XML_COMMENT) break;
+            if (state == XML_ELEMENT_NAME) {
+                std::free(current->name);
+                current->name = copy_range(text + token, i - token);
+            }
+            state = XML_CONTENT;
+            i++;
+            token = i + 1;
+            closed = true;
+            break;
+        case '=':
+            if (state != XML_ATTRIBUTE_NAME) break;
+            append_attribute(current, copy_range(text + token, i - token), nullptr);
+            state = XML_AFTER_EQUALS;
+            break;
+        case '"':
+            if (state == XML_AFTER_EQUALS) {
+                state = XML_ATTRIBUTE_VALUE;
+                token = i + 1;
+            } else if (state == XML_ATTRIBUTE_VALUE) {
+                if (current->attribute_count > 0) {
+                    XmlAttribute *last = &current->attributes[current->attribute_count - 1];
+                    std::free(last->value);
+                    last->value = copy_range(text + token, i - token);
+                }
+                state = XML_IN_TAG;
+            }
+            break;
+        case '-':
+            if (state == XML_COMMENT && text[i + 1] == '-' && text[i + 2] == '>') {
+                state = XML_CONTENT;
+                i += 2;
+            }
+            break;
+        default:
+            if (is_space(c)) {
+                if (state == XML_ELEMENT_NAME) {
+                    std::free(current->name);
+                    current->name = copy_range(text + token, i - token);
+                    state = XML_IN_TAG;
+                }
+            } else if (state == XML_TAG_OPEN) {
+                state = XML_ELEMENT_NAME;
+                token = i;
+            } else if (state == XML_IN_TAG) {
+                state = XML_ATTRIBUTE_NAME;
+                token = i;
+            }
+            break;
+        }
+    }
+    return document;
+}
+
+static void free_node_fields(XmlNode *node) {
+    std::free(node->name);
+    std::free(node->text);
+    for (int32_t i = 0; i < node->attribute_count; i++) {
+        std::free(node->attributes[i].name);
+        std::free(node->attributes[i].value);
+    }
+    std::free(node->attributes);
+}
+
+void xml_free(XmlNode *root) {
+    XmlNode *node = root;
+    while (node) {
+        if (node->first_child) {
+            node = node->first_child;
+            continue;
+        }
+        // A leaf: unlink it from its parent (its next sibling takes its place) and free it.
+        XmlNode *parent = node->parent;
+        XmlNode *next = node == root ? nullptr : node->next;
+        bool was_root = node == root;
+        free_node_fields(node);
+        std::free(node);
+        if (was_root) break;
+        parent->first_child = next;
+        node = next ? next : parent;
+    }
+}
+
+const char *xml_attribute(const XmlNode *node, const char *name) {
+    if (!node || !name) return nullptr;
+    for (int32_t i = 0; i < node->attribute_count; i++) {
+        const char *n = node->attributes[i].name;
+        if (n && std::strcmp(n, name) == 0) return node->attributes[i].value;
+    }
+    return nullptr;
+}
+
+int32_t xml_to_int(const char *s) {
+    if (!s) return 0;
+    while (is_space(*s) || *s == '\f' || *s == '\v') s++;
+    bool negative = false;
+    if (*s == '+' || *s == '-') negative = *s++ == '-';
+    uint32_t value = 0;
+    while (*s >= '0' && *s <= '9') value = value * 10u + static_cast<uint32_t>(*s++ - '0');
+    if (negative) value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+double xml_to_double(const char *s) {
+    if (!s) return 0.0;
+    while (is_space(*s) || *s == '\f' || *s == '\v') s++;
+    bool negative = false;
+    if (*s == '+' || *s == '-') negative = *s++ == '-';
+    // from_chars takes no sign of its own here, so "+-1" and "--1" stay invalid as with strtod.
+    if (*s == '+' || *s == '-') return 0.0;
+    double value = 0.0;
+    const char *end = s + std::strlen(s);
+    std::from_chars_result r = std::from_chars(s, end, value, std::chars_format::general);
+    if (r.ec == std::errc::invalid_argument) return 0.0;
+    if (r.ec == std::errc::result_out_of_range) {
+        // Overflow gives infinity and underflow zero, as strtod would (a negative exponent underflows).
+        const char *e = s;
+        while (e < r.ptr && *e != 'e' && *e != 'E') e++;
+        value = (e < r.ptr && e[1] == '-') ? 0.0 : HUGE_VAL;
+    }
+    return negative ? -value : value;
+}
+
+int32_t xml_attribute_int(const XmlNode *node, const char *name) { return xml_to_int(xml_attribute(node, name)); }
+
+float xml_attribute_float(const XmlNode *node, const char *name) {
+    return static_cast<float>(xml_to_double(xml_attribute(node, name)));
+}
+
+int32_t xml_text_int(const XmlNode *node) { return node ? xml_to_int(node->text) : 0; }
+
+float xml_text_float(const XmlNode *node) { return node ? static_cast<float>(xml_to_double(node->text)) : 0.0f; }
+
+bool xml_name_is(const XmlNode *node, const char *name) {
+    return node && node->name && std::strcmp(node->name, name) == 0;
+}
+
+int32_t xml_child_count(const XmlNode *node) {
+    int32_t n = 0;
+    for (const XmlNode *c = node ? node->first_child : nullptr; c; c = c->next) n++;
+    return n;
+}
+
+void xml_decode_entities(char *s) {
+    if (!s) return;
+    char *out = s;
+    for (const char *in = s; *in;) {
+        if (in[0] == '&' && (in[1] == 'l' || in[1] == 'g') && in[2] == 't' && in[3] == ';') {
+            *out++ = in[1] == 'l' ? '<' : '>';
+            in += 4;
+        } else {
+            *out++ = *in++;
+        }
+    }
+    *out = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Tree building and writing
+
+XmlNode *xml_new_node(const char *name) {
+    XmlNode *node = node_alloc();
+    if (node) node->name = copy_string(name);
+    return node;
+}
+
+XmlNode *xml_add_child(XmlNode *parent, const char *name) {
+    XmlNode *node = xml_new_node(name);
+    if (node) append_child(parent, node);
+    return node;
+}
+
+void xml_set_attribute(XmlNode *node, const char *name, const char *value) {
+    for (int32_t i = 0; i < node->attribute_count; i++) {
+        if (node->attributes[i].name && std::strcmp(node->attributes[i].name, name) == 0) {
+            std::free(node->attributes[i].value);
+            node->attributes[i].value = copy_string(value);
+            return;
+        }
+    }
+    append_attribute(node, copy_string(name), copy_string(value));
+}
+
+// Numbers are formatted into at most 31 characters, with '.' whatever the process locale says.
+static void format_fixed(char out[32], double value, int precision) {
+    char wide[512];
+    std::to_chars_result r = std::to_chars(wide, wide + sizeof wide - 1, value, std::chars_format::fixed, precision);
+    size_t len = r.ec == std::errc() ? static_cast<size_t>(r.ptr - wide) : 0;
+    if (len > 31) len = 31;
+    std::memcpy(out, wide, len);
+    out[len] = 0;
+}
+
+void xml_set_attribute_u32(XmlNode *node, const char *name, uint32_t value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%u", value);
+    xml_set_attribute(node, name, buf);
+}
+
+void xml_set_attribute_i32(XmlNode *node, const char *name, int32_t value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%d", value);
+    xml_set_attribute(node, name, buf);
+}
+
+void xml_set_attribute_float(XmlNode *node, const char *name, double value) {
+    char buf[32];
+    format_fixed(buf, value, 6);
+    xml_set_attribute(node, name, buf);
+}
+
+void xml_set_text(XmlNode *node, const char *text) {
+    std::free(node->text);
+    node->text = copy_string(text);
+}
+
+void xml_set_text_float(XmlNode *node, double value) {
+    char buf[32];
+    format_fixed(buf, value, 6);
+    xml_set_text(node, buf);
+}
+
+void xml_set_text_precise(XmlNode *node, double value) {
+    char buf[32];
+    format_fixed(buf, value, 12);
+    xml_set_text(node, buf);
+}
+
+void xml_set_text_u32(XmlNode *node, uint32_t value) {
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%u", value);
+    xml_set_text(node, buf);
+}
+
+XmlNode *xml_load_file(const char *path) {
+    uint32_t size = 0;
+    uint8_t *data = file_read_all(path, &size);
+    if (!data) return nullptr;
+    data[size] = 0;
+    XmlNode *doc = xml_parse(reinterpret_cast<const char *>(data));
+    std::free(data);
+    return doc;
+}
+
+static void write_indent(TextBuilder *tb, int depth) {
+    for (int i = 0; i < depth; i++) text_builder_append_text(tb, "  ");
+}
+
+static void write_close(TextBuilder *tb, const XmlNode *node, int depth) {
+    write_indent(tb, depth);
+    text_builder_append_text(tb, "</");
+    text_builder_append_text(tb, node->name ? node->name : "");
+    text_builder_append_text(tb, ">\n");
+}
+
+// Writes the start of a node; returns true when its children follow.
+static bool write_open(TextBuilder *tb, const XmlNode *node, int depth) {
+    write_indent(tb, depth);
+    text_builder_append_text(tb, "<");
+    text_builder_append_text(tb, node->name ? node->name : "");
+    for (int32_t i = 0; i < node->attribute_count; i++) {
+        text_builder_append_text(tb, " ");
+        text_builder_append_text(tb, node->attributes[i].name ? node->attributes[i].name : "");
+        text_builder_append_text(tb, "=\"");
+        text_builder_append_text(tb, node->attributes[i].value ? node->attributes[i].value : "");
+        text_builder_append_text(tb, "\"");
+    }
+    if (node->text) {
+        text_builder_append_text(tb, ">");
+        text_builder_append_text(tb, node->text);
+        text_builder_append_text(tb, "</");
+        text_builder_append_text(tb, node->name ? node->name : "");
+        text_builder_append_text(tb, ">\n");
+        return false;
+    }
+    if (!node->first_child) {
+        text_builder_append_text(tb, "/>\n");
+        return false;
+    }
+    text_builder_append_text(tb, ">\n");
+    return true;
+}
+
+char *xml_write(const XmlNode *root) {
+    TextBuilder tb;
+    text_builder_init(&tb, 16384);
+    const XmlNode *node = root;
+    int depth = 0;
+    while (node) {
+        if (write_open(&tb, node, depth)) {
+            node = node->first_child;
+            depth++;
+            continue;
+        }
+        while (node != root && !node->next) {
+            node = node->parent;
+            depth--;
+            write_close(&tb, node, depth);
+        }
+        node = node == root ? nullptr : node->next;
+    }
+    return text_builder_take(&tb);
+}
+
+char *xml_escape(const char *text) {
+    TextBuilder tb;
+    text_builder_init(&tb, 64);
+    char one[2] = {0, 0};
+    for (const char *p = text; p && *p; p++) {
+        if (*p == '<') {
+            text_builder_append_text(&tb, "&lt;");
+        } else if (*p == '>') {
+            text_builder_append_text(&tb, "&gt;");
+        } else {
+            one[0] = *p;
+            text_builder_append_text(&tb, one);
+        }
+    }
+    return text_builder_take(&tb);
+}
+
+} // namespace resources

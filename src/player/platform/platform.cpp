@@ -1,0 +1,38 @@
+#include "player/platform/platform.h"
+
+#include <cstdio>
+#include <fcntl.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace player {
+
+bool platform_probe_create(const char *path) {
+#ifdef _WIN32
+    int fd = _open(path, _O_CREAT | _O_TRUNC | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0) return false;
+    _close(fd);
+#else
+    int fd = open(path, O_CREAT | O_TRUNC | O_WRONLY, S_IRUSR | S_IWUSR);
+    if (fd < 0) return false;
+    close(fd);
+#endif
+    return true;
+}
+
+void platform_show_error(const char *text) {
+#ifdef _WIN32
+    MessageBoxA(nullptr, text, "Error", MB_OK);
+#else
+    std::fprintf(stderr, "Error: %s\n", text);
+#endif
+}
+
+} // namespace player

@@ -1,0 +1,14 @@
+// The few places where the player differs between Windows and the rest.
+#pragma once
+
+namespace player {
+
+// Creates path with truncation through the low-level open call (owner read and write permission)
+// and closes it again. False when the file cannot be created.
+bool platform_probe_create(const char *path);
+
+// Shows a fatal start-up error to the user: a modal message box titled "Error" on Windows,
+// the text on standard error elsewhere.
+void platform_show_error(const char *text);
+
+} // namespace player

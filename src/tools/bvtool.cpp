@@ -1,0 +1,66 @@
+// Program entry of bvtool: dispatches to the sub-commands.
+#include "tools/bvtool.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace tools {
+
+bool tool_wants_help(int argc, char **argv) {
+    for (int i = 1; i < argc; i++)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
+}
+
+int tool_fail(const char *format, ...) {
+    std::fputs("bvtool: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    return 1;
+}
+
+} // namespace tools
+
+namespace {
+
+struct Command {
+    const char *name;
+    int (*run)(int argc, char **argv);
+    const char *summary;
+};
+
+constexpr Command kCommands[] = {
+    {"pack", tools::tool_pack, "pack OUT.dpk [-C DIR] NAME...   store files in a new package"},
+    {"list", tools::tool_list, "list PKG                        name and size of every entry"},
+    {"extract", tools::tool_extract, "extract PKG DESTDIR [NAME...]   write entries out as files"},
+    {"compress", tools::tool_compress, "compress IN OUT                 pack a file as length + zlib"},
+    {"decompress", tools::tool_decompress, "decompress IN OUT               unpack a length + zlib file"},
+};
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 5, "one row per sub-command");
+
+void print_usage(FILE *out) {
+    std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);
+    for (const Command &c : kCommands) std::fprintf(out, "  %s\n", c.summary);
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 2) {
+        print_usage(stderr);
+        return 1;
+    }
+    if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        print_usage(stdout);
+        return 0;
+    }
+    for (const Command &c : kCommands)
+        if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
+    std::fprintf(stderr, "bvtool: unknown command \"%s\"\n", argv[1]);
+    print_usage(stderr);
+    return 1;
+}

@@ -1,0 +1,21 @@
+// bvtool: the authoring and capture command. One function per sub-command; each returns the exit status.
+#pragma once
+
+namespace tools {
+
+int tool_pack(int argc, char **argv);
+int tool_list(int argc, char **argv);
+int tool_extract(int argc, char **argv);
+int tool_compress(int argc, char **argv);
+int tool_decompress(int argc, char **argv);
+
+// True when argument i asks for help ("--help" or "-h").
+bool tool_wants_help(int argc, char **argv);
+// Prints "bvtool: " and the message on standard error; returns exit status 1.
+int tool_fail(const char *format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+} // namespace tools
