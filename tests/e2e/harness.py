@@ -89,3 +89,27 @@ def make_package(workdir, package_name, entries):
     if result.returncode != 0:
         raise RuntimeError("bvtool pack failed: " + result.stderr.decode())
     shutil.rmtree(src)
+
+
+HEADER = b"Brightvale Engine v1.2\r\n"
+SEPARATOR = b"=" * 74 + b"\r\n"
+# What the capability tests log on Mesa's llvmpipe (OpenGL 4.5 with every extension tested),
+# on the GLSL path with VBO support switched on.
+MESA_GLSL_CAPABILITIES = (SEPARATOR + b"VBO support detected.\r\n" + b"PBO support detected.\r\n"
+                          + b"NPOT texture support detected.\r\n" + b"Texture compression support detected.\r\n"
+                          + b"EXT_framebuffer_object support detected.\r\n" + b"Using GLSL shaders.\r\n"
+                          + SEPARATOR)
+
+# The audio device is opened with music on; tests without sound use SDL's silent dummy driver.
+QUIET_AUDIO = {"SDL_AUDIODRIVER": "dummy"}
+
+
+def empty_document(sections=15, top="demo"):
+    """A scene document with the given number of empty sections."""
+    return "<%s>\n%s</%s>\n" % (top, "".join("  <s%d/>\n" % (i + 1) for i in range(sections)), top)
+
+
+def startup_log(package_name):
+    """The log lines up to and including the capability tests."""
+    return (HEADER + b"Found " + package_name.encode() + b".\r\n" + b"Starting the demo.\r\n"
+            + MESA_GLSL_CAPABILITIES)

@@ -1,0 +1,117 @@
+#include "player/gl_window.h"
+
+#include "player/capabilities.h"
+#include "player/platform/platform.h"
+#include "resources/log.h"
+
+#include <GL/glew.h>
+#include <SDL.h>
+#include <string>
+
+namespace player {
+
+void gl_window_request_multisample() {
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 2);
+}
+
+static void fatal(const char *text) {
+    resources::log_line(text);
+    platform_show_error(text);
+}
+
+bool gl_window_open(GlWindow *win, bool fullscreen, bool antialiasing, const char *caption) {
+    Uint32 flags = SDL_HWSURFACE | SDL_OPENGL | SDL_ASYNCBLIT | (fullscreen ? SDL_FULLSCREEN : 0);
+    SDL_Surface *surface = SDL_SetVideoMode(win->screen.width, win->screen.height, 24, flags);
+    if (!surface && antialiasing) {
+        resources::log_line("Failed to create opengl context, trying without antialiasing.");
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 0);
+        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 0);
+        surface = SDL_SetVideoMode(win->screen.width, win->screen.height, 24, flags);
+        if (surface) resources::log_line("Success! :)");
+    }
+    if (!surface) {
+        SDL_Surface *probe = SDL_SetVideoMode(320, 240, 24, SDL_HWSURFACE | SDL_OPENGL | SDL_ASYNCBLIT);
+        SDL_Quit();
+        if (probe)
+            fatal("Error: failed to create opengl context, please try another resolution.");
+        else
+            fatal("Error: failed to create opengl context, please install OpenGL driver.");
+        return false;
+    }
+    SDL_WM_SetCaption(caption, caption);
+    return true;
+}
+
+static GlProbe probe_driver() {
+    GlProbe probe = {};
+    probe.version_1_5 = GLEW_VERSION_1_5;
+    probe.version_2_1 = GLEW_VERSION_2_1;
+    probe.arb_vertex_buffer_object = GLEW_ARB_vertex_buffer_object;
+    probe.arb_pixel_buffer_object = GLEW_ARB_pixel_buffer_object;
+    probe.arb_texture_non_power_of_two = GLEW_ARB_texture_non_power_of_two;
+    probe.arb_texture_compression = GLEW_ARB_texture_compression;
+    probe.ext_framebuffer_object = GLEW_EXT_framebuffer_object;
+    probe.nv_texture_env_combine4 = GLEW_NV_texture_env_combine4;
+    probe.ati_texture_env_combine3 = GLEW_ATI_texture_env_combine3;
+    GLint units = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
+    probe.max_texture_units = units;
+    return probe;
+}
+
+bool gl_window_setup(GlWindow *win, bool vbo_switch, const char *first_argument) {
+    glewInit();
+    if (!GLEW_VERSION_1_3) {
+        SDL_Quit();
+        fatal("Error: OpenGL 1.3 required, please install a proper OpenGL driver.");
+        return false;
+    }
+
+    GlProbe probe = probe_driver();
+    std::string log;
+    capabilities_decide(probe, vbo_switch, win->glsl != 0, first_argument, &win->caps, &log);
+    resources::log_format("%s", log.c_str());
+
+    if (win->caps.vbo && !probe.version_1_5) {
+        // Older drivers offer buffers only through the ARB entry points.
+        __glewGenBuffers = __glewGenBuffersARB;
+        __glewBindBuffer = __glewBindBufferARB;
+        __glewBufferData = __glewBufferDataARB;
+        __glewDeleteBuffers = __glewDeleteBuffersARB;
+    }
+    if (win->caps.texture_compression) glHint(GL_TEXTURE_COMPRESSION_HINT, GL_NICEST);
+    win->framebuffer = 0;
+    if (win->caps.fbo) {
+        GLuint name = 0;
+        glGenFramebuffersEXT(1, &name);
+        win->framebuffer = name;
+    }
+    win->formats = textures::texture_format_table_build(win->caps.texture_compression != 0);
+    win->loading_caps = render::capabilities_for_loading(win->caps);
+
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SDL_GL_SwapBuffers();
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_BLEND);
+    const render::Viewport &v = win->viewport;
+    glViewport(v.x, v.y, v.width, v.height);
+    glScissor(v.x, v.y, v.width, v.height);
+    glEnable(GL_SCISSOR_TEST);
+    if (!win->glsl) {
+        glShadeModel(GL_SMOOTH);
+        glEnable(GL_COLOR_MATERIAL);
+        const GLfloat black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+        glLightModelfv(GL_LIGHT_MODEL_AMBIENT, black);
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+        glColorMaterial(GL_FRONT, GL_AMBIENT_AND_DIFFUSE);
+    }
+    SDL_GL_SwapBuffers();
+    return true;
+}
+
+void gl_window_swap() { SDL_GL_SwapBuffers(); }
+
+} // namespace player

@@ -1,0 +1,113 @@
+#include "player/player.h"
+
+#include "player/gl_window.h"
+#include "player/launcher_choices.h"
+#include "player/log_file.h"
+#include "player/package_scan.h"
+#include "player/playback.h"
+#include "player/screen.h"
+#include "resources/log.h"
+#include "resources/xml.h"
+#include "scene/load_progress.h"
+#include "scene/scene.h"
+#include "scene/scene_loader.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace player {
+
+namespace {
+
+// Status-1 exit after start-up has begun: the reason is in the log.
+int fail(const char *format, const char *name) {
+    resources::log_format(format, name);
+    SDL_Quit();
+    return 1;
+}
+
+// Reports a document that could not be used; returns the exit status to end with.
+int document_error(scene::DocumentStatus status, const char *name) {
+    switch (status) {
+    case scene::DOCUMENT_MISSING: return fail("Error: %s is missing from the package.\r\n", name);
+    case scene::DOCUMENT_DAMAGED: return fail("Error: %s is damaged and cannot be inflated.\r\n", name);
+    default: return fail("Error: %s cannot be played.\r\n", name);
+    }
+}
+
+} // namespace
+
+int player_main(int argc, char **argv) {
+    FILE *log = log_file_open();
+    char caption[32];
+    std::snprintf(caption, sizeof caption, "%s", kCaption);
+
+    scene::Scene *loading = scene::scene_create();
+    scene::Scene *demo = scene::scene_create();
+    GlWindow win = {};
+    win.caps.texture_units = 2;
+
+    SDL_Init(SDL_INIT_VIDEO);
+    const SDL_VideoInfo *video = SDL_GetVideoInfo();
+    int32_t desktop_width = video ? video->current_w : 640;
+    int32_t desktop_height = video ? video->current_h : 480;
+
+    LauncherChoices choices = launcher_defaults();
+
+    std::string package_name = package_scan(".");
+    if (package_name.empty()) {
+        resources::log_line("Sux... no dpk file.");
+        return 1;
+    }
+    resources::log_format("Found %s.\r\n", package_name.c_str());
+    // A folder opens for reading on some systems but holds no package.
+    std::error_code ec;
+    FILE *package = std::filesystem::is_directory(package_name, ec) ? nullptr : std::fopen(package_name.c_str(), "rb");
+    if (!package) return fail("Error: cannot open %s.\r\n", package_name.c_str());
+    resources::log_line("Starting the demo.");
+
+    win.screen = screen_size_for(choices.resolution_index, desktop_width, desktop_height);
+    win.aspect = screen_aspect_for(choices.aspect_index, win.screen);
+    win.viewport = screen_viewport_fit(win.screen, win.aspect);
+    if (choices.antialiasing > 0) gl_window_request_multisample();
+    win.glsl = choices.render_path == RENDER_PATH_GLSL ? 1 : 0;
+    if (choices.music > 0) SDL_InitSubSystem(SDL_INIT_AUDIO);
+    SDL_InitSubSystem(SDL_INIT_TIMER);
+
+    if (!gl_window_open(&win, choices.fullscreen > 0, choices.antialiasing > 0, caption)) return 0;
+    if (!gl_window_setup(&win, choices.vbo > 0, argc > 1 ? argv[1] : nullptr)) return 0;
+    if (choices.fullscreen > 0) SDL_ShowCursor(SDL_DISABLE);
+
+    // The loading screen: no progress frames, no buffer objects or pixel buffers.
+    scene::DocumentStatus status;
+    resources::XmlNode *document = scene::scene_document_read(package, "loading.xmlz", &status);
+    if (status == scene::DOCUMENT_DAMAGED) return document_error(status, "loading.xmlz");
+    if (document) {
+        scene::LoadContext ctx = {package, &win.formats, win.loading_caps, win.glsl, nullptr};
+        scene::scene_document_build(loading, document, "loading.xmlz", &ctx);
+        resources::xml_free(document);
+    }
+
+    scene::LoadProgress progress = {};
+    playback_progress_init(&progress, loading, &win);
+    document = scene::scene_document_read(package, "demo.xmlz", &status);
+    if (!document) return document_error(status, "demo.xmlz");
+    scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, &progress};
+    status = scene::scene_document_build(demo, document, "demo.xmlz", &ctx);
+    if (status != scene::DOCUMENT_OK) return document_error(status, "demo.xmlz");
+
+    scene::scene_release(loading);
+    resources::xml_free(document);
+
+    playback_run(demo, &win, package);
+
+    resources::log_line("Bye!");
+    log_file_close(log);
+    scene::scene_release(demo);
+    SDL_Quit();
+    return 0;
+}
+
+} // namespace player
