@@ -4,6 +4,8 @@
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
 
+#include "log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,23 +16,7 @@ using namespace scene;
 
 namespace {
 
-// Captures what the engine logs while alive.
-struct LogCapture {
-    FILE *file;
-    LogCapture() : file(std::tmpfile()) { resources::log_attach(file); }
-    ~LogCapture() {
-        resources::log_attach(nullptr);
-        std::fclose(file);
-    }
-    std::string text() {
-        std::fflush(file);
-        std::rewind(file);
-        std::string out;
-        int c;
-        while ((c = std::fgetc(file)) != EOF) out += static_cast<char>(c);
-        return out;
-    }
-};
+using testutil::LogCapture;
 
 std::string sections(const std::vector<int> &records_per_section) {
     std::string text = "<?xml version=\"1.0\"?>\n<demo>\n";

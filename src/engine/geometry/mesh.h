@@ -23,3 +23,28 @@ struct Mesh {
 };
 
 } // namespace geometry
+
+namespace geometry {
+
+// Recomputes the normals of a mesh from its positions and triangles: the average of the unit face
+// normals around each vertex (not normalised again); a face normal shorter than 0.001 is added
+// unnormalised. Double-precision arithmetic, float results.
+void mesh_recompute_normals(Mesh *mesh);
+
+// The same on separate arrays (vertex_count x 3 floats each), for displaced copies of a mesh.
+// Triangles that name a vertex at or above vertex_count are skipped.
+void mesh_normals_from(const float *positions, float *normals, uint32_t vertex_count, const uint16_t *indices,
+                       uint32_t index_count);
+
+// The line index array (three edges per triangle, 2 x index_count values), built on first call,
+// which prints "GenerateLineIndexArray" on standard output. Null when the mesh has no triangles.
+const uint16_t *mesh_line_indices(Mesh *mesh);
+
+// The mesh centre (mean of the positions, summed in float), computed on first call and cached;
+// (0, 0, 0) for a mesh without vertices.
+const float *mesh_centre(Mesh *mesh);
+
+// Frees what the mesh owns (its data block or arrays, line indices, centre). GL buffers stay.
+void mesh_release(Mesh *mesh);
+
+} // namespace geometry

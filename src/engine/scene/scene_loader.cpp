@@ -1,10 +1,13 @@
 #include "scene/scene_loader.h"
 
+#include "functions/function.h"
+#include "geometry/model.h"
 #include "resources/log.h"
 #include "resources/packed.h"
 #include "resources/xml.h"
 #include "scene/load_progress.h"
 #include "scene/scene.h"
+#include "textures/texture_definitions.h"
 
 #include <cstdlib>
 
@@ -53,6 +56,14 @@ static void section_count_only(const XmlNode *section, LoadContext *ctx) {
         load_progress_step(ctx->progress);
 }
 
+// Reads every record of a section with one reader, counting each towards the progress.
+template <typename Reader> static void section_read(const XmlNode *section, LoadContext *ctx, Reader read) {
+    for (const XmlNode *record = section->first_child; record; record = record->next) {
+        read(record);
+        load_progress_step(ctx->progress);
+    }
+}
+
 DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const char *entry_name, LoadContext *ctx) {
     int sections = scene_document_section_count(document);
     if (sections < kRequiredSections) {
@@ -64,12 +75,34 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
     const XmlNode *section = scene_document_section(document, 1);
     for (int number = 1; number <= kRequiredSections; number++, section = section->next) {
         switch (number) {
+        case 2:
+            section_read(section, ctx, [&](const XmlNode *r) {
+                textures::procedural_texture_read(sc->textures, r, ctx->formats);
+            });
+            break;
+        case 3:
+            section_read(section, ctx, [&](const XmlNode *r) {
+                geometry::model_read(sc->models, r, ctx->package, ctx->caps.vbo != 0);
+            });
+            break;
+        case 4:
+            section_read(section, ctx, [&](const XmlNode *r) { functions::function_read(sc->functions, r); });
+            break;
+        case 7:
+            section_read(section, ctx, [&](const XmlNode *r) {
+                textures::bitmap_read(sc->bitmaps, r, ctx->package, ctx->formats);
+            });
+            break;
+        case 8:
+            section_read(section, ctx, [&](const XmlNode *r) {
+                textures::cube_map_read(sc->cube_maps, r, ctx->package, ctx->formats);
+            });
+            break;
         default:
             section_count_only(section, ctx);
             break;
         }
     }
-    (void)sc;
     return DOCUMENT_OK;
 }
 

@@ -1,20 +1,31 @@
 #include "scene/scene_release.h"
 
+#include "geometry/mesh.h"
 #include "render/scene_object.h"
 #include "resources/object_list.h"
 #include "scene/scene.h"
+#include "textures/texture_definitions.h"
 
 namespace scene {
 
 using resources::object_at;
 
-void scene_release_records(Scene *sc) {
-    if (sc->objects) {
-        for (uint32_t p = 1; p <= sc->objects->count; p++) {
-            render::SceneObject *object = object_at<render::SceneObject>(sc->objects, p);
-            if (object) resources::short_list_free(object->items);
-        }
+// Calls release on every record of a list.
+template <typename T, typename Release> static void release_each(resources::ObjectList *list, Release release) {
+    if (!list) return;
+    for (uint32_t p = 1; p <= list->count; p++) {
+        T *record = object_at<T>(list, p);
+        if (record) release(record);
     }
+}
+
+void scene_release_records(Scene *sc) {
+    release_each<geometry::Mesh>(sc->models, geometry::mesh_release);
+    release_each<textures::ProceduralTexture>(sc->textures, textures::procedural_texture_release);
+    release_each<textures::Bitmap>(sc->bitmaps, textures::bitmap_release);
+    release_each<textures::CubeMap>(sc->cube_maps, textures::cube_map_release);
+    release_each<render::SceneObject>(sc->objects,
+                                      [](render::SceneObject *o) { resources::short_list_free(o->items); });
 }
 
 } // namespace scene

@@ -66,3 +66,41 @@ struct CubeMap {
 };
 
 } // namespace textures
+
+namespace textures {
+
+// Reads one procedural texture element (graph node) into a new record: type, name, format, filter,
+// first input from the first child's text; an output node (255) gets its empty 256 x 256 GL
+// texture at once and reads nothing more; other types read "layer_id" (up to 200), an optional
+// "input" child (second input), "output" children and float parameters. Returns the slot.
+uint32_t procedural_texture_read(resources::ObjectList *textures, const resources::XmlNode *element,
+                                 const TextureFormatTable *formats);
+
+// Output node step of the graph: copies the input image (null for an all-zero one) into the node's
+// working image and uploads it, with a full mip chain when the node's filter is 2.
+void procedural_output_upload(ProceduralTexture *node, const uint8_t *input_image, const TextureFormatTable *formats);
+
+// Reads one bitmap element: decodes "filename" from the package with its own channel count, looks
+// up the premade "_mm1"/"_mm2" levels, uploads, and releases the decoded pixels. A missing or
+// undecodable entry is logged; the record is still added, with no image. Returns the slot.
+uint32_t bitmap_read(resources::ObjectList *bitmaps, const resources::XmlNode *element, FILE *package,
+                     const TextureFormatTable *formats);
+
+// The entry name of a premade mip level: "_mm1" or "_mm2" inserted before the last four characters.
+void bitmap_level_name(const char *name, int level, char *out, uint32_t out_size);
+
+// Reads one cube map element: six faces "xp" .. "zn"; uploads only when all six decode with equal
+// sizes and channel counts (anything else is logged and leaves the texture without an image).
+uint32_t cube_map_read(resources::ObjectList *cube_maps, const resources::XmlNode *element, FILE *package,
+                       const TextureFormatTable *formats);
+
+// Sets the min and mag filters of the bound 2D texture for a filter byte (0 nearest, 1 linear,
+// 2 linear with trilinear minification); other values set nothing.
+void texture_apply_filter(uint8_t filter);
+
+// Frees what a record owns (working image, decoded pixels). GL textures stay.
+void procedural_texture_release(ProceduralTexture *t);
+void bitmap_release(Bitmap *b);
+void cube_map_release(CubeMap *c);
+
+} // namespace textures
