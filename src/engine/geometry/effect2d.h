@@ -20,3 +20,14 @@ struct Effect2D {
 };
 
 } // namespace geometry
+
+#include "resources/object_list.h"
+
+namespace geometry {
+
+// Regenerates 2D effect `index` for time t and replaces its texture's content (no-op for an index
+// that names no effect). Material application calls it when it binds the effect at a new time.
+void effect2d_update(uint32_t index, resources::ObjectList *effects, const resources::ObjectList *functions,
+                     uint32_t t, bool pixel_buffers);
+
+} // namespace geometry

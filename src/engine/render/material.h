@@ -1,6 +1,8 @@
 // Lights, texture slots and materials: how an object's mesh is drawn.
 #pragma once
 
+#include "resources/object_list.h"
+
 #include <cstdint>
 
 namespace render {
@@ -70,5 +72,68 @@ struct Material {
     ShaderProgram custom;
     uint8_t enable_glsl;
 };
+
+} // namespace render
+
+namespace resources {
+struct XmlNode;
+}
+namespace scene {
+struct Scene;
+}
+
+namespace render {
+
+struct Capabilities;
+
+// Lights (section 5): nine children read in order; "type" equal to "dynamic" makes a slot dynamic.
+uint32_t light_read(resources::ObjectList *lights, const resources::XmlNode *element);
+// Slot i of the light at time t; a light that does not exist gives 0.
+float light_value(const Light *light, int slot, const resources::ObjectList *functions, uint32_t t);
+
+// Texture slots (section 10): "type" (kind) and "id" (index).
+uint32_t texture_slot_read(resources::ObjectList *slots, const resources::XmlNode *element);
+
+// Materials (section 11): reads the children, then prepares the material (GLSL program or pass
+// list). glsl is the GLSL switch; caps decides the fixed-function pass split.
+uint32_t material_read(scene::Scene *sc, const resources::XmlNode *element, int8_t glsl, const Capabilities &caps);
+
+// The fixed-function pass list: two passes when texture 3 is set and the hardware has fewer than
+// three units or neither combiner extension; otherwise one.
+void material_prepare_passes(Material *m, const Capabilities &caps);
+
+// The program a material draws with: its custom program, the referenced material's generated one,
+// or its own generated one. Null when there is none.
+ShaderProgram *material_program(Material *m, const resources::ObjectList *materials);
+// The uniform source table the material's uniforms come from (always the material's own).
+const uint32_t *material_uniform_sources(const Material *m);
+
+// Frees what the material owns (program records and texts, pass copies). GL objects stay.
+void material_release(Material *m);
+
+// Where each texture unit's coordinates come from when drawing a mesh (chosen by the caller).
+struct TexcoordSources {
+    const float *pointers[3]; // client memory
+    uint32_t buffers[3];      // GL buffers, 0 when none
+};
+
+// Resolves the material's texture slots at time t (bringing 2D effects up to date once per time):
+// GL texture names and whether each is a cube map. A slot is present only when the ones before it
+// are, and when its index names a record.
+struct ResolvedTextures {
+    uint32_t names[3];
+    bool cube[3];
+    bool present[3];
+};
+ResolvedTextures material_resolve_textures(const Material *m, scene::Scene *sc, uint32_t t, bool pbo);
+
+// Applies the material in fixed-function form. angle_a and angle_b are the drawing layer's camera
+// rotation about Y and X in degrees.
+void material_apply_fixed(const Material *m, scene::Scene *sc, uint32_t t, float angle_a, float angle_b,
+                          const Capabilities &caps, const TexcoordSources &texcoords);
+
+// Applies the material in GLSL form: selects the program and sets its uniforms and attributes.
+void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_a, float angle_b,
+                         const Capabilities &caps, const TexcoordSources &texcoords);
 
 } // namespace render

@@ -2,6 +2,7 @@
 
 #include "functions/function.h"
 #include "geometry/model.h"
+#include "render/material.h"
 #include "resources/log.h"
 #include "resources/packed.h"
 #include "resources/xml.h"
@@ -88,6 +89,9 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
         case 4:
             section_read(section, ctx, [&](const XmlNode *r) { functions::function_read(sc->functions, r); });
             break;
+        case 5:
+            section_read(section, ctx, [&](const XmlNode *r) { render::light_read(sc->lights, r); });
+            break;
         case 7:
             section_read(section, ctx, [&](const XmlNode *r) {
                 textures::bitmap_read(sc->bitmaps, r, ctx->package, ctx->formats);
@@ -97,6 +101,12 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
             section_read(section, ctx, [&](const XmlNode *r) {
                 textures::cube_map_read(sc->cube_maps, r, ctx->package, ctx->formats);
             });
+            break;
+        case 10:
+            section_read(section, ctx, [&](const XmlNode *r) { render::texture_slot_read(sc->texture_slots, r); });
+            break;
+        case 11:
+            section_read(section, ctx, [&](const XmlNode *r) { render::material_read(sc, r, ctx->glsl, ctx->caps); });
             break;
         default:
             section_count_only(section, ctx);

@@ -1,6 +1,7 @@
 #include "scene/scene_release.h"
 
 #include "geometry/mesh.h"
+#include "render/material.h"
 #include "render/scene_object.h"
 #include "resources/object_list.h"
 #include "scene/scene.h"
@@ -24,6 +25,7 @@ void scene_release_records(Scene *sc) {
     release_each<textures::ProceduralTexture>(sc->textures, textures::procedural_texture_release);
     release_each<textures::Bitmap>(sc->bitmaps, textures::bitmap_release);
     release_each<textures::CubeMap>(sc->cube_maps, textures::cube_map_release);
+    release_each<render::Material>(sc->materials, render::material_release);
     release_each<render::SceneObject>(sc->objects,
                                       [](render::SceneObject *o) { resources::short_list_free(o->items); });
 }
