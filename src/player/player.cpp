@@ -49,7 +49,11 @@ int player_main(int argc, char **argv) {
     GlWindow win = {};
     win.caps.texture_units = 2;
 
-    SDL_Init(SDL_INIT_VIDEO);
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        // Without a video system nothing can be shown; every later SDL call would fail.
+        resources::log_format("Error: cannot initialise video: %s\r\n", SDL_GetError());
+        return 1;
+    }
     const SDL_VideoInfo *video = SDL_GetVideoInfo();
     int32_t desktop_width = video ? video->current_w : 640;
     int32_t desktop_height = video ? video->current_h : 480;

@@ -47,7 +47,7 @@ def with_display(args):
     """Prefixes a command with xvfb-run when no X display is available."""
     if os.environ.get("DISPLAY"):
         return args
-    return ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24"] + args
+    return ["xvfb-run", "-a", "-s", "-noreset -screen 0 1280x1024x24"] + args
 
 
 def brightvale(cwd, args=(), timeout=120, env=None):

@@ -92,6 +92,21 @@ class Startup(unittest.TestCase):
             self.assertEqual(read_log(work.path),
                              HEADER + b"Found folder.dpk.\r\n" + b"Error: cannot open folder.dpk.\r\n")
 
+    def test_no_opengl_at_all(self):
+        # SDL's dummy video driver has no OpenGL: the multisample retry, then the probe window
+        # fails as well. The error is shown (standard error here) and the status is 0.
+        with WorkDir() as work:
+            make_package(work.path, "test.dpk", [("demo.xmlz", pack_text(empty_document()))])
+            env = dict(QUIET_AUDIO, SDL_VIDEODRIVER="dummy")
+            r = brightvale(work.path, env=env)
+            self.assertEqual(r.returncode, 0)
+            message = b"Error: failed to create opengl context, please install OpenGL driver."
+            self.assertEqual(read_log(work.path),
+                             HEADER + b"Found test.dpk.\r\n" + b"Starting the demo.\r\n"
+                             + b"Failed to create opengl context, trying without antialiasing.\r\n"
+                             + message + b"\r\n")
+            self.assertIn(message, r.stderr)
+
 
 if __name__ == "__main__":
     unittest.main()

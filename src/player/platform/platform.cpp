@@ -31,7 +31,7 @@ void platform_show_error(const char *text) {
 #ifdef _WIN32
     MessageBoxA(nullptr, text, "Error", MB_OK);
 #else
-    std::fprintf(stderr, "Error: %s\n", text);
+    std::fprintf(stderr, "%s\n", text);
 #endif
 }
 
