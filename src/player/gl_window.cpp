@@ -2,6 +2,8 @@
 
 #include "player/capabilities.h"
 #include "player/platform/platform.h"
+#include "render/frame.h"
+#include "render/matrix.h"
 #include "resources/log.h"
 
 #include <GL/glew.h>
@@ -90,6 +92,8 @@ bool gl_window_setup(GlWindow *win, bool vbo_switch, const char *first_argument)
     win->formats = textures::texture_format_table_build(win->caps.texture_compression != 0);
     win->loading_caps = render::capabilities_for_loading(win->caps);
 
+    render::matrix_reset(render::matrix_state());
+    render::render_set_framebuffer(win->framebuffer);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     SDL_GL_SwapBuffers();
     glEnable(GL_DEPTH_TEST);

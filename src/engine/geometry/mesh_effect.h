@@ -15,3 +15,13 @@ struct MeshEffect {
 };
 
 } // namespace geometry
+
+#include "resources/object_list.h"
+
+namespace geometry {
+
+// Brings mesh effect `index` up to time t (no-op for an index that names no effect).
+void mesh_effect_update(uint32_t index, resources::ObjectList *effects, const resources::ObjectList *functions,
+                        uint32_t t);
+
+} // namespace geometry

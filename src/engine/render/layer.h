@@ -51,3 +51,37 @@ constexpr int kLayerSlotCount = 24;
 constexpr int kLayerBucketCount = 720; // one per second of the timeline
 
 } // namespace render
+
+#include "resources/object_list.h"
+
+namespace resources {
+struct XmlNode;
+}
+namespace scene {
+struct LayerSlot;
+struct Scene;
+} // namespace scene
+
+namespace render {
+
+// Reads the layer section into the scene's slots: children are slots (at most 24), their children
+// the layers in time order. Each layer is placed in its slot as it is read.
+void layer_section_read(scene::Scene *sc, const resources::XmlNode *section,
+                        void (*record_done)(void *user), void *user);
+
+// Reads one layer element into a zeroed layer record.
+void layer_read(Layer *layer, const resources::XmlNode *element);
+
+// Places the layer at 0-based index in its slot after the ones before it: sets its end time, the
+// slot's end time and the buckets of the seconds it covers (never past the table). running_time
+// carries the slot's time from one layer to the next.
+void layer_place(scene::LayerSlot *slot, Layer *layer, uint32_t index, uint32_t *running_time);
+
+// The layer of the slot active at time t: its 0-based index and local time, or false when the slot
+// has no layer there (past its end, inside a gap, or empty).
+bool layer_find_active(const scene::LayerSlot *slot, uint32_t t, uint32_t *index, uint32_t *local_time);
+
+// Power-of-two rule: up to 63 gives 32, up to 127 gives 64, up to 255 gives 128, else 256.
+int32_t layer_power_of_two(int32_t size);
+
+} // namespace render

@@ -1,6 +1,7 @@
 // Scene objects: what a layer draws, a list of up to 255 items.
 #pragma once
 
+#include "geometry/manipulator.h"
 #include "resources/object_list.h"
 
 #include <cstdint>
@@ -11,15 +12,8 @@ namespace render {
 enum ItemType : uint8_t { ITEM_MODEL = 0, ITEM_MESH_EFFECT = 1, ITEM_TEXT = 2 };
 
 constexpr int kMaxManipulators = 7;
-constexpr int kManipulatorParameters = 16;
-
-struct ManipulatorEntry {
-    uint8_t kind;
-    uint16_t target_index;
-    uint8_t target_kind;   // 0 model, other: mesh effect
-    uint8_t animated[2];   // bit 0x80 >> (i % 8) of byte i / 8 set when parameter i is animated
-    uint32_t parameters[kManipulatorParameters];
-};
+using geometry::ManipulatorEntry;
+using geometry::kManipulatorParameters;
 
 constexpr uint16_t kItemFaceCamera = 1u << 9;
 
@@ -40,5 +34,23 @@ struct Item {
 struct SceneObject {
     resources::ShortList *items;
 };
+
+} // namespace render
+
+namespace resources {
+struct XmlNode;
+}
+
+namespace render {
+
+// Reads one object element of the object section: every child is an item (at most 255), read by
+// position: nine placement values, visibility, time offset, face-camera flag, then manipulators.
+uint32_t scene_object_read(resources::ObjectList *objects, const resources::XmlNode *element);
+
+// Reads one item element into a zeroed item record.
+void item_read(Item *item, const resources::XmlNode *element);
+
+// Reads one manipulator element into an entry (target child, up to 16 parameters).
+void manipulator_read(ManipulatorEntry *entry, const resources::XmlNode *element);
 
 } // namespace render

@@ -2,7 +2,9 @@
 
 #include "functions/function.h"
 #include "geometry/model.h"
+#include "render/layer.h"
 #include "render/material.h"
+#include "render/scene_object.h"
 #include "resources/log.h"
 #include "resources/packed.h"
 #include "resources/xml.h"
@@ -107,6 +109,13 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
             break;
         case 11:
             section_read(section, ctx, [&](const XmlNode *r) { render::material_read(sc, r, ctx->glsl, ctx->caps); });
+            break;
+        case 13:
+            section_read(section, ctx, [&](const XmlNode *r) { render::scene_object_read(sc->objects, r); });
+            break;
+        case 14:
+            render::layer_section_read(sc, section, [](void *p) { load_progress_step(static_cast<LoadProgress *>(p)); },
+                                       ctx->progress);
             break;
         default:
             section_count_only(section, ctx);

@@ -1,0 +1,191 @@
+#include "render/draw_object.h"
+
+#include "functions/dynamic_value.h"
+#include "functions/function.h"
+#include "geometry/manipulator.h"
+#include "geometry/mesh.h"
+#include "geometry/mesh_effect.h"
+#include "render/material.h"
+#include "render/matrix.h"
+#include "render/scene_object.h"
+#include "scene/scene.h"
+
+#include <GL/glew.h>
+#include <cmath>
+
+namespace render {
+
+using geometry::Mesh;
+using resources::object_at;
+
+void instance_transform(const float v[9], float x_shift, bool face_camera, const DrawView &view) {
+    MatrixState *s = matrix_state();
+    matrix_identity(s, MATRIX_MODEL);
+    matrix_translate(s, MATRIX_MODEL, v[0] + x_shift, v[1], v[2]);
+    if (face_camera) {
+        matrix_rotate_y(s, MATRIX_MODEL, -view.rotation_y);
+        matrix_rotate_x(s, MATRIX_MODEL, -view.rotation_x);
+        matrix_rotate_z(s, MATRIX_MODEL, -view.rotation_z);
+    }
+    matrix_rotate_x(s, MATRIX_MODEL, v[3]);
+    matrix_rotate_y(s, MATRIX_MODEL, v[4]);
+    matrix_rotate_z(s, MATRIX_MODEL, v[5]);
+    matrix_scale(s, MATRIX_MODEL, v[6], v[7], v[8]);
+    matrix_make_modelview(s);
+}
+
+// Unit 0 takes set 0; unit 1 set 1 when there are two or more, else set 0; unit 2 likewise.
+static TexcoordSources texcoords_of(const Mesh *mesh, bool from_memory) {
+    TexcoordSources src = {};
+    for (int unit = 0; unit < 3; unit++) {
+        int set = mesh->texcoord_set_count > unit ? unit : 0;
+        src.pointers[unit] = mesh->texcoords[set];
+        src.buffers[unit] = from_memory || !mesh->texcoords[set] ? 0 : mesh->buffers[geometry::MESH_BUFFER_TEXCOORD0 + set];
+    }
+    return src;
+}
+
+// Points an array at the mesh's buffer (when drawing from buffers and the mesh has one) or at memory.
+static const void *array_source(const Mesh *mesh, int buffer, const void *memory, bool use_buffers) {
+    bool from_buffer = use_buffers && mesh->buffers[buffer] != 0;
+    glBindBuffer(GL_ARRAY_BUFFER, from_buffer ? mesh->buffers[buffer] : 0);
+    return from_buffer ? nullptr : memory;
+}
+
+static void draw_triangles(const Mesh *mesh, bool use_buffers) {
+    bool from_buffer = use_buffers && mesh->buffers[geometry::MESH_BUFFER_INDICES] != 0;
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, from_buffer ? mesh->buffers[geometry::MESH_BUFFER_INDICES] : 0);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh->index_count), GL_UNSIGNED_SHORT,
+                   from_buffer ? nullptr : mesh->indices);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
+}
+
+static void draw_fixed(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list,
+                       uint32_t t, const DrawView &view, bool face_camera, float x_shift, bool use_buffers) {
+    Capabilities caps = view.caps;
+    if (!use_buffers) caps.vbo = 0;
+    TexcoordSources texcoords = texcoords_of(mesh, !use_buffers);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, array_source(mesh, geometry::MESH_BUFFER_POSITIONS, mesh->positions, use_buffers));
+    glNormalPointer(GL_FLOAT, 0, array_source(mesh, geometry::MESH_BUFFER_NORMALS, mesh->normals, use_buffers));
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    const PassList *passes = material->passes;
+    int pass_count = passes && !passes->single_pass && passes->copies[0] && passes->copies[1] ? 2 : 1;
+    for (int pass = 0; pass < pass_count; pass++) {
+        const Material *applied = pass_count == 2 ? passes->copies[pass] : material;
+        material_apply_fixed(applied, sc, t, view.rotation_y, view.rotation_x, caps, texcoords);
+        for (uint32_t i = 0; i < list.count; i++) {
+            instance_transform(list.items[i].v, x_shift, face_camera, view);
+            matrix_load_gl(matrix_state(), MATRIX_MODELVIEW);
+            draw_triangles(mesh, use_buffers);
+        }
+    }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_NORMAL_ARRAY);
+}
+
+static void set_matrix_uniform(GLint loc, const float *m) {
+    if (loc >= 0) glUniformMatrix4fv(loc, 1, GL_FALSE, m);
+}
+
+static void draw_glsl(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list, uint32_t t,
+                      const DrawView &view, bool face_camera, float x_shift, bool use_buffers) {
+    ShaderProgram *p = material_program(material, sc->materials);
+    if (!p || !p->program) return;
+    const uint16_t *lines = material->wireframe ? geometry::mesh_line_indices(mesh) : nullptr;
+    if (material->wireframe && !lines) return;
+    Capabilities caps = view.caps;
+    if (!use_buffers) caps.vbo = 0;
+    material_apply_glsl(material, sc, t, view.rotation_y, view.rotation_x, caps, texcoords_of(mesh, !use_buffers));
+    if (p->loc_position >= 0) {
+        glEnableVertexAttribArray(static_cast<GLuint>(p->loc_position));
+        glVertexAttribPointer(static_cast<GLuint>(p->loc_position), 3, GL_FLOAT, GL_FALSE, 0,
+                              array_source(mesh, geometry::MESH_BUFFER_POSITIONS, mesh->positions, use_buffers));
+    }
+    if (p->loc_normal >= 0) {
+        glEnableVertexAttribArray(static_cast<GLuint>(p->loc_normal));
+        glVertexAttribPointer(static_cast<GLuint>(p->loc_normal), 3, GL_FLOAT, GL_FALSE, 0,
+                              array_source(mesh, geometry::MESH_BUFFER_NORMALS, mesh->normals, use_buffers));
+    }
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    MatrixState *s = matrix_state();
+    for (uint32_t i = 0; i < list.count; i++) {
+        instance_transform(list.items[i].v, x_shift, face_camera, view);
+        set_matrix_uniform(p->loc_modelmatrix, s->m[MATRIX_MODEL]);
+        set_matrix_uniform(p->loc_viewmatrix, s->m[MATRIX_VIEW]);
+        set_matrix_uniform(p->loc_projection, s->m[MATRIX_PROJECTION]);
+        set_matrix_uniform(p->loc_modelview, s->m[MATRIX_MODELVIEW]);
+        if (p->loc_normal_matrix >= 0) {
+            matrix_make_normal(s);
+            glUniformMatrix3fv(p->loc_normal_matrix, 1, GL_FALSE, s->normal);
+        }
+        if (lines)
+            glDrawElements(GL_LINES, static_cast<GLsizei>(2 * mesh->index_count), GL_UNSIGNED_SHORT, lines);
+        else
+            draw_triangles(mesh, use_buffers);
+    }
+    if (p->loc_position >= 0) glDisableVertexAttribArray(static_cast<GLuint>(p->loc_position));
+    if (p->loc_normal >= 0) glDisableVertexAttribArray(static_cast<GLuint>(p->loc_normal));
+    for (GLint loc : p->loc_texcoord_in)
+        if (loc >= 0) glDisableVertexAttribArray(static_cast<GLuint>(loc));
+}
+
+void mesh_draw_instances(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list,
+                         uint32_t t, const DrawView &view, bool face_camera, float x_shift, bool from_memory) {
+    if (!mesh || !material || mesh->vertex_count == 0 || mesh->index_count == 0 || !mesh->positions || !mesh->normals)
+        return;
+    bool use_buffers = !from_memory && view.caps.vbo;
+    if (view.glsl)
+        draw_glsl(sc, mesh, material, list, t, view, face_camera, x_shift, use_buffers);
+    else
+        draw_fixed(sc, mesh, material, list, t, view, face_camera, x_shift, use_buffers);
+}
+
+// Item time: the layer time plus the item's offset, to the nearest integer (never below 0).
+static uint32_t item_time(uint32_t t, float offset) {
+    double ti = std::nearbyint(static_cast<double>(t) + offset);
+    if (ti < 0) return 0;
+    if (ti > 4294967295.0) return 0xFFFFFFFFu;
+    return static_cast<uint32_t>(ti);
+}
+
+static void item_draw(scene::Scene *sc, Item *item, uint32_t t, const DrawView &view) {
+    uint32_t ti = item_time(t, item->time_offset);
+    if (item->visibility && functions::function_evaluate_index(sc->functions, item->visibility, ti) < 1.0) return;
+    if (item->type == ITEM_TEXT) return; // fonts are not read yet: a text item has no font to draw with
+    if (item->type != ITEM_MODEL && item->type != ITEM_MESH_EFFECT) return;
+    Material *material = item->material ? object_at<Material>(sc->materials, item->material) : nullptr;
+    if (!item->object || !material) return;
+    Mesh *mesh = nullptr;
+    if (item->type == ITEM_MESH_EFFECT) {
+        geometry::MeshEffect *effect = object_at<geometry::MeshEffect>(sc->mesh_effects, item->object);
+        if (!effect) return;
+        geometry::mesh_effect_update(item->object, sc->mesh_effects, sc->functions, ti);
+        mesh = &effect->mesh;
+    } else {
+        mesh = object_at<Mesh>(sc->models, item->object);
+    }
+    if (!mesh) return;
+    geometry::Instance placement;
+    for (int k = 0; k < 9; k++)
+        placement.v[k] = functions::dynamic_evaluate(item->placement[k], (item->flags >> k) & 1, sc->functions, ti);
+    geometry::InstanceList list =
+        geometry::manipulators_run(item->manipulators, item->manipulator_count, placement, mesh, ti);
+    // Mesh effects change every frame and have no buffers: they are drawn from memory.
+    mesh_draw_instances(sc, mesh, material, list, ti, view, (item->flags & kItemFaceCamera) != 0, 0.0f,
+                        item->type == ITEM_MESH_EFFECT);
+    geometry::instance_list_free(&list);
+}
+
+bool object_draw(scene::Scene *sc, uint32_t index, uint32_t t, const DrawView &view) {
+    SceneObject *object = index ? object_at<SceneObject>(sc->objects, index) : nullptr;
+    if (!object) return false;
+    for (uint32_t p = 1; object->items && p <= object->items->count; p++) {
+        Item *item = resources::short_at<Item>(object->items, p);
+        if (item) item_draw(sc, item, t, view);
+    }
+    return true;
+}
+
+} // namespace render

@@ -1,0 +1,71 @@
+#include "render/scene_object.h"
+
+#include "functions/dynamic_value.h"
+#include "resources/log.h"
+#include "resources/xml.h"
+
+#include <cstring>
+
+namespace render {
+
+using resources::XmlNode;
+
+void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
+    entry->kind = static_cast<uint8_t>(resources::xml_attribute_int(element, "type"));
+    const XmlNode *child = element->first_child;
+    if (child && resources::xml_name_is(child, "manipulator")) {
+        entry->target_kind = static_cast<uint8_t>(resources::xml_attribute_float(child, "type"));
+        entry->target_index = static_cast<uint16_t>(resources::xml_attribute_float(child, "model"));
+        child = child->next;
+    }
+    for (int i = 0; child && i < kManipulatorParameters; child = child->next, i++) {
+        if (functions::dynamic_read(child, functions::DYNAMIC_IF_DYNAMIC, &entry->parameters[i]))
+            entry->animated[i / 8] = static_cast<uint8_t>(entry->animated[i / 8] | (0x80 >> (i % 8)));
+    }
+}
+
+void item_read(Item *item, const XmlNode *element) {
+    item->type = static_cast<uint8_t>(resources::xml_attribute_int(element, "type"));
+    item->object = static_cast<uint16_t>(resources::xml_attribute_int(element, "object"));
+    item->material = static_cast<uint16_t>(resources::xml_attribute_int(element, "material"));
+    item->font = static_cast<uint16_t>(resources::xml_attribute_int(element, "font"));
+    const char *text = resources::xml_attribute(element, "text");
+    // The field holds 31 bytes and its terminator; longer strings are cut.
+    if (text) std::strncpy(item->text, text, sizeof item->text - 1);
+    item->flags = 0;
+    int position = 1;
+    for (const XmlNode *child = element->first_child; child; child = child->next, position++) {
+        if (position <= 9) {
+            if (functions::dynamic_read(child, functions::DYNAMIC_IF_DYNAMIC, &item->placement[position - 1]))
+                item->flags = static_cast<uint16_t>(item->flags | (1u << (position - 1)));
+        } else if (position == 10) {
+            item->visibility = static_cast<uint16_t>(resources::xml_attribute_int(child, "value"));
+        } else if (position == 11) {
+            item->time_offset = resources::xml_attribute_float(child, "value");
+        } else if (position == 12) {
+            if (resources::xml_attribute_int(child, "value") == 1) item->flags |= kItemFaceCamera;
+        } else if (item->manipulator_count < kMaxManipulators) {
+            manipulator_read(&item->manipulators[item->manipulator_count++], child);
+        }
+    }
+}
+
+uint32_t scene_object_read(resources::ObjectList *objects, const XmlNode *element) {
+    uint32_t slot = resources::object_list_add(objects);
+    if (!slot) return 0;
+    SceneObject *object = static_cast<SceneObject *>(objects->record[slot - 1]);
+    object->items = resources::short_list_create(sizeof(Item));
+    if (!object->items) return slot;
+    for (const XmlNode *child = element->first_child; child; child = child->next) {
+        uint8_t s = resources::short_list_add(object->items);
+        if (!s) {
+            resources::log_format("Warning: object %u has more than 255 items; the rest are ignored.\r\n",
+                                  objects->position[slot - 1]);
+            break;
+        }
+        item_read(static_cast<Item *>(object->items->record[s - 1]), child);
+    }
+    return slot;
+}
+
+} // namespace render

@@ -1,0 +1,96 @@
+"""Builders for small scene documents written inline in the end-to-end tests."""
+
+import os
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+import bvassets  # noqa: E402,F401  (re-exported for the tests)
+
+SECTIONS = ["texture_layers", "procedural_textures", "models", "functions", "lights", "effects2d", "bitmaps",
+            "cubemaps", "fonts", "texture_slots", "materials", "mesh_effects", "objects", "timeline", "music"]
+
+
+def value(kind, v):
+    return '<v type="%s" value="%s"/>' % (kind, v)
+
+
+def static(v):
+    return value("static", v)
+
+
+def document(**sections):
+    """A whole scene document; keyword arguments name sections (their inner XML)."""
+    out = ["<demo>"]
+    for name in SECTIONS:
+        out.append("<%s>%s</%s>" % (name, sections.get(name, ""), name))
+    out.append("</demo>")
+    return "\n".join(out)
+
+
+def light(diffuse, ambient=(0, 0, 0), position=(0, 0, 0)):
+    return "<light>%s</light>" % "".join(static(v) for v in list(ambient) + list(diffuse) + list(position))
+
+
+def function_linear(a, b, length=100000):
+    return ('<function type="0" loop_type="0" loop_begin="0" loop_end="0">'
+            '<segment type="1" length="%d"><a>%s</a><b>%s</b></segment></function>' % (length, a, b))
+
+
+def material(colour=(1, 1, 1, 1), textures=(), light1=0, blend=2, depth=0, culling=0, extra=""):
+    """textures: list of (slot, cgenmode, function) for texture1, texture2, ..."""
+    names = ["red", "green", "blue", "alpha"]
+    out = "<material>"
+    out += '<backface_culling value="%d"/><depth_test value="%d"/><blend_function value="%d"/>' % (culling, depth, blend)
+    out += "".join('<%s type="static" value="%s"/>' % (n, c) for n, c in zip(names, colour))
+    if light1:
+        out += '<light1 value="%d"/>' % light1
+    for i, (slot, cgen, func) in enumerate(textures):
+        out += ('<texture%d value="%d" wrapmode="1" cgenmode="%d" rotation="0" function="%d"/>'
+                % (i + 1, slot, cgen, func))
+    return out + extra + "</material>"
+
+
+def item(model, mat, pos=(0, 0, 0), rot=(0, 0, 0), scale=(1, 1, 1), visibility=0, time_offset=0, face=0,
+         dynamic=None):
+    """dynamic: {placement index 0..8: function index}."""
+    dynamic = dynamic or {}
+    values = list(pos) + list(rot) + list(scale)
+    children = "".join(value("dynamic", dynamic[i]) if i in dynamic else static(values[i]) for i in range(9))
+    children += '<visibility value="%d"/><time_offset value="%s"/><face_camera value="%d"/>' % (
+        visibility, time_offset, face)
+    return '<item type="0" object="%d" material="%d">%s</item>' % (model, mat, children)
+
+
+def obj(*items):
+    return "<object>%s</object>" % "".join(items)
+
+
+def layer(object_id, length, mode=0, rtex=0, clearcolor=0, clear_colour=1, clear_depth=1, camera=(0, 0, 3),
+          rotation=(0, 0, 0), projection=("static", 60), far=100, aspect=1.7777778, space_before=0, offset=0):
+    children = "".join(static(v) for v in list(camera) + list(rotation))
+    children += value(*projection) + static(far) + static(aspect)
+    return ('<layer id="%d" space_before="%d" length="%d" offset="%d" type="%d" rtex="%d" clearcolor="%d" '
+            'clearcolorbuffer="%d" clearzbuffer="%d">%s</layer>'
+            % (object_id, space_before, length, offset, mode, rtex, clearcolor, clear_colour, clear_depth, children))
+
+
+ORTHO = ("ortographic", 0)
+
+
+def slots(*layer_lists):
+    return "".join("<slot>%s</slot>" % "".join(layers) for layers in layer_lists)
+
+
+def rgb_pixels(path):
+    """(width, height, bytes) of an image, decoded by ImageMagick."""
+    size = subprocess.run(["identify", "-format", "%w %h", path], check=True, stdout=subprocess.PIPE).stdout
+    width, height = (int(v) for v in size.split())
+    raw = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, stdout=subprocess.PIPE).stdout
+    return width, height, raw
+
+
+def pixel(image, x, y):
+    width, _, raw = image
+    i = (y * width + x) * 3
+    return tuple(raw[i:i + 3])
