@@ -4,6 +4,7 @@
 #include "player/platform/platform.h"
 #include "render/frame.h"
 #include "render/matrix.h"
+#include "textures/texture_generators.h"
 #include "resources/log.h"
 
 #include <GL/glew.h>
@@ -103,6 +104,7 @@ bool gl_window_setup(GlWindow *win, bool vbo_switch, const char *first_argument)
     glViewport(v.x, v.y, v.width, v.height);
     glScissor(v.x, v.y, v.width, v.height);
     glEnable(GL_SCISSOR_TEST);
+    textures::maze_tiles_build();
     if (!win->glsl) {
         glShadeModel(GL_SMOOTH);
         glEnable(GL_COLOR_MATERIAL);

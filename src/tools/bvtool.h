@@ -9,6 +9,7 @@ int tool_extract(int argc, char **argv);
 int tool_compress(int argc, char **argv);
 int tool_decompress(int argc, char **argv);
 int tool_render(int argc, char **argv);
+int tool_textures(int argc, char **argv);
 
 // True when argument i asks for help ("--help" or "-h").
 bool tool_wants_help(int argc, char **argv);

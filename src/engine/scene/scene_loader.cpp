@@ -11,6 +11,7 @@
 #include "scene/load_progress.h"
 #include "scene/scene.h"
 #include "textures/texture_definitions.h"
+#include "textures/texture_graph.h"
 
 #include <cstdlib>
 
@@ -74,15 +75,29 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
                               kRequiredSections);
         return DOCUMENT_MALFORMED;
     }
+    int32_t layers = resources::xml_child_count(scene_document_section(document, 1));
+    if (layers > static_cast<int32_t>(textures::kMaxTextureLayers)) {
+        resources::log_format("Error: %s has %d texture layers, at most %u are allowed.\r\n", entry_name, layers,
+                              textures::kMaxTextureLayers);
+        return DOCUMENT_MALFORMED;
+    }
     if (ctx->progress) load_progress_begin(ctx->progress, scene_document_count_records(document));
     const XmlNode *section = scene_document_section(document, 1);
     for (int number = 1; number <= kRequiredSections; number++, section = section->next) {
         switch (number) {
-        case 2:
-            section_read(section, ctx, [&](const XmlNode *r) {
-                textures::procedural_texture_read(sc->textures, r, ctx->formats);
-            });
+        case 1:
+            break; // read with section 2: the layers live only until the graph is generated
+        case 2: {
+            textures::LayerTable *table = static_cast<textures::LayerTable *>(std::calloc(1, sizeof(textures::LayerTable)));
+            if (!table) return DOCUMENT_MALFORMED;
+            textures::texture_graph_load(sc->textures, table, scene_document_section(document, 1), section,
+                                         ctx->formats, [](void *p) { load_progress_step(static_cast<LoadProgress *>(p)); },
+                                         ctx->progress);
+            textures::texture_layers_release(table);
+            std::free(table);
+            textures::texture_graph_release_images(sc->textures);
             break;
+        }
         case 3:
             section_read(section, ctx, [&](const XmlNode *r) {
                 geometry::model_read(sc->models, r, ctx->package, ctx->caps.vbo != 0);

@@ -1,0 +1,55 @@
+// The texture generation graph: texture layers drawn by generators (section 1) and the nodes of
+// section 2, computed once in dependency order; output nodes become GL textures.
+#pragma once
+
+#include "resources/object_list.h"
+#include "textures/texture_generators.h"
+
+#include <cstdint>
+
+namespace resources {
+struct XmlNode;
+}
+
+namespace textures {
+
+struct TextureFormatTable;
+struct ProceduralTexture;
+
+constexpr uint32_t kMaxTextureLayers = 248;
+
+struct TextureLayer {
+    int32_t kind;
+    float params[kLayerParameters];
+    uint8_t *image; // 256 x 256 RGB
+};
+
+// Belongs to one load: exists from section 1 until the graph of section 2 has been generated.
+struct LayerTable {
+    TextureLayer entries[kMaxTextureLayers];
+    uint32_t count;
+};
+
+// Called after each record that counts towards the loading progress.
+using RecordDone = void (*)(void *user);
+
+// Reads section 1 into the table, drawing each layer. The caller checks the 248-layer limit first.
+void texture_layers_read(LayerTable *table, const resources::XmlNode *section, RecordDone done, void *user);
+void texture_layers_release(LayerTable *table);
+
+// Reads section 1 and section 2 and generates every pending node; the layer table and the working
+// images stay for the caller, who releases them (texture_layers_release, texture_graph_release_images).
+void texture_graph_load(resources::ObjectList *textures, LayerTable *table, const resources::XmlNode *layer_section,
+                        const resources::XmlNode *node_section, const TextureFormatTable *formats, RecordDone done,
+                        void *user);
+
+// Generate all pending: marks the descendants of pending nodes as waiting (a visited set keeps
+// cycles from looping), then generates pending nodes in list order; each generated node releases
+// the outputs whose inputs are all computed. Nodes left uncomputed are reported in one log line.
+void texture_graph_generate(resources::ObjectList *textures, const LayerTable *table,
+                            const TextureFormatTable *formats);
+
+// Frees every node's working image (GL textures remain).
+void texture_graph_release_images(resources::ObjectList *textures);
+
+} // namespace textures
