@@ -1,5 +1,6 @@
 #include "player/playback.h"
 
+#include "player/music_device.h"
 #include "render/frame.h"
 #include "resources/log.h"
 #include "scene/load_progress.h"
@@ -57,8 +58,10 @@ double playback_benchmark(uint32_t frames, uint32_t demo_time_ms) {
     return frames / (demo_time_ms * 0.001);
 }
 
-PlaybackEnd playback_run(scene::Scene *demo, const GlWindow *win, FILE *package) {
+PlaybackEnd playback_run(scene::Scene *demo, const GlWindow *win, FILE *package, MusicPlayback *music) {
     uint16_t width = static_cast<uint16_t>(win->screen.width), height = static_cast<uint16_t>(win->screen.height);
+    bool with_music = music && music->on;
+    if (with_music) music_start(music, demo);
     uint32_t start_tick = SDL_GetTicks();
     uint32_t demo_time = 0;
     uint32_t frames = 0;
@@ -79,6 +82,7 @@ PlaybackEnd playback_run(scene::Scene *demo, const GlWindow *win, FILE *package)
             SDL_GL_SwapBuffers();
             demo_time = SDL_GetTicks() - start_tick;
             if (demo_time > demo->music_offset) {
+                music_unpause(music);
                 benchmark = true;
                 break;
             }
@@ -100,7 +104,14 @@ PlaybackEnd playback_run(scene::Scene *demo, const GlWindow *win, FILE *package)
             return PLAYBACK_ESCAPED;
         }
         SDL_GL_SwapBuffers();
-        demo_time = SDL_GetTicks() - start_tick;
+        if (!with_music) {
+            demo_time = SDL_GetTicks() - start_tick;
+        } else if (!music_delivered(music)) {
+            // The decoder fell behind: the same frame again until sound flows.
+            SDL_Delay(10);
+        } else {
+            demo_time = music::music_ring_demo_time(music->ring, SDL_GetTicks(), demo->music_offset);
+        }
     }
 }
 

@@ -21,9 +21,12 @@ enum PlaybackEnd : uint8_t {
 // Prepares progress frames of the loading scene for the demo document's loader.
 void playback_progress_init(scene::LoadProgress *progress, scene::Scene *loading, const GlWindow *win);
 
-// Runs the frame loop until the timeline ends or Escape is pressed; closes the package file.
-// The window's quit event ends the process at once with status 0.
-PlaybackEnd playback_run(scene::Scene *demo, const GlWindow *win, FILE *package);
+struct MusicPlayback;
+
+// Starts the clock (and the music when it is on), then runs the frame loop until the timeline ends or
+// Escape is pressed; closes the package file. The window's quit event ends the process at once with
+// status 0. music may be null (no music): the demo then runs on the tick clock.
+PlaybackEnd playback_run(scene::Scene *demo, const GlWindow *win, FILE *package, MusicPlayback *music);
 
 // Frames per second over the demo time in ms; 0 when no time has passed.
 double playback_benchmark(uint32_t frames, uint32_t demo_time_ms);

@@ -4,6 +4,7 @@
 #include "player/gl_window.h"
 #include "player/launcher_choices.h"
 #include "player/log_file.h"
+#include "player/music_device.h"
 #include "player/package_scan.h"
 #include "player/playback.h"
 #include "player/screen.h"
@@ -104,10 +105,16 @@ int player_main(int argc, char **argv) {
     status = scene::scene_document_build(demo, document, "demo.xmlz", &ctx);
     if (status != scene::DOCUMENT_OK) return document_error(status, "demo.xmlz");
 
+    MusicPlayback music = {};
+    if (choices.music > 0) {
+        const resources::XmlNode *element = scene::scene_document_section(document, scene::kMusicSection);
+        if (music_setup(element, demo, &music) == MUSIC_SETUP_NO_DEVICE) return 1;
+    }
+
     scene::scene_release(loading);
     resources::xml_free(document);
 
-    playback_run(demo, &win, package);
+    playback_run(demo, &win, package, &music);
 
     resources::log_line("Bye!");
     log_file_close(log);

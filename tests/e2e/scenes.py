@@ -94,3 +94,14 @@ def pixel(image, x, y):
     width, _, raw = image
     i = (y * width + x) * 3
     return tuple(raw[i:i + 3])
+
+
+def quad_scene(length, music=""):
+    """A demo that draws one grey quad in slot 0 for `length` hundredths; music is the inner part of
+    the music element's tag (its attributes). Returns (document, package entries)."""
+    doc = document(models='<model filename="quad.mdl"/>', lights=light((0.1, 0.1, 0.2)),
+                   materials=material((0.6, 0.6, 0.6, 1)), objects=obj(item(1, 1)),
+                   timeline=slots([layer(1, length, clearcolor=1)]))
+    if music:
+        doc = doc.replace("<music></music>", "<music %s/>" % music)
+    return doc, [("quad.mdl", bvassets.pack(bvassets.quad()))]

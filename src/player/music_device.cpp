@@ -1,0 +1,90 @@
+#include "player/music_device.h"
+
+#include "resources/log.h"
+#include "resources/xml.h"
+#include "scene/scene.h"
+
+#include <SDL.h>
+#include <cstdio>
+#include <string>
+
+namespace player {
+
+// The ring lives as long as the process: the decoder thread and the callback never stop using it.
+static music::MusicRing g_ring;
+
+static void audio_callback(void *user, Uint8 *stream, int length) {
+    (void)user;
+    music::music_ring_callback(&g_ring, stream, static_cast<uint32_t>(length), SDL_GetTicks());
+}
+
+MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, MusicPlayback *music) {
+    music->on = false;
+    const char *file = resources::xml_attribute(element, "file");
+    if (!file) return MUSIC_SETUP_DONE;
+    int64_t offset = int64_t(resources::xml_attribute_int(element, "offset")) + 125;
+    // An offset below -125 would wrap to a lead-in of days; the music then starts at once.
+    demo->music_offset = offset < 0 ? 0 : static_cast<uint32_t>(offset);
+
+    FILE *f = std::fopen(file, "rb");
+    if (!f) f = std::fopen((std::string("music/") + file).c_str(), "rb");
+    if (!f) {
+        resources::log_format("Error: cannot open %s!\r\n", file);
+        return MUSIC_SETUP_DONE;
+    }
+    music::MusicOpen opened;
+    music->stream = music::music_stream_open(f, &opened);
+    if (!music->stream) {
+        std::fclose(f);
+        resources::log_format("Error: %s is not an Ogg Vorbis file I can decode; the demo plays without music.\r\n",
+                              file);
+        return MUSIC_SETUP_DONE;
+    }
+
+    SDL_AudioSpec desired = {}, obtained = {};
+    desired.freq = 44100;
+    desired.format = AUDIO_S16LSB;
+    desired.channels = 2;
+    desired.samples = 8192;
+    desired.callback = audio_callback;
+    desired.userdata = nullptr;
+    if (SDL_OpenAudio(&desired, &obtained) < 0) {
+        std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
+        return MUSIC_SETUP_NO_DEVICE;
+    }
+    if (obtained.freq != desired.freq || obtained.format != desired.format || obtained.channels != desired.channels) {
+        // The ring holds 44.1 kHz 16-bit stereo; let SDL convert rather than play it wrongly.
+        SDL_CloseAudio();
+        if (SDL_OpenAudio(&desired, nullptr) < 0) {
+            std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
+            return MUSIC_SETUP_NO_DEVICE;
+        }
+        obtained = desired;
+    }
+    music->buffer_samples = obtained.samples;
+    music->ring = &g_ring;
+    music->on = true;
+    return MUSIC_SETUP_DONE;
+}
+
+void music_unpause(MusicPlayback *music) {
+    if (music && music->on) SDL_PauseAudio(0);
+}
+
+bool music_delivered(const MusicPlayback *music) {
+    return music->ring->delivered.load(std::memory_order_acquire) == 1;
+}
+
+void music_start(MusicPlayback *music, const scene::Scene *demo) {
+    music::music_decoder_start(music->ring, music->stream);
+    if (demo->music_offset == 0) {
+        music_unpause(music);
+        // A device that never asks for sound must not freeze the player here; the frame loop keeps
+        // redrawing (and listening for Escape) while it waits for the first buffer.
+        uint32_t began = SDL_GetTicks();
+        while (!music_delivered(music) && SDL_GetTicks() - began < 3000) SDL_Delay(10);
+    }
+    resources::log_format("Audio buffer size:%u\n", music->buffer_samples);
+}
+
+} // namespace player

@@ -1,0 +1,44 @@
+// The music as the player drives it: the music element, the file, the audio device and its callback.
+#pragma once
+
+#include "music/music_ring.h"
+#include "music/music_stream.h"
+
+#include <cstdint>
+
+namespace resources {
+struct XmlNode;
+}
+namespace scene {
+struct Scene;
+}
+
+namespace player {
+
+struct MusicPlayback {
+    bool on;                   // music plays (the switch is +1)
+    music::MusicRing *ring;    // shared with the decoder thread and the audio callback
+    music::MusicStream *stream;
+    uint32_t buffer_samples;   // sample frames per device buffer, as the device gave them
+};
+
+enum MusicSetup : uint8_t { MUSIC_SETUP_DONE = 0, MUSIC_SETUP_NO_DEVICE = 1 };
+
+// Reads the music element ("file", "offset"), stores offset + 125 as the scene's music offset, opens
+// the file from the working directory or "music/", opens the decoder and the audio device (paused).
+// A missing element or file, or a file that is not Ogg Vorbis, leaves music off (logged where the
+// element named a file). When the device cannot be opened, "Couldn't open audio: ..." goes to
+// standard error and MUSIC_SETUP_NO_DEVICE is returned (the program then ends with status 1).
+MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, MusicPlayback *music);
+
+// Starts the decoder thread; with a music offset of 0 also starts the sound and waits, in 10 ms
+// steps, for the first delivered buffer. Logs "Audio buffer size:%u\n".
+void music_start(MusicPlayback *music, const scene::Scene *demo);
+
+// Starts (unpauses) the sound.
+void music_unpause(MusicPlayback *music);
+
+// Whether the last audio callback delivered data.
+bool music_delivered(const MusicPlayback *music);
+
+} // namespace player
