@@ -116,10 +116,3 @@ def startup_log(package_name):
 
 TESTDEMO = os.path.join(BUILD_DIR, "testdemo", "testdemo.dpk")
 
-
-def start_brightvale(cwd, args=(), env=None):
-    """Starts the player without waiting (needs a display: run the tests under xvfb-run)."""
-    full_env = dict(os.environ)
-    full_env.update(env or {})
-    return subprocess.Popen([PLAYER] + list(args), cwd=cwd, env=full_env, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE)
