@@ -1,6 +1,6 @@
 #!/bin/sh
 # Installs what is missing, builds, and runs the player on the sample demo.
-# Until the sample demo exists the player runs in an empty folder, where it logs "Sux... no dpk file.".
+# Until the sample demo exists it plays the test demo that the build packs (build/testdemo).
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -9,8 +9,9 @@ root=$(pwd)
 if [ -f build/sample/sample.dpk ]; then
     rundir=build/sample
 else
-    rundir=build/empty-run
+    rundir=build/run-testdemo
     mkdir -p "$rundir"
+    cp build/testdemo/testdemo.dpk "$rundir/"
 fi
 cd "$rundir"
 status=0

@@ -48,6 +48,15 @@ static uint8_t clamped(double v) {
 // Only the upper limit: a negative result keeps its low 8 bits.
 static uint8_t upper_limited(int64_t t) { return t > 255 ? 255 : static_cast<uint8_t>(t & 0xFF); }
 
+// Maximum or Minimum: the larger (or smaller) of trunc(x * sx) and trunc(y * sy), upper limit only.
+static void extreme_bytes(const uint8_t *x, double sx, const uint8_t *y, double sy, size_t bytes, uint8_t *dst,
+                          bool maximum) {
+    for (size_t i = 0; i < bytes; i++) {
+        int64_t u = trunc_wide(x[i] * sx), v = trunc_wide(y[i] * sy);
+        dst[i] = upper_limited(maximum ? (u > v ? u : v) : (u < v ? u : v));
+    }
+}
+
 static int wrap(int64_t v, int n) {
     int64_t r = v % n;
     return static_cast<int>(r < 0 ? r + n : r);
@@ -150,16 +159,10 @@ void texture_filter_apply(uint8_t type, const uint8_t *a, const uint8_t *b, cons
         for (size_t i = 0; i < bytes; i++) dst[i] = upper_limited(trunc_wide(double(l[i]) * a[i] * p0));
         return;
     case 103:
-        for (size_t i = 0; i < bytes; i++) {
-            int64_t u = trunc_wide(l[i] * p1), v = trunc_wide(a[i] * p0);
-            dst[i] = upper_limited(u > v ? u : v);
-        }
+        extreme_bytes(a, p0, l, p1, bytes, dst, true);
         return;
     case 104:
-        for (size_t i = 0; i < bytes; i++) {
-            int64_t u = trunc_wide(a[i] * p0), v = trunc_wide(l[i] * p1);
-            dst[i] = upper_limited(u < v ? u : v);
-        }
+        extreme_bytes(a, p0, l, p1, bytes, dst, false);
         return;
     case 201:
         for (size_t i = 0; i < bytes; i++) dst[i] = static_cast<uint8_t>(255 - a[i]);
@@ -174,16 +177,10 @@ void texture_filter_apply(uint8_t type, const uint8_t *a, const uint8_t *b, cons
         for (size_t i = 0; i < bytes; i++) dst[i] = clamped(double(a[i]) * b[i] * p0);
         return;
     case 209:
-        for (size_t i = 0; i < bytes; i++) {
-            int64_t u = trunc_wide(b[i] * p1), v = trunc_wide(a[i] * p0);
-            dst[i] = upper_limited(u > v ? u : v);
-        }
+        extreme_bytes(a, p0, b, p1, bytes, dst, true);
         return;
     case 210:
-        for (size_t i = 0; i < bytes; i++) {
-            int64_t u = trunc_wide(a[i] * p0), v = trunc_wide(b[i] * p1);
-            dst[i] = upper_limited(u < v ? u : v);
-        }
+        extreme_bytes(a, p0, b, p1, bytes, dst, false);
         return;
     case 203:
     case 204:
