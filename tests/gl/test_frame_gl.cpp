@@ -99,6 +99,7 @@ TEST(FrameGL, CountsLayersThatDrewAnObject) {
             {"<s>" + layer(1, 0, 0) + "</s><s>" + layer(1, 4, 0) + "</s>", "0", 2, 0xFF0000},
             {"<s>" + layer(1, 0, 0) + "</s>", "1", 1, 0x0000FF},          // visibility 0.999: not drawn
             {"<s>" + layer(1, 0, 0) + "</s>", "2", 1, 0xFF0000},          // visibility exactly 1: drawn
+            {"<s>" + layer(1, 0, 0) + "</s>", "9", 1, 0xFF0000},          // names no function: always visible
         };
         for (const Case &c : cases) {
             SceneText text = base(c.visibility);

@@ -152,7 +152,9 @@ static uint32_t item_time(uint32_t t, float offset) {
 
 static void item_draw(scene::Scene *sc, Item *item, uint32_t t, const DrawView &view) {
     uint32_t ti = item_time(t, item->time_offset);
-    if (item->visibility && functions::function_evaluate_index(sc->functions, item->visibility, ti) < 1.0) return;
+    // A visibility index that names no function counts as none: always visible.
+    functions::Function *visibility = object_at<functions::Function>(sc->functions, item->visibility);
+    if (visibility && functions::function_evaluate(visibility, ti) < 1.0) return;
     if (item->type == ITEM_TEXT) return; // fonts are not read yet: a text item has no font to draw with
     if (item->type != ITEM_MODEL && item->type != ITEM_MESH_EFFECT) return;
     Material *material = item->material ? object_at<Material>(sc->materials, item->material) : nullptr;
