@@ -42,7 +42,7 @@ SceneText base_scene() {
     return s;
 }
 
-struct MaterialSpec {
+struct MaterialCase {
     int lights;          // 0, 1 or 2
     int textures;        // how many of texture1..3 are set
     int kind;            // texture slot (1..4 → kinds 0..3) for every texture
@@ -52,7 +52,7 @@ struct MaterialSpec {
     bool dynamic, normalization, fog_light;
 };
 
-std::string material_xml(const MaterialSpec &m) {
+std::string material_xml(const MaterialCase &m) {
     const char *t = m.dynamic ? "dynamic" : "static";
     std::string x = "<m>";
     x += "<backface_culling value=\"1\"/><depth_test value=\"1\"/><blend_function value=\"0\"/>";
@@ -79,38 +79,38 @@ bool linked(const ShaderProgram *p) {
 }
 
 TEST(MaterialGL, EveryGeneratedProgramCompilesAndLinks) {
-    std::vector<MaterialSpec> specs;
+    std::vector<MaterialCase> cases;
     for (int lights = 0; lights <= 2; lights++)
         for (int fog = 0; fog <= 3; fog++)
             for (int dyn = 0; dyn <= 1; dyn++)
-                specs.push_back({lights, 0, 1, 0, 0, 0, 0, 0, fog, dyn == 1, dyn == 0, fog == 3});
+                cases.push_back({lights, 0, 1, 0, 0, 0, 0, 0, fog, dyn == 1, dyn == 0, fog == 3});
     for (int textures = 1; textures <= 3; textures++)
         for (int kind = 1; kind <= 4; kind++)
             for (int cgen = 0; cgen <= 2; cgen++)
                 for (int rotation = 0; rotation <= 1; rotation++)
                     for (int f2 = 0; f2 <= 6; f2 += (textures >= 2 ? 1 : 7))
                         for (int f1 = 0; f1 <= 4; f1 += (f2 == 0 ? 1 : 5))
-                            specs.push_back({1 + (f1 + f2) % 2, textures, kind, cgen, rotation, f1, f2, f1 % 2,
+                            cases.push_back({1 + (f1 + f2) % 2, textures, kind, cgen, rotation, f1, f2, f1 % 2,
                                              (f2 + cgen) % 4, (kind + f1) % 2 == 1, rotation == 1, f2 % 3 == 1});
     SceneText text = base_scene();
-    for (const MaterialSpec &m : specs) text.sections[gltest::S_MATERIALS] += material_xml(m);
+    for (const MaterialCase &m : cases) text.sections[gltest::S_MATERIALS] += material_xml(m);
     testutil::LogCapture log;
     scene::Scene *sc = gltest::build_scene(text, 1, gltest::mesa_caps());
-    ASSERT_EQ(sc->materials->count, specs.size());
+    ASSERT_EQ(sc->materials->count, cases.size());
     int compiled = 0, failures = 0;
-    for (uint32_t p = 1; p <= specs.size(); p++) {
-        const MaterialSpec &spec = specs[p - 1];
+    for (uint32_t p = 1; p <= cases.size(); p++) {
+        const MaterialCase &mc = cases[p - 1];
         Material *m = resources::object_at<Material>(sc->materials, p);
         ShaderProgram *prog = material_program(m, sc->materials);
         ASSERT_NE(prog, nullptr);
         if (!m->generated->reference) compiled++;
         // What cannot compile: a second-texture function above 5, and a texture whose coordinates do
         // not match its kind (cube maps take reflection coordinates, 2D textures the others).
-        bool mismatched = spec.textures > 0 && ((spec.kind == 4) != (spec.cgen == 2));
-        bool expected = !(spec.textures >= 2 && spec.f2 > 5) && !mismatched;
+        bool mismatched = mc.textures > 0 && ((mc.kind == 4) != (mc.cgen == 2));
+        bool expected = !(mc.textures >= 2 && mc.f2 > 5) && !mismatched;
         EXPECT_EQ(linked(prog), expected)
-            << "material " << p << " lights " << spec.lights << " textures " << spec.textures << " kind "
-            << spec.kind - 1 << " cgen " << spec.cgen << " f2 " << spec.f2 << "\n"
+            << "material " << p << " lights " << mc.lights << " textures " << mc.textures << " kind "
+            << mc.kind - 1 << " cgen " << mc.cgen << " f2 " << mc.f2 << "\n"
             << prog->vertex_text << "\n----\n" << prog->fragment_text << "\n" << prog->info_log;
         if (!expected) failures++;
     }
@@ -125,7 +125,7 @@ TEST(MaterialGL, IdenticalTextsShareOneProgram) {
     SceneText text = base_scene();
     text.sections[gltest::S_FUNCTIONS] += "<f type=\"0\" loop_type=\"0\" loop_begin=\"0\" loop_end=\"0\">"
                                           "<s type=\"0\" length=\"10\"><a>0.75</a></s></f>";
-    MaterialSpec plain = {1, 1, 2, 0, 0, 0, 0, 0, 0, false, false, false};
+    MaterialCase plain = {1, 1, 2, 0, 0, 0, 0, 0, 0, false, false, false};
     text.sections[gltest::S_MATERIALS] = material_xml(plain) + material_xml(plain) +
                                          "<m><red type=\"dynamic\" value=\"1\"/></m><m><red type=\"dynamic\" value=\"2\"/></m>";
     scene::Scene *sc = gltest::build_scene(text, 1, gltest::mesa_caps());
