@@ -44,6 +44,23 @@ uint32_t fake_ticks(void *user) {
 
 void fake_draw(void *user, uint32_t value) { static_cast<FakeClock *>(user)->drawn.push_back(value); }
 
+// Builds a document of the given section sizes with progress frames on a fake clock; returns the
+// progress record after the build (frames drawn are in clock.drawn).
+LoadProgress build_with_progress(const std::vector<int> &counts, FakeClock *clock) {
+    resources::XmlNode *doc = resources::xml_parse(sections(counts).c_str());
+    LoadProgress progress = {};
+    progress.ticks = fake_ticks;
+    progress.draw_frame = fake_draw;
+    progress.user = clock;
+    Scene *sc = scene_create();
+    LoadContext ctx = {};
+    ctx.progress = &progress;
+    EXPECT_EQ(scene_document_build(sc, doc, "demo.xmlz", &ctx), DOCUMENT_OK);
+    resources::xml_free(doc);
+    scene_release(sc);
+    return progress;
+}
+
 TEST(SceneDocument, SectionsAreFoundByPositionAndRecordsCounted) {
     std::vector<int> counts = {2, 0, 1, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0};
     resources::XmlNode *doc = resources::xml_parse(sections(counts).c_str());
@@ -76,44 +93,23 @@ TEST(SceneDocument, FewerThanFourteenSectionsAreRejectedWithALogLine) {
 
 TEST(SceneDocument, ProgressFramesAreThrottledTo50Milliseconds) {
     // 10 records; the clock is read once at the start and then once per record (and again after a frame).
-    std::vector<int> counts = {3, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0};
-    resources::XmlNode *doc = resources::xml_parse(sections(counts).c_str());
     FakeClock clock;
     //          start rec1  rec2  frame rec3  rec4  rec5  frame rec6  rec7  rec8  frame rec9  rec10
     clock.times = {1000, 1050, 1051, 1051, 1060, 1101, 1102, 1102, 1102, 1152, 1153, 1153, 1160, 1203};
-    LoadProgress progress = {};
-    progress.ticks = fake_ticks;
-    progress.draw_frame = fake_draw;
-    progress.user = &clock;
-    Scene *sc = scene_create();
-    LoadContext ctx = {};
-    ctx.progress = &progress;
-    EXPECT_EQ(scene_document_build(sc, doc, "demo.xmlz", &ctx), DOCUMENT_OK);
+    LoadProgress progress = build_with_progress({3, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0}, &clock);
     EXPECT_EQ(progress.total, 10u);
     EXPECT_EQ(progress.done, 10u);
     // 1050 - 1000 = 50 is not more than 50; 1051 is (record 2: 20). 1101 - 1051 = 50 no; 1102 yes (50).
     // 1152 - 1102 = 50 no; 1153 yes (80). 1160 and 1203 are within 50 of 1153.
     EXPECT_EQ(clock.drawn, (std::vector<uint32_t>{20, 50, 80}));
-    resources::xml_free(doc);
-    scene_release(sc);
 }
 
 TEST(SceneDocument, EmptySectionsNeverDrawAProgressFrame) {
-    resources::XmlNode *doc = resources::xml_parse(sections(std::vector<int>(15, 0)).c_str());
     FakeClock clock;
     clock.times = {0, 100000};
-    LoadProgress progress = {};
-    progress.ticks = fake_ticks;
-    progress.draw_frame = fake_draw;
-    progress.user = &clock;
-    Scene *sc = scene_create();
-    LoadContext ctx = {};
-    ctx.progress = &progress;
-    EXPECT_EQ(scene_document_build(sc, doc, "demo.xmlz", &ctx), DOCUMENT_OK);
+    LoadProgress progress = build_with_progress(std::vector<int>(15, 0), &clock);
     EXPECT_EQ(progress.total, 0u);
     EXPECT_TRUE(clock.drawn.empty());
-    resources::xml_free(doc);
-    scene_release(sc);
 }
 
 TEST(Scene, StartsWithItsNamesAndEmptyLists) {
