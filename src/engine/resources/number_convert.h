@@ -1,0 +1,40 @@
+// Document numbers to integers without undefined behaviour. Every float that a document gives and
+// the engine turns into an integer goes through these: the value is truncated toward zero, NaN
+// gives 0, and values beyond the type's range are held at its ends.
+#pragma once
+
+#include <cstdint>
+
+namespace resources {
+
+inline int32_t convert_to_i32(double v) {
+    if (!(v == v)) return 0;
+    if (v <= -2147483648.0) return INT32_MIN;
+    if (v >= 2147483647.0) return INT32_MAX;
+    return static_cast<int32_t>(v);
+}
+
+inline uint32_t convert_to_u32(double v) {
+    if (!(v > 0.0)) return 0; // NaN and negatives
+    if (v >= 4294967295.0) return UINT32_MAX;
+    return static_cast<uint32_t>(v);
+}
+
+inline uint16_t convert_to_u16(double v) {
+    uint32_t u = convert_to_u32(v);
+    return static_cast<uint16_t>(u > 0xFFFFu ? 0xFFFFu : u);
+}
+
+inline uint8_t convert_to_u8(double v) {
+    uint32_t u = convert_to_u32(v);
+    return static_cast<uint8_t>(u > 0xFFu ? 0xFFu : u);
+}
+
+// Truncated toward zero and clamped to lo..hi; NaN gives lo.
+inline int32_t convert_clamped(double v, int32_t lo, int32_t hi) {
+    if (!(v == v)) return lo;
+    int32_t i = convert_to_i32(v);
+    return i < lo ? lo : (i > hi ? hi : i);
+}
+
+} // namespace resources

@@ -1,0 +1,45 @@
+#include "resources/number_convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using namespace resources;
+
+TEST(NumberConvert, TruncatesAndHoldsOutOfRangeValuesAtTheEnds) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        double v;
+        int32_t i32;
+        uint32_t u32;
+        uint16_t u16;
+        uint8_t u8;
+    } cases[] = {
+        {2.9, 2, 2, 2, 2},
+        {-2.9, -2, 0, 0, 0},
+        {nan, 0, 0, 0, 0},
+        {inf, INT32_MAX, UINT32_MAX, 0xFFFF, 0xFF},
+        {-inf, INT32_MIN, 0, 0, 0},
+        {1e10, INT32_MAX, UINT32_MAX, 0xFFFF, 0xFF},
+        {65535.99, 65535, 65535, 0xFFFF, 0xFF},
+        {70000.0, 70000, 70000, 0xFFFF, 0xFF},
+        {4294967295.5, INT32_MAX, UINT32_MAX, 0xFFFF, 0xFF},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.v);
+        EXPECT_EQ(convert_to_i32(c.v), c.i32);
+        EXPECT_EQ(convert_to_u32(c.v), c.u32);
+        EXPECT_EQ(convert_to_u16(c.v), c.u16);
+        EXPECT_EQ(convert_to_u8(c.v), c.u8);
+    }
+    EXPECT_EQ(convert_clamped(nan, 3, 9), 3);
+    EXPECT_EQ(convert_clamped(-1e300, 3, 9), 3);
+    EXPECT_EQ(convert_clamped(7.7, 3, 9), 7);
+    EXPECT_EQ(convert_clamped(1e300, 3, 9), 9);
+}
+
+} // namespace
