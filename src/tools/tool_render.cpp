@@ -1,18 +1,9 @@
 // bvtool render: one frame of a package's demo document, rendered as the player renders it, to PNG.
 #include "tools/bvtool.h"
-
-#include "player/gl_window.h"
-#include "player/screen.h"
-#include "render/frame.h"
-#include "resources/log.h"
-#include "resources/xml.h"
-#include "scene/scene.h"
-#include "scene/scene_loader.h"
+#include "tools/tool_scene.h"
 
 #include <GL/glew.h>
-#include <SDL.h>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <stb_image_write.h>
 #include <vector>
@@ -22,12 +13,10 @@ namespace tools {
 namespace {
 
 struct RenderOptions {
-    const char *package = nullptr;
+    ToolSceneOptions scene = {nullptr, 1280, 720, false, false};
     const char *out = nullptr;
-    long time_ms = -1;
-    int width = 1280, height = 720;
-    bool combiners = false;
-    bool no_fbo = false;
+    uint32_t time_ms = 0;
+    bool has_time = false;
 };
 
 bool parse(int argc, char **argv, RenderOptions *o) {
@@ -35,25 +24,25 @@ bool parse(int argc, char **argv, RenderOptions *o) {
         const char *a = argv[i];
         bool has_value = i + 1 < argc;
         if (std::strcmp(a, "--time") == 0 && has_value) {
-            char *end = nullptr;
-            o->time_ms = std::strtol(argv[++i], &end, 10);
-            if (!end || *end || o->time_ms < 0) return false;
+            if (!tool_parse_ms(argv[++i], &o->time_ms)) return false;
+            o->has_time = true;
         } else if (std::strcmp(a, "--size") == 0 && has_value) {
-            if (std::sscanf(argv[++i], "%dx%d", &o->width, &o->height) != 2) return false;
+            if (std::sscanf(argv[++i], "%dx%d", &o->scene.width, &o->scene.height) != 2) return false;
         } else if (std::strcmp(a, "--out") == 0 && has_value) {
             o->out = argv[++i];
         } else if (std::strcmp(a, "--combiners") == 0) {
-            o->combiners = true;
+            o->scene.combiners = true;
         } else if (std::strcmp(a, "--no-fbo") == 0) {
-            o->no_fbo = true;
-        } else if (a[0] != '-' && !o->package) {
-            o->package = a;
+            o->scene.no_fbo = true;
+        } else if (a[0] != '-' && !o->scene.package) {
+            o->scene.package = a;
         } else {
             return false;
         }
     }
-    return o->package && o->out && o->time_ms >= 0 && o->width >= 16 && o->height >= 16 && o->width <= 8192 &&
-           o->height <= 8192;
+    const ToolSceneOptions &s = o->scene;
+    return s.package && o->out && o->has_time && s.width >= 16 && s.height >= 16 && s.width <= 8192 &&
+           s.height <= 8192;
 }
 
 } // namespace
@@ -70,65 +59,20 @@ int tool_render(int argc, char **argv) {
     }
     RenderOptions o;
     if (!parse(argc, argv, &o)) return tool_fail("render: bad arguments (see bvtool render --help)");
-    FILE *package = std::fopen(o.package, "rb");
-    if (!package) return tool_fail("render: cannot open %s", o.package);
-    resources::log_attach(stderr);
-
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fclose(package);
-        return tool_fail("render: cannot initialise video: %s", SDL_GetError());
-    }
-    player::GlWindow win = {};
-    win.screen = player::ScreenSize{o.width, o.height};
-    win.aspect = player::screen_aspect_for(0, win.screen);
-    win.viewport = player::screen_viewport_fit(win.screen, win.aspect);
-    win.glsl = o.combiners ? 0 : 1;
-    if (!player::gl_window_open(&win, false, false, "bvtool render") || !player::gl_window_setup(&win, true, nullptr)) {
-        std::fclose(package);
-        return tool_fail("render: no OpenGL window");
-    }
-    if (o.no_fbo) {
-        win.caps.fbo = 0;
-        render::render_set_framebuffer(0);
-    }
-
-    scene::DocumentStatus status;
-    resources::XmlNode *document = scene::scene_document_read(package, "demo.xmlz", &status);
-    if (!document) {
-        SDL_Quit();
-        std::fclose(package);
-        return tool_fail("render: demo.xmlz is %s", status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
-    }
-    scene::Scene *demo = scene::scene_create();
-    scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, nullptr};
-    status = scene::scene_document_build(demo, document, "demo.xmlz", &ctx);
-    resources::xml_free(document);
-    std::fclose(package);
-    if (status != scene::DOCUMENT_OK) {
-        scene::scene_release(demo);
-        SDL_Quit();
-        return tool_fail("render: demo.xmlz cannot be played");
-    }
-
-    // The capture starts from a black window, bars included (a window's first back buffer holds
-    // whatever the driver left there).
-    glDisable(GL_SCISSOR_TEST);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    glEnable(GL_SCISSOR_TEST);
-    uint32_t drawn = render::render_at_time(demo, static_cast<uint32_t>(o.time_ms / 10),
-                                            static_cast<uint16_t>(o.width), static_cast<uint16_t>(o.height),
-                                            win.viewport, win.caps, win.glsl);
-    std::vector<uint8_t> pixels(size_t(o.width) * o.height * 3);
+    ToolScene ts;
+    if (!tool_scene_open("render", o.scene, &ts)) return 1;
+    tool_scene_clear_window();
+    uint32_t drawn = tool_scene_render(&ts, o.time_ms);
+    int width = o.scene.width, height = o.scene.height;
+    std::vector<uint8_t> pixels(size_t(width) * height * 3);
     glReadBuffer(GL_BACK);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, o.width, o.height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    scene::scene_release(demo);
-    SDL_Quit();
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    tool_scene_close(&ts);
 
     // GL rows run bottom to top; PNG rows top to bottom.
-    int stride = o.width * 3;
-    bool ok = stbi_write_png(o.out, o.width, o.height, 3, pixels.data() + size_t(o.height - 1) * stride, -stride) != 0;
+    int stride = width * 3;
+    bool ok = stbi_write_png(o.out, width, height, 3, pixels.data() + size_t(height - 1) * stride, -stride) != 0;
     if (!ok) return tool_fail("render: cannot write %s", o.out);
     std::printf("%u layers drew an object\n", drawn);
     return 0;

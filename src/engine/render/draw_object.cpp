@@ -5,9 +5,12 @@
 #include "geometry/manipulator.h"
 #include "geometry/mesh.h"
 #include "geometry/mesh_effect.h"
+#include "render/draw_capture.h"
 #include "render/material.h"
 #include "render/matrix.h"
 #include "render/scene_object.h"
+#include "resources/log.h"
+#include "resources/number_convert.h"
 #include "scene/scene.h"
 
 #include <GL/glew.h>
@@ -45,11 +48,22 @@ static TexcoordSources texcoords_of(const Mesh *mesh, bool from_memory) {
     return src;
 }
 
-// Points an array at the mesh's buffer (when drawing from buffers and the mesh has one) or at memory.
-static const void *array_source(const Mesh *mesh, int buffer, const void *memory, bool use_buffers) {
-    bool from_buffer = use_buffers && mesh->buffers[buffer] != 0;
-    glBindBuffer(GL_ARRAY_BUFFER, from_buffer ? mesh->buffers[buffer] : 0);
-    return from_buffer ? nullptr : memory;
+// An array in a GL buffer (when buffer is not 0) or in client memory.
+struct ArraySource {
+    const float *memory;
+    uint32_t buffer;
+};
+
+// Where a drawing's positions and normals come from: the mesh, or the ripple buffer when a
+// Rippler ran for this item.
+struct VertexArrays {
+    ArraySource positions, normals;
+};
+
+// Binds the array's buffer (or none) and returns the pointer argument for gl*Pointer.
+static const void *array_bind(const ArraySource &src) {
+    glBindBuffer(GL_ARRAY_BUFFER, src.buffer);
+    return src.buffer ? nullptr : src.memory;
 }
 
 static void draw_triangles(const Mesh *mesh, bool use_buffers) {
@@ -60,15 +74,26 @@ static void draw_triangles(const Mesh *mesh, bool use_buffers) {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
-static void draw_fixed(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list,
-                       uint32_t t, const DrawView &view, bool face_camera, float x_shift, bool use_buffers) {
+// Hands one drawn instance to the OBJ capture (a no-op unless `bvtool mesh` is writing a frame).
+static void capture_instance(const Mesh *mesh, const VertexArrays &arrays, const geometry::InstanceList &list,
+                             uint32_t i) {
+    if (!draw_capture_active()) return;
+    DrawCaptureMesh m = {arrays.positions.memory, arrays.normals.memory,
+                         mesh->texcoord_set_count ? mesh->texcoords[0] : nullptr, mesh->vertex_count,
+                         mesh->indices, mesh->index_count};
+    draw_capture_instance(m, list.items[i], i + 1);
+}
+
+static void draw_fixed(scene::Scene *sc, Mesh *mesh, const VertexArrays &arrays, Material *material,
+                       const geometry::InstanceList &list, uint32_t t, const DrawView &view, bool face_camera,
+                       float x_shift, bool use_buffers) {
     Capabilities caps = view.caps;
     if (!use_buffers) caps.vbo = 0;
     TexcoordSources texcoords = texcoords_of(mesh, !use_buffers);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_NORMAL_ARRAY);
-    glVertexPointer(3, GL_FLOAT, 0, array_source(mesh, geometry::MESH_BUFFER_POSITIONS, mesh->positions, use_buffers));
-    glNormalPointer(GL_FLOAT, 0, array_source(mesh, geometry::MESH_BUFFER_NORMALS, mesh->normals, use_buffers));
+    glVertexPointer(3, GL_FLOAT, 0, array_bind(arrays.positions));
+    glNormalPointer(GL_FLOAT, 0, array_bind(arrays.normals));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     const PassList *passes = material->passes;
     int pass_count = passes && !passes->single_pass && passes->copies[0] && passes->copies[1] ? 2 : 1;
@@ -77,6 +102,7 @@ static void draw_fixed(scene::Scene *sc, Mesh *mesh, Material *material, const g
         material_apply_fixed(applied, sc, t, view.rotation_y, view.rotation_x, caps, texcoords);
         for (uint32_t i = 0; i < list.count; i++) {
             instance_transform(list.items[i].v, x_shift, face_camera, view);
+            if (pass == 0) capture_instance(mesh, arrays, list, i);
             matrix_load_gl(matrix_state(), MATRIX_MODELVIEW);
             draw_triangles(mesh, use_buffers);
         }
@@ -89,8 +115,9 @@ static void set_matrix_uniform(GLint loc, const float *m) {
     if (loc >= 0) glUniformMatrix4fv(loc, 1, GL_FALSE, m);
 }
 
-static void draw_glsl(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list, uint32_t t,
-                      const DrawView &view, bool face_camera, float x_shift, bool use_buffers) {
+static void draw_glsl(scene::Scene *sc, Mesh *mesh, const VertexArrays &arrays, Material *material,
+                      const geometry::InstanceList &list, uint32_t t, const DrawView &view, bool face_camera,
+                      float x_shift, bool use_buffers) {
     ShaderProgram *p = material_program(material, sc->materials);
     if (!p || !p->program) return;
     const uint16_t *lines = material->wireframe ? geometry::mesh_line_indices(mesh) : nullptr;
@@ -101,17 +128,18 @@ static void draw_glsl(scene::Scene *sc, Mesh *mesh, Material *material, const ge
     if (p->loc_position >= 0) {
         glEnableVertexAttribArray(static_cast<GLuint>(p->loc_position));
         glVertexAttribPointer(static_cast<GLuint>(p->loc_position), 3, GL_FLOAT, GL_FALSE, 0,
-                              array_source(mesh, geometry::MESH_BUFFER_POSITIONS, mesh->positions, use_buffers));
+                              array_bind(arrays.positions));
     }
     if (p->loc_normal >= 0) {
         glEnableVertexAttribArray(static_cast<GLuint>(p->loc_normal));
         glVertexAttribPointer(static_cast<GLuint>(p->loc_normal), 3, GL_FLOAT, GL_FALSE, 0,
-                              array_source(mesh, geometry::MESH_BUFFER_NORMALS, mesh->normals, use_buffers));
+                              array_bind(arrays.normals));
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     MatrixState *s = matrix_state();
     for (uint32_t i = 0; i < list.count; i++) {
         instance_transform(list.items[i].v, x_shift, face_camera, view);
+        capture_instance(mesh, arrays, list, i);
         set_matrix_uniform(p->loc_modelmatrix, s->m[MATRIX_MODEL]);
         set_matrix_uniform(p->loc_viewmatrix, s->m[MATRIX_VIEW]);
         set_matrix_uniform(p->loc_projection, s->m[MATRIX_PROJECTION]);
@@ -131,23 +159,67 @@ static void draw_glsl(scene::Scene *sc, Mesh *mesh, Material *material, const ge
         if (loc >= 0) glDisableVertexAttribArray(static_cast<GLuint>(loc));
 }
 
-void mesh_draw_instances(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list,
-                         uint32_t t, const DrawView &view, bool face_camera, float x_shift, bool from_memory) {
-    if (!mesh || !material || mesh->vertex_count == 0 || mesh->index_count == 0 || !mesh->positions || !mesh->normals)
-        return;
-    bool use_buffers = !from_memory && view.caps.vbo;
-    if (view.glsl)
-        draw_glsl(sc, mesh, material, list, t, view, face_camera, x_shift, use_buffers);
-    else
-        draw_fixed(sc, mesh, material, list, t, view, face_camera, x_shift, use_buffers);
+// Fills the ripple buffer's two GL buffers (made on first use) with its positions and normals.
+static void ripple_upload(geometry::RippleBuffer *r) {
+    if (!r->gl_buffers[0]) glGenBuffers(2, r->gl_buffers);
+    GLsizeiptr bytes = static_cast<GLsizeiptr>(sizeof(float) * 3 * r->vertex_count);
+    glBindBuffer(GL_ARRAY_BUFFER, r->gl_buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, bytes, r->positions, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, r->gl_buffers[1]);
+    glBufferData(GL_ARRAY_BUFFER, bytes, r->normals, GL_STATIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-// Item time: the layer time plus the item's offset, to the nearest integer (never below 0).
+void draw_ripple_release() {
+    geometry::RippleBuffer *r = geometry::ripple_buffer();
+    if (r && r->gl_buffers[0]) glDeleteBuffers(2, r->gl_buffers);
+    geometry::ripple_buffer_release();
+}
+
+void mesh_draw_instances(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list,
+                         uint32_t t, const DrawView &view, bool face_camera, float x_shift, bool from_memory,
+                         geometry::RippleBuffer *ripple) {
+    if (!mesh || !material || mesh->vertex_count == 0 || mesh->index_count == 0 || !mesh->positions || !mesh->normals)
+        return;
+    if (list.count == 0) return;
+    bool use_buffers = !from_memory && view.caps.vbo;
+    VertexArrays arrays = {{mesh->positions, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_POSITIONS] : 0},
+                           {mesh->normals, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_NORMALS] : 0}};
+    if (ripple && ripple->vertex_count == mesh->vertex_count) {
+        if (use_buffers) ripple_upload(ripple);
+        arrays.positions = {ripple->positions, use_buffers ? ripple->gl_buffers[0] : 0};
+        arrays.normals = {ripple->normals, use_buffers ? ripple->gl_buffers[1] : 0};
+    }
+    if (view.glsl)
+        draw_glsl(sc, mesh, arrays, material, list, t, view, face_camera, x_shift, use_buffers);
+    else
+        draw_fixed(sc, mesh, arrays, material, list, t, view, face_camera, x_shift, use_buffers);
+}
+
+// Item time: the layer time plus the item's offset, to the nearest integer (never below 0; a NaN
+// offset gives 0).
 static uint32_t item_time(uint32_t t, float offset) {
-    double ti = std::nearbyint(static_cast<double>(t) + offset);
-    if (ti < 0) return 0;
-    if (ti > 4294967295.0) return 0xFFFFFFFFu;
-    return static_cast<uint32_t>(ti);
+    return resources::convert_to_u32(std::nearbyint(static_cast<double>(t) + offset));
+}
+
+// Frame numbers let a per-frame log line be written once per item and frame.
+static uint32_t g_frame_number = 1;
+
+void draw_frame_begin() { g_frame_number = g_frame_number == UINT32_MAX ? 1 : g_frame_number + 1; }
+
+geometry::InstanceList item_instances(scene::Scene *sc, Item *item, Mesh *mesh, uint32_t ti) {
+    geometry::Instance placement;
+    for (int k = 0; k < 9; k++)
+        placement.v[k] = functions::dynamic_evaluate(item->placement[k], (item->flags >> k) & 1, sc->functions, ti);
+    geometry::ManipulatorSources sources = {sc->functions, sc->models, sc->mesh_effects};
+    bool cut = false;
+    geometry::InstanceList list =
+        geometry::manipulators_run(item->manipulators, item->manipulator_count, placement, mesh, ti, sources, &cut);
+    if (cut && item->cut_logged_frame != g_frame_number) {
+        item->cut_logged_frame = g_frame_number;
+        resources::log_format("Instance list cut at %u instances.\r\n", geometry::kInstanceListCap);
+    }
+    return list;
 }
 
 static void item_draw(scene::Scene *sc, Item *item, uint32_t t, const DrawView &view) {
@@ -169,22 +241,21 @@ static void item_draw(scene::Scene *sc, Item *item, uint32_t t, const DrawView &
         mesh = object_at<Mesh>(sc->models, item->object);
     }
     if (!mesh) return;
-    geometry::Instance placement;
-    for (int k = 0; k < 9; k++)
-        placement.v[k] = functions::dynamic_evaluate(item->placement[k], (item->flags >> k) & 1, sc->functions, ti);
-    geometry::InstanceList list =
-        geometry::manipulators_run(item->manipulators, item->manipulator_count, placement, mesh, ti);
+    geometry::InstanceList list = item_instances(sc, item, mesh, ti);
     // Mesh effects change every frame and have no buffers: they are drawn from memory.
     mesh_draw_instances(sc, mesh, material, list, ti, view, (item->flags & kItemFaceCamera) != 0, 0.0f,
-                        item->type == ITEM_MESH_EFFECT);
+                        item->type == ITEM_MESH_EFFECT, geometry::ripple_buffer());
     geometry::instance_list_free(&list);
+    draw_ripple_release();
 }
 
 bool object_draw(scene::Scene *sc, uint32_t index, uint32_t t, const DrawView &view) {
     SceneObject *object = index ? object_at<SceneObject>(sc->objects, index) : nullptr;
     if (!object) return false;
+    draw_capture_set_object(index);
     for (uint32_t p = 1; object->items && p <= object->items->count; p++) {
         Item *item = resources::short_at<Item>(object->items, p);
+        draw_capture_set_item(p, 0);
         if (item) item_draw(sc, item, t, view);
     }
     return true;

@@ -1,6 +1,7 @@
 #include "render/frame.h"
 
 #include "functions/dynamic_value.h"
+#include "render/draw_capture.h"
 #include "render/draw_object.h"
 #include "render/layer.h"
 #include "render/material.h"
@@ -275,10 +276,13 @@ uint32_t render_at_time(scene::Scene *sc, uint32_t t, uint16_t window_width, uin
     g_frame.npot = caps.npot != 0;
     g_frame.glsl = glsl;
     g_frame.viewport = viewport;
+    draw_frame_begin();
     uint32_t drawn = 0;
-    for (const scene::LayerSlot &slot : sc->slots) {
+    for (uint32_t number = 0; number < kLayerSlotCount; number++) {
+        const scene::LayerSlot &slot = sc->slots[number];
         uint32_t index, local;
         if (!layer_find_active(&slot, t, &index, &local)) continue;
+        draw_capture_set_layer(number, index + 1);
         const Layer *layer = resources::short_at<Layer>(slot.layers, index + 1);
         uint32_t te = local + layer->offset;
         if (layer_render(sc, layer, te, caps)) drawn++;

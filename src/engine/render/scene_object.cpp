@@ -2,6 +2,7 @@
 
 #include "functions/dynamic_value.h"
 #include "resources/log.h"
+#include "resources/number_convert.h"
 #include "resources/xml.h"
 
 #include <cstring>
@@ -10,12 +11,17 @@ namespace render {
 
 using resources::XmlNode;
 
+// A kind number outside 0..254 is stored as 255, which no table row has (a wrap to 8 bits could
+// turn 256 into a real kind).
+static uint8_t kind_of(int32_t kind) { return kind >= 0 && kind < 255 ? static_cast<uint8_t>(kind) : 255; }
+
 void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
-    entry->kind = static_cast<uint8_t>(resources::xml_attribute_int(element, "type"));
+    entry->kind = kind_of(resources::xml_attribute_int(element, "type"));
     const XmlNode *child = element->first_child;
     if (child && resources::xml_name_is(child, "manipulator")) {
-        entry->target_kind = static_cast<uint8_t>(resources::xml_attribute_float(child, "type"));
-        entry->target_index = static_cast<uint16_t>(resources::xml_attribute_float(child, "model"));
+        // Any kind but 0 names a mesh effect; an index beyond 16 bits names no record.
+        entry->target_kind = resources::convert_to_i32(resources::xml_attribute_float(child, "type")) != 0 ? 1 : 0;
+        entry->target_index = resources::convert_to_u16(resources::xml_attribute_float(child, "model"));
         child = child->next;
     }
     for (int i = 0; child && i < kManipulatorParameters; child = child->next, i++) {
@@ -25,10 +31,10 @@ void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
 }
 
 void item_read(Item *item, const XmlNode *element) {
-    item->type = static_cast<uint8_t>(resources::xml_attribute_int(element, "type"));
-    item->object = static_cast<uint16_t>(resources::xml_attribute_int(element, "object"));
-    item->material = static_cast<uint16_t>(resources::xml_attribute_int(element, "material"));
-    item->font = static_cast<uint16_t>(resources::xml_attribute_int(element, "font"));
+    item->type = kind_of(resources::xml_attribute_int(element, "type"));
+    item->object = resources::convert_to_u16(resources::xml_attribute_int(element, "object"));
+    item->material = resources::convert_to_u16(resources::xml_attribute_int(element, "material"));
+    item->font = resources::convert_to_u16(resources::xml_attribute_int(element, "font"));
     const char *text = resources::xml_attribute(element, "text");
     // The field holds 31 bytes and its terminator; longer strings are cut.
     if (text) std::strncpy(item->text, text, sizeof item->text - 1);

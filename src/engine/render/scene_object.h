@@ -29,6 +29,7 @@ struct Item {
     float time_offset;
     uint8_t manipulator_count;
     ManipulatorEntry manipulators[kMaxManipulators];
+    uint32_t cut_logged_frame; // frame number of the last "Instance list cut" line, 0 for none
 };
 
 struct SceneObject {

@@ -1,6 +1,7 @@
 #include "scene/scene_loader.h"
 
 #include "functions/function.h"
+#include "geometry/mesh_effect.h"
 #include "geometry/model.h"
 #include "render/layer.h"
 #include "render/material.h"
@@ -124,6 +125,9 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
             break;
         case 11:
             section_read(section, ctx, [&](const XmlNode *r) { render::material_read(sc, r, ctx->glsl, ctx->caps); });
+            break;
+        case 12:
+            section_read(section, ctx, [&](const XmlNode *r) { geometry::mesh_effect_read(sc->mesh_effects, r); });
             break;
         case 13:
             section_read(section, ctx, [&](const XmlNode *r) { render::scene_object_read(sc->objects, r); });

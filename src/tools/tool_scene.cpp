@@ -1,0 +1,95 @@
+#include "tools/tool_scene.h"
+
+#include "render/frame.h"
+#include "resources/log.h"
+#include "resources/xml.h"
+#include "scene/scene.h"
+#include "scene/scene_loader.h"
+#include "tools/bvtool.h"
+
+#include <GL/glew.h>
+#include <SDL.h>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tools {
+
+bool tool_parse_ms(const char *text, uint32_t *ms) {
+    if (!text || *text < '0' || *text > '9') return false;
+    errno = 0;
+    char *end = nullptr;
+    unsigned long long v = std::strtoull(text, &end, 10);
+    if (errno || !end || *end || v > 0xFFFFFFFFull) return false;
+    *ms = static_cast<uint32_t>(v);
+    return true;
+}
+
+bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
+    *out = ToolScene{};
+    FILE *package = std::fopen(o.package, "rb");
+    if (!package) {
+        tool_fail("%s: cannot open %s", command, o.package);
+        return false;
+    }
+    resources::log_attach(stderr);
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fclose(package);
+        tool_fail("%s: cannot initialise video: %s", command, SDL_GetError());
+        return false;
+    }
+    player::GlWindow &win = out->win;
+    win.screen = player::ScreenSize{o.width, o.height};
+    win.aspect = player::screen_aspect_for(0, win.screen);
+    win.viewport = player::screen_viewport_fit(win.screen, win.aspect);
+    win.glsl = o.combiners ? 0 : 1;
+    if (!player::gl_window_open(&win, false, false, "bvtool") || !player::gl_window_setup(&win, true, nullptr)) {
+        std::fclose(package);
+        tool_fail("%s: no OpenGL window", command);
+        return false;
+    }
+    if (o.no_fbo) {
+        win.caps.fbo = 0;
+        render::render_set_framebuffer(0);
+    }
+    scene::DocumentStatus status;
+    resources::XmlNode *document = scene::scene_document_read(package, "demo.xmlz", &status);
+    if (!document) {
+        SDL_Quit();
+        std::fclose(package);
+        tool_fail("%s: demo.xmlz is %s", command, status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
+        return false;
+    }
+    out->demo = scene::scene_create();
+    scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, nullptr};
+    status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx) : scene::DOCUMENT_MALFORMED;
+    resources::xml_free(document);
+    std::fclose(package);
+    if (status != scene::DOCUMENT_OK) {
+        tool_scene_close(out);
+        tool_fail("%s: demo.xmlz cannot be played", command);
+        return false;
+    }
+    return true;
+}
+
+void tool_scene_close(ToolScene *ts) {
+    scene::scene_release(ts->demo);
+    ts->demo = nullptr;
+    SDL_Quit();
+}
+
+void tool_scene_clear_window() {
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glEnable(GL_SCISSOR_TEST);
+}
+
+uint32_t tool_scene_render(ToolScene *ts, uint32_t ms) {
+    return render::render_at_time(ts->demo, ms / 10, static_cast<uint16_t>(ts->win.screen.width),
+                                  static_cast<uint16_t>(ts->win.screen.height), ts->win.viewport, ts->win.caps,
+                                  ts->win.glsl);
+}
+
+} // namespace tools
