@@ -48,11 +48,12 @@ bool parse(int argc, char **argv, MeshOptions *o) {
 
 int tool_mesh(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
-        std::puts("usage: bvtool mesh PKG --time T [--time T]... [--size WxH] [--combiners] --out FILE.obj\n"
-                  "Loads the package's demo document as the player does, plays the frames at the given demo\n"
-                  "times (milliseconds, in order, as successive frames) and writes what the last one drew as\n"
-                  "Wavefront OBJ: one group per drawn instance (o s<slot>_l<layer>_o<object>_i<item>_n<n>),\n"
-                  "its vertices moved by the instance's model matrix (no view or projection).");
+        std::puts(
+            "usage: bvtool mesh PKG --time T [--time T]... [--size WxH] [--combiners] --out FILE.obj\n"
+            "Loads the package's demo document as the player does, plays the frames at the given demo\n"
+            "times (milliseconds, in order, as successive frames) and writes what the last one drew as\n"
+            "Wavefront OBJ: one group per drawn instance (o s<slot>_l<layer>_o<object>_i<item>_n<n>),\n"
+            "its vertices moved by the instance's model matrix (no view or projection).");
         return 0;
     }
     MeshOptions o;
@@ -65,9 +66,11 @@ int tool_mesh(int argc, char **argv) {
         std::remove(o.out);
         return 1;
     }
-    for (size_t i = 0; i + 1 < o.times.size(); i++) tool_scene_render(&ts, o.times[i]);
-    std::string header = std::string("bvtool mesh ") + o.scene.package + " at " + std::to_string(o.times.back()) +
-                         " ms (" + (o.scene.combiners ? "combiners" : "GLSL") + ")";
+    for (size_t i = 0; i + 1 < o.times.size(); i++)
+        tool_scene_render(&ts, o.times[i]);
+    std::string header = std::string("bvtool mesh ") + o.scene.package + " at " +
+                         std::to_string(o.times.back()) + " ms (" +
+                         (o.scene.combiners ? "combiners" : "GLSL") + ")";
     render::draw_capture_begin(out, header.c_str());
     tool_scene_render(&ts, o.times.back());
     render::draw_capture_end();

@@ -43,7 +43,8 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     win.aspect = player::screen_aspect_for(0, win.screen);
     win.viewport = player::screen_viewport_fit(win.screen, win.aspect);
     win.glsl = o.combiners ? 0 : 1;
-    if (!player::gl_window_open(&win, false, false, "bvtool") || !player::gl_window_setup(&win, true, nullptr)) {
+    if (!player::gl_window_open(&win, false, false, "bvtool") ||
+        !player::gl_window_setup(&win, true, nullptr)) {
         std::fclose(package);
         tool_fail("%s: no OpenGL window", command);
         return false;
@@ -62,7 +63,8 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     }
     out->demo = scene::scene_create();
     scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, nullptr};
-    status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx) : scene::DOCUMENT_MALFORMED;
+    status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx)
+                       : scene::DOCUMENT_MALFORMED;
     resources::xml_free(document);
     std::fclose(package);
     if (status != scene::DOCUMENT_OK) {
@@ -88,8 +90,8 @@ void tool_scene_clear_window() {
 
 uint32_t tool_scene_render(ToolScene *ts, uint32_t ms) {
     return render::render_at_time(ts->demo, ms / 10, static_cast<uint16_t>(ts->win.screen.width),
-                                  static_cast<uint16_t>(ts->win.screen.height), ts->win.viewport, ts->win.caps,
-                                  ts->win.glsl);
+                                  static_cast<uint16_t>(ts->win.screen.height), ts->win.viewport,
+                                  ts->win.caps, ts->win.glsl);
 }
 
 } // namespace tools

@@ -51,15 +51,34 @@ def material(colour=(1, 1, 1, 1), textures=(), light1=0, blend=2, depth=0, culli
     return out + extra + "</material>"
 
 
+def function_constant(a):
+    return ('<function type="0" loop_type="0" loop_begin="0" loop_end="0">'
+            '<segment type="0" length="100000"><a>%s</a></segment></function>' % a)
+
+
+def manipulator(kind, params, target=None):
+    """params: floats, or ("dynamic", function index); target: (target kind, index) or None."""
+    out = '<manipulator type="%d" model="%d"/>' % target if target else ""
+    for p in params:
+        out += value("dynamic", p[1]) if isinstance(p, tuple) else static(p)
+    return '<m type="%d">%s</m>' % (kind, out)
+
+
 def item(model, mat, pos=(0, 0, 0), rot=(0, 0, 0), scale=(1, 1, 1), visibility=0, time_offset=0, face=0,
-         dynamic=None):
-    """dynamic: {placement index 0..8: function index}."""
+         dynamic=None, kind=0, manipulators=()):
+    """dynamic: {placement index 0..8: function index}; kind 0 model, 1 mesh effect; manipulators:
+    elements made by manipulator()."""
     dynamic = dynamic or {}
     values = list(pos) + list(rot) + list(scale)
     children = "".join(value("dynamic", dynamic[i]) if i in dynamic else static(values[i]) for i in range(9))
     children += '<visibility value="%d"/><time_offset value="%s"/><face_camera value="%d"/>' % (
         visibility, time_offset, face)
-    return '<item type="0" object="%d" material="%d">%s</item>' % (model, mat, children)
+    children += "".join(manipulators)
+    return '<item type="%d" object="%d" material="%d">%s</item>' % (kind, model, mat, children)
+
+
+def mesh_effect(kind, *functions):
+    return '<effect type="%d">%s</effect>' % (kind, "".join("<p>%d</p>" % f for f in functions))
 
 
 def obj(*items):

@@ -22,7 +22,8 @@ namespace {
 Instance instance(std::initializer_list<float> v) {
     Instance out = {};
     int i = 0;
-    for (float x : v) out.v[i++] = x;
+    for (float x : v)
+        out.v[i++] = x;
     return out;
 }
 
@@ -34,10 +35,11 @@ InstanceList list_of(std::vector<Instance> items) {
 }
 
 // Applies one manipulator and hands back the result as a vector.
-std::vector<Instance> apply(std::vector<Instance> in, uint8_t kind, std::vector<float> params, Mesh *own = nullptr,
-                            const Mesh *target = nullptr, bool *cut = nullptr) {
+std::vector<Instance> apply(std::vector<Instance> in, uint8_t kind, std::vector<float> params,
+                            Mesh *own = nullptr, const Mesh *target = nullptr, bool *cut = nullptr) {
     float p[kManipulatorParameters] = {};
-    for (size_t i = 0; i < params.size(); i++) p[i] = params[i];
+    for (size_t i = 0; i < params.size(); i++)
+        p[i] = params[i];
     bool unused = false;
     InstanceList out = manipulator_apply(list_of(in), kind, p, own, target, cut ? cut : &unused);
     std::vector<Instance> v(out.items, out.items + out.count);
@@ -96,14 +98,15 @@ TEST(Manipulators, MultipliersCountAndOrder) {
 
 TEST(Manipulators, ListsPastTheCapAreCutAndLoggedOncePerItemAndFrame) {
     bool cut = false;
-    std::vector<Instance> out = apply({instance({})}, MANIPULATOR_XYZ_MULTIPLIER, {1e9f, 1e9f, 1e9f}, nullptr,
-                                      nullptr, &cut);
+    std::vector<Instance> out =
+        apply({instance({})}, MANIPULATOR_XYZ_MULTIPLIER, {1e9f, 1e9f, 1e9f}, nullptr, nullptr, &cut);
     EXPECT_EQ(out.size(), kInstanceListCap);
     EXPECT_TRUE(cut);
     // The first instances are still in order: iz runs fastest.
     EXPECT_EQ(out[0].v[2], 0.0f);
     cut = false;
-    EXPECT_EQ(apply({instance({}), instance({})}, MANIPULATOR_X_MULTIPLIER, {600000}, nullptr, nullptr, &cut).size(),
+    EXPECT_EQ(apply({instance({}), instance({})}, MANIPULATOR_X_MULTIPLIER, {600000}, nullptr, nullptr, &cut)
+                  .size(),
               kInstanceListCap);
     EXPECT_TRUE(cut);
 
@@ -114,7 +117,8 @@ TEST(Manipulators, ListsPastTheCapAreCutAndLoggedOncePerItemAndFrame) {
     for (int m = 0; m < 2; m++) {
         item.manipulators[m].kind = m == 0 ? MANIPULATOR_XYZ_MULTIPLIER : MANIPULATOR_X_MULTIPLIER;
         const float count = 2e3f;
-        for (int i = 0; i < 3; i++) std::memcpy(&item.manipulators[m].parameters[i], &count, 4);
+        for (int i = 0; i < 3; i++)
+            std::memcpy(&item.manipulators[m].parameters[i], &count, 4);
     }
     for (int frame = 0; frame < 2; frame++) {
         render::draw_frame_begin();
@@ -124,7 +128,8 @@ TEST(Manipulators, ListsPastTheCapAreCutAndLoggedOncePerItemAndFrame) {
             instance_list_free(&list);
         }
     }
-    EXPECT_EQ(log.text(), "Instance list cut at 1000000 instances.\r\nInstance list cut at 1000000 instances.\r\n");
+    EXPECT_EQ(log.text(),
+              "Instance list cut at 1000000 instances.\r\nInstance list cut at 1000000 instances.\r\n");
     scene::scene_release(sc);
 }
 
@@ -171,7 +176,8 @@ TEST(Manipulators, RipplerDisplacesAChainTwiceAndTheNextDrawingStartsAfresh) {
         EXPECT_EQ(list.count, 1u);
         RippleBuffer *r = ripple_buffer();
         ASSERT_NE(r, nullptr);
-        for (int i = 0; i < 9; i++) EXPECT_FLOAT_EQ(r->positions[i], tri.positions[i] + 0.5f) << i;
+        for (int i = 0; i < 9; i++)
+            EXPECT_FLOAT_EQ(r->positions[i], tri.positions[i] + 0.5f) << i;
         EXPECT_FLOAT_EQ(r->normals[2], 1.0f); // a moved triangle keeps facing +z
         instance_list_free(&list);
         ripple_buffer_release();
@@ -187,7 +193,8 @@ TEST(Manipulators, RadialMoveAndPassThroughKinds) {
     EXPECT_FLOAT_EQ(out[0].v[1], 4);
     EXPECT_FLOAT_EQ(out[0].v[2], 1);
     Triangle centred;
-    for (int i = 0; i < 3; i++) centred.positions[i * 3] -= 2, centred.positions[i * 3 + 1] -= 1;
+    for (int i = 0; i < 3; i++)
+        centred.positions[i * 3] -= 2, centred.positions[i * 3 + 1] -= 1;
     out = apply({instance({1, 1, 1})}, MANIPULATOR_RADIAL_MOVE, {3}, &centred.mesh);
     EXPECT_FLOAT_EQ(out[0].v[0], 1);
     EXPECT_FLOAT_EQ(out[0].v[1], 1);
@@ -211,13 +218,14 @@ TEST(Manipulators, ReaderStoresTargetsAndParametersSafely) {
     resources::XmlNode *root = resources::xml_parse(doc);
     const resources::XmlNode *m = root->first_child->first_child;
     ManipulatorEntry e[3] = {};
-    for (int i = 0; i < 3; i++, m = m->next) render::manipulator_read(&e[i], m);
+    for (int i = 0; i < 3; i++, m = m->next)
+        render::manipulator_read(&e[i], m);
     EXPECT_EQ(e[0].kind, MANIPULATOR_MODEL_PLACER);
-    EXPECT_EQ(e[0].target_kind, 1);       // any kind but 0 is a mesh effect
-    EXPECT_EQ(e[0].target_index, 65535);  // too large: names no record
-    EXPECT_EQ(e[0].animated[0], 0x40);    // parameter 1 is animated
+    EXPECT_EQ(e[0].target_kind, 1);      // any kind but 0 is a mesh effect
+    EXPECT_EQ(e[0].target_index, 65535); // too large: names no record
+    EXPECT_EQ(e[0].animated[0], 0x40);   // parameter 1 is animated
     EXPECT_EQ(e[0].parameters[1], 4u);
-    EXPECT_GT(e[1].kind, 4);              // not wrapped onto a real kind
+    EXPECT_GT(e[1].kind, 4); // not wrapped onto a real kind
     EXPECT_EQ(e[1].target_kind, 0);
     EXPECT_EQ(e[1].target_index, 2);
     float p0;

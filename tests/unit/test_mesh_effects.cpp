@@ -32,7 +32,8 @@ struct Effect {
 // generator's multiplier modulo 2^32.
 uint32_t seed_giving(int32_t value) {
     uint32_t inverse = 1;
-    for (int i = 0; i < 5; i++) inverse *= 2u - 214013u * inverse; // Newton steps for the inverse
+    for (int i = 0; i < 5; i++)
+        inverse *= 2u - 214013u * inverse; // Newton steps for the inverse
     uint32_t next = static_cast<uint32_t>(value) << 16;
     return (next - 2531011u) * inverse;
 }
@@ -41,7 +42,8 @@ TEST(SharedRandom, FollowsTheFixedSequenceFromStateOne) {
     // The first draws of this generator from state 1, as widely published for it.
     shared_random_seed(1);
     const int32_t expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358};
-    for (int32_t v : expected) EXPECT_EQ(shared_random_next(), v);
+    for (int32_t v : expected)
+        EXPECT_EQ(shared_random_next(), v);
     shared_random_seed(seed_giving(32767));
     EXPECT_EQ(shared_random_next(), 32767);
 }
@@ -56,7 +58,8 @@ TEST(MeshEffects, WaterGridIsFlatAndFacesUpAtCreation) {
         EXPECT_FLOAT_EQ(w.e.mesh.positions[(30 * 4 + 7) * 3 + 2], 7.0f);
         mesh_recompute_normals(&w.e.mesh);
         // Both halves of the triangle list wind the same way: every normal points up.
-        for (int v = 0; v < 900; v++) ASSERT_FLOAT_EQ(w.e.mesh.normals[v * 3 + 1], 1.0f) << v;
+        for (int v = 0; v < 900; v++)
+            ASSERT_FLOAT_EQ(w.e.mesh.normals[v * 3 + 1], 1.0f) << v;
     }
 }
 
@@ -64,12 +67,14 @@ TEST(MeshEffects, LakeWaterStepsOnlyWhenTheTimeReachesTheNextWholeStep) {
     shared_random_seed(1); // first draws 41, 18467, 6334, 26500: drops at 1, 507, 173 and 727
     Effect lake(MESH_EFFECT_LAKE_WATER);
     lake.update(0.5f);
-    for (int v = 0; v < 900; v++) ASSERT_EQ(lake.y(v), 0.0f);
+    for (int v = 0; v < 900; v++)
+        ASSERT_EQ(lake.y(v), 0.0f);
     lake.update(3.2f);
     EXPECT_EQ(lake.lake()->step, 3);
     lake.update(10.7f); // a jump: S becomes 10 and no step runs (10.7 < 11)
     EXPECT_EQ(lake.lake()->step, 10);
-    for (int v = 0; v < 900; v++) ASSERT_EQ(lake.y(v), 0.0f);
+    for (int v = 0; v < 900; v++)
+        ASSERT_EQ(lake.y(v), 0.0f);
     lake.update(11.0f); // one step: the four drops land in H1, and with f = 0 y = 0.1 x H1
     EXPECT_EQ(lake.lake()->step, 11);
     EXPECT_FLOAT_EQ(lake.y(1), -0.6f);
@@ -78,7 +83,7 @@ TEST(MeshEffects, LakeWaterStepsOnlyWhenTheTimeReachesTheNextWholeStep) {
     EXPECT_FLOAT_EQ(lake.y(727), -0.5f);
     EXPECT_EQ(lake.y(2), 0.0f);
     EXPECT_EQ(shared_random_next(), 19169); // exactly four draws were taken
-    lake.update(11.9f); // no new step; only the blend factor moves
+    lake.update(11.9f);                     // no new step; only the blend factor moves
     EXPECT_EQ(shared_random_next(), 15724);
 }
 
@@ -91,20 +96,22 @@ TEST(MeshEffects, LakeWaterStepArithmeticAndTheLastDropIndex) {
         int k;
         int32_t neighbour, previous, expected;
     } cases[] = {
-        {95, 5, 5, 4},       // v = 5 is above 4.8: stored as 4
-        {100, 4, 4, 4},      // v = 4 stays
-        {215, 0, 100, -96},  // no lower limit: -100 - (-100 >> 5)
-        {400, 40, 0, 4},     // 80 - 2 = 78: stored as 4
-        {31, 0, 64, -62},    // -64 - (-64 >> 5)
+        {95, 5, 5, 4},      // v = 5 is above 4.8: stored as 4
+        {100, 4, 4, 4},     // v = 4 stays
+        {215, 0, 100, -96}, // no lower limit: -100 - (-100 >> 5)
+        {400, 40, 0, 4},    // 80 - 2 = 78: stored as 4
+        {31, 0, 64, -62},   // -64 - (-64 >> 5)
     };
     for (const Case &c : cases) {
-        for (int d : {-1, 1, -30, 30}) s->heights[s->h2][c.k + d] = c.neighbour;
+        for (int d : {-1, 1, -30, 30})
+            s->heights[s->h2][c.k + d] = c.neighbour;
         s->heights[s->h1][c.k] = c.previous;
     }
-    s->heights[s->h2][59] = 1000; // feeds vertex 60 (row 2, column 0), which the border clears
+    s->heights[s->h2][59] = 1000;           // feeds vertex 60 (row 2, column 0), which the border clears
     shared_random_seed(seed_giving(32767)); // 32767 x 0.0274666585 is 899.99997: the last vertex
     lake.update(1.0f);
-    for (const Case &c : cases) EXPECT_EQ(s->heights[s->h2][c.k], c.expected) << c.k;
+    for (const Case &c : cases)
+        EXPECT_EQ(s->heights[s->h2][c.k], c.expected) << c.k;
     EXPECT_EQ(s->heights[s->h2][60], 0);
     EXPECT_EQ(s->heights[s->h1][899], -6);
 }
@@ -171,7 +178,8 @@ TEST(MeshEffects, SwirlKeepsItsCentreAndLiesInThePlane) {
     const float *p = swirl.e.mesh.positions;
     EXPECT_EQ(p[0], 0.0f);
     EXPECT_EQ(p[1], 0.0f);
-    for (int v = 0; v < 256; v++) ASSERT_EQ(p[v * 3 + 2], 0.0f);
+    for (int v = 0; v < 256; v++)
+        ASSERT_EQ(p[v * 3 + 2], 0.0f);
     // X = 0: p = cos 0 = 1, and q reads step trunc(1.5707963266 x 651.8986469) = 1023, one step
     // short of a quarter turn; vertex v is (v + 2, q (v + q)).
     swirl.update(0.0f, 0.0f);
@@ -186,7 +194,8 @@ TEST(MeshEffects, ReaderTakesTheKindAndTheLeadingParameterChildren) {
                       "<e type=\"-1\"/><e type=\"257\"/></s>";
     resources::XmlNode *root = resources::xml_parse(doc);
     resources::ObjectList *list = resources::object_list_create(sizeof(MeshEffect));
-    for (const resources::XmlNode *e = root->first_child->first_child; e; e = e->next) mesh_effect_read(list, e);
+    for (const resources::XmlNode *e = root->first_child->first_child; e; e = e->next)
+        mesh_effect_read(list, e);
     MeshEffect *swirl = resources::object_at<MeshEffect>(list, 1);
     EXPECT_EQ(swirl->kind, MESH_EFFECT_SWIRL);
     EXPECT_EQ(swirl->parameter_functions[0], 3);
@@ -200,7 +209,8 @@ TEST(MeshEffects, ReaderTakesTheKindAndTheLeadingParameterChildren) {
     mesh_effect_update(2, list, nullptr, 100); // unknown kinds stay empty
     mesh_effect_update(9, list, nullptr, 100); // no record: nothing happens
     EXPECT_EQ(unknown->mesh.vertex_count, 0);
-    for (uint32_t p = 1; p <= list->count; p++) mesh_effect_release(resources::object_at<MeshEffect>(list, p));
+    for (uint32_t p = 1; p <= list->count; p++)
+        mesh_effect_release(resources::object_at<MeshEffect>(list, p));
     resources::object_list_free(list);
     resources::xml_free(root);
 }

@@ -15,8 +15,8 @@ const ManipulatorDescriptor kManipulatorDescriptors[kManipulatorKindCount] = {
     {"XYZ Multiplier",
      0,
      12,
-     {"X number", "Y number", "Z number", "Position X step", "Position Y step", "Position Z step", "Rotate X step",
-      "Rotate Y step", "Rotate Z step", "Scale X step", "Scale Y step", "Scale Z step"}},
+     {"X number", "Y number", "Z number", "Position X step", "Position Y step", "Position Z step",
+      "Rotate X step", "Rotate Y step", "Rotate Z step", "Scale X step", "Scale Y step", "Scale Z step"}},
     {"X Multiplier",
      0,
      10,
@@ -26,8 +26,8 @@ const ManipulatorDescriptor kManipulatorDescriptors[kManipulatorKindCount] = {
     {"Model placer",
      1,
      12,
-     {"Position X", "Position Y", "Position Z", "Rotate X", "Rotate Y", "Rotate Z", "Scale X", "Scale Y", "Scale Z",
-      "Rotate X step", "Rotate Y step", "Rotate Z step"}},
+     {"Position X", "Position Y", "Position Z", "Rotate X", "Rotate Y", "Rotate Z", "Scale X", "Scale Y",
+      "Scale Z", "Rotate X step", "Rotate Y step", "Rotate Z step"}},
     {"Radial move", 0, 1, {"Distance"}},
 };
 static_assert(sizeof(kManipulatorDescriptors) / sizeof(kManipulatorDescriptors[0]) == kManipulatorKindCount,
@@ -81,7 +81,8 @@ InstanceList xyz_multiply(const InstanceList &in, const float *p, bool *cut) {
                 for (uint64_t iz = 0; iz < nz && n < out.count; iz++) {
                     Instance &o = out.items[n++];
                     o = in.items[k];
-                    float fx = static_cast<float>(ix), fy = static_cast<float>(iy), fz = static_cast<float>(iz);
+                    float fx = static_cast<float>(ix), fy = static_cast<float>(iy),
+                          fz = static_cast<float>(iz);
                     o.v[0] += fx * p[3];
                     o.v[1] += fy * p[4];
                     o.v[2] += fz * p[5];
@@ -104,7 +105,8 @@ InstanceList x_multiply(const InstanceList &in, const float *p, bool *cut) {
             Instance &o = out.items[n++];
             o = in.items[k];
             float fi = static_cast<float>(i);
-            for (int c = 0; c < 9; c++) o.v[c] += fi * p[1 + c];
+            for (int c = 0; c < 9; c++)
+                o.v[c] += fi * p[1 + c];
         }
     return out;
 }
@@ -160,7 +162,8 @@ InstanceList model_place(const InstanceList &in, const float *p, const Mesh *tar
     }
     for (uint32_t v = 0; v < vertices; v++) {
         const float *x = target->positions + v * 3;
-        for (int r = 0; r < 3; r++) placed[v * 3 + r] = m[r] * x[0] + m[4 + r] * x[1] + m[8 + r] * x[2] + m[12 + r];
+        for (int r = 0; r < 3; r++)
+            placed[v * 3 + r] = m[r] * x[0] + m[4 + r] * x[1] + m[8 + r] * x[2] + m[12 + r];
     }
     uint32_t n = 0;
     for (uint32_t k = 0; k < in.count && n < out.count; k++)
@@ -183,14 +186,15 @@ InstanceList radial_move(const InstanceList &in, const float *p, Mesh *own) {
     const float *centre = own ? mesh_centre(own) : nullptr;
     if (!centre) return out;
     for (uint32_t i = 0; i < out.count; i++)
-        for (int c = 0; c < 3; c++) out.items[i].v[c] += p[0] * centre[c];
+        for (int c = 0; c < 3; c++)
+            out.items[i].v[c] += p[0] * centre[c];
     return out;
 }
 
 } // namespace
 
-InstanceList manipulator_apply(InstanceList list, uint8_t kind, const float *p, Mesh *own_mesh, const Mesh *target,
-                               bool *cut) {
+InstanceList manipulator_apply(InstanceList list, uint8_t kind, const float *p, Mesh *own_mesh,
+                               const Mesh *target, bool *cut) {
     InstanceList out;
     switch (kind) {
     case MANIPULATOR_XYZ_MULTIPLIER: out = xyz_multiply(list, p, cut); break;
@@ -212,7 +216,8 @@ InstanceList manipulator_apply(InstanceList list, uint8_t kind, const float *p, 
 
 void manipulator_parameters(const ManipulatorEntry *entry, const resources::ObjectList *functions, uint32_t t,
                             float out[kManipulatorParameters]) {
-    int count = entry->kind < kManipulatorKindCount ? kManipulatorDescriptors[entry->kind].parameter_count : 0;
+    int count =
+        entry->kind < kManipulatorKindCount ? kManipulatorDescriptors[entry->kind].parameter_count : 0;
     for (int i = 0; i < kManipulatorParameters; i++) {
         bool animated = (entry->animated[i / 8] & (0x80 >> (i % 8))) != 0;
         out[i] = i < count ? functions::dynamic_evaluate(entry->parameters[i], animated, functions, t) : 0.0f;
@@ -251,7 +256,9 @@ void instance_list_free(InstanceList *list) {
     list->count = 0;
 }
 
-RippleBuffer *ripple_buffer() { return g_ripple.positions ? &g_ripple : nullptr; }
+RippleBuffer *ripple_buffer() {
+    return g_ripple.positions ? &g_ripple : nullptr;
+}
 
 void ripple_buffer_release() {
     std::free(g_ripple.positions);

@@ -61,8 +61,8 @@ struct ManipulatorSources {
 // The rippled copy of the mesh the current item draws. At most one exists; drawing uses its
 // positions and normals in place of the mesh's own while it does.
 struct RippleBuffer {
-    float *positions;      // vertex_count x 3
-    float *normals;        // vertex_count x 3
+    float *positions; // vertex_count x 3
+    float *normals;   // vertex_count x 3
     uint32_t vertex_count;
     uint32_t gl_buffers[2]; // positions, normals; made and deleted by the drawing code
 };

@@ -185,7 +185,8 @@ void umbrella_update(MeshEffect *e, float sides, float size, float angle) {
     double wanted = std::trunc(std::fmax(static_cast<double>(sides), 3.0));
     int32_t n = resources::convert_clamped(wanted, 3, kUmbrellaMaxSides);
     if (wanted > kUmbrellaMaxSides && !s->cap_logged) {
-        resources::log_format("Warning: Umbrella with %.0f sides is cut to %d sides.\r\n", wanted, kUmbrellaMaxSides);
+        resources::log_format("Warning: Umbrella with %.0f sides is cut to %d sides.\r\n", wanted,
+                              kUmbrellaMaxSides);
         s->cap_logged = true;
     }
     const double half_pi = 1.5707963267948966;
@@ -221,7 +222,9 @@ void umbrella_update(MeshEffect *e, float sides, float size, float angle) {
     mesh_recompute_normals(m);
 }
 
-int parameter_count_of(uint8_t kind) { return kind < kMeshEffectKindCount ? kMeshEffectDescriptors[kind].parameter_count : 1; }
+int parameter_count_of(uint8_t kind) {
+    return kind < kMeshEffectKindCount ? kMeshEffectDescriptors[kind].parameter_count : 1;
+}
 
 } // namespace
 
@@ -243,8 +246,7 @@ bool mesh_effect_init(MeshEffect *effect, uint8_t kind) {
         effect->state = s;
         return water_grid_build(&effect->mesh);
     }
-    case MESH_EFFECT_SWIRL:
-        return swirl_build(&effect->mesh);
+    case MESH_EFFECT_SWIRL: return swirl_build(&effect->mesh);
     case MESH_EFFECT_UMBRELLA: {
         UmbrellaState *s = static_cast<UmbrellaState *>(std::calloc(1, sizeof(UmbrellaState)));
         if (!s) return false;
@@ -252,8 +254,7 @@ bool mesh_effect_init(MeshEffect *effect, uint8_t kind) {
         effect->state = s;
         return true;
     }
-    default:
-        return true; // unknown kinds keep an empty mesh that never changes
+    default: return true; // unknown kinds keep an empty mesh that never changes
     }
 }
 
@@ -268,7 +269,8 @@ uint32_t mesh_effect_read(resources::ObjectList *effects, const XmlNode *element
             e->parameter_functions[i++] = resources::convert_to_u16(resources::xml_text_int(p));
     }
     if (!mesh_effect_init(e, kind >= 0 && kind < 255 ? static_cast<uint8_t>(kind) : kNoKind)) {
-        resources::log_format("Error: out of memory building mesh effect %u.\r\n", effects->position[slot - 1]);
+        resources::log_format("Error: out of memory building mesh effect %u.\r\n",
+                              effects->position[slot - 1]);
         mesh_effect_release(e);
     }
     return slot;
@@ -289,19 +291,19 @@ void mesh_effect_apply(MeshEffect *effect, const float *p) {
     case MESH_EFFECT_UMBRELLA:
         if (effect->state) umbrella_update(effect, p[0], p[1], p[2]);
         break;
-    default:
-        break;
+    default: break;
     }
 }
 
-void mesh_effect_update(uint32_t index, resources::ObjectList *effects, const resources::ObjectList *functions,
-                        uint32_t t) {
+void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
+                        const resources::ObjectList *functions, uint32_t t) {
     MeshEffect *e = resources::object_at<MeshEffect>(effects, index);
     if (!e) return;
     float p[3] = {0.0f, 0.0f, 0.0f};
     int count = parameter_count_of(e->kind);
     for (int i = 0; i < count; i++)
-        p[i] = static_cast<float>(functions::function_evaluate_index(functions, e->parameter_functions[i], t));
+        p[i] =
+            static_cast<float>(functions::function_evaluate_index(functions, e->parameter_functions[i], t));
     mesh_effect_apply(e, p);
 }
 

@@ -31,10 +31,10 @@ struct MeshEffectDescriptor {
 extern const MeshEffectDescriptor kMeshEffectDescriptors[kMeshEffectKindCount];
 
 struct MeshEffect {
-    uint8_t kind;                                         // row of the table; above 3: an empty mesh
+    uint8_t kind;                                        // row of the table; above 3: an empty mesh
     uint16_t parameter_functions[kMeshEffectParameters]; // function index per parameter, 0 for none
-    void *state;                                          // the kind's state below; owned
-    Mesh mesh;                                            // drawn from memory, no buffer objects
+    void *state;                                         // the kind's state below; owned
+    Mesh mesh;                                           // drawn from memory, no buffer objects
 };
 
 // The 30 x 30 water grid and its simulation.
@@ -44,8 +44,8 @@ constexpr uint32_t kWaterIndices = 5046;
 
 struct LakeWaterState {
     int32_t heights[3][kWaterVertices]; // H0 is heights[0]; H1 and H2 trade arrays at each step
-    uint8_t h1, h2;                      // which array plays H1 and which H2
-    int32_t step;                        // S
+    uint8_t h1, h2;                     // which array plays H1 and which H2
+    int32_t step;                       // S
 };
 
 struct CenterwaveState {
@@ -70,8 +70,8 @@ bool mesh_effect_init(MeshEffect *effect, uint8_t kind);
 
 // Brings mesh effect `index` (1-based position) up to time t: evaluates its parameters and rebuilds
 // the mesh. Runs at every call. An index that names no record does nothing.
-void mesh_effect_update(uint32_t index, resources::ObjectList *effects, const resources::ObjectList *functions,
-                        uint32_t t);
+void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
+                        const resources::ObjectList *functions, uint32_t t);
 
 // The kind's update with the parameter values already evaluated (as many as the kind uses).
 void mesh_effect_apply(MeshEffect *effect, const float *parameters);

@@ -5,7 +5,9 @@ namespace geometry {
 // Main thread only, like everything that draws from it.
 static uint32_t g_state = 1;
 
-void shared_random_seed(uint32_t seed) { g_state = seed; }
+void shared_random_seed(uint32_t seed) {
+    g_state = seed;
+}
 
 int32_t shared_random_next() {
     g_state = g_state * 214013u + 2531011u;
