@@ -21,27 +21,21 @@ struct MeshOptions {
 
 bool parse(int argc, char **argv, MeshOptions *o) {
     for (int i = 1; i < argc; i++) {
-        const char *a = argv[i];
-        bool has_value = i + 1 < argc;
-        if (std::strcmp(a, "--time") == 0 && has_value) {
+        int used = tool_scene_parse_option(argc, argv, i, &o->scene, false);
+        if (used < 0) return false;
+        if (used > 0) {
+            i += used - 1;
+        } else if (std::strcmp(argv[i], "--time") == 0 && i + 1 < argc) {
             uint32_t ms;
             if (!tool_parse_ms(argv[++i], &ms)) return false;
             o->times.push_back(ms);
-        } else if (std::strcmp(a, "--size") == 0 && has_value) {
-            if (std::sscanf(argv[++i], "%dx%d", &o->scene.width, &o->scene.height) != 2) return false;
-        } else if (std::strcmp(a, "--out") == 0 && has_value) {
+        } else if (std::strcmp(argv[i], "--out") == 0 && i + 1 < argc) {
             o->out = argv[++i];
-        } else if (std::strcmp(a, "--combiners") == 0) {
-            o->scene.combiners = true;
-        } else if (a[0] != '-' && !o->scene.package) {
-            o->scene.package = a;
         } else {
             return false;
         }
     }
-    const ToolSceneOptions &s = o->scene;
-    return s.package && o->out && !o->times.empty() && s.width >= 16 && s.height >= 16 && s.width <= 8192 &&
-           s.height <= 8192;
+    return o->out && !o->times.empty() && tool_scene_options_valid(o->scene);
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace tools {
 
@@ -23,6 +24,31 @@ bool tool_parse_ms(const char *text, uint32_t *ms) {
     if (errno || !end || *end || v > 0xFFFFFFFFull) return false;
     *ms = static_cast<uint32_t>(v);
     return true;
+}
+
+int tool_scene_parse_option(int argc, char **argv, int i, ToolSceneOptions *o, bool allow_no_fbo) {
+    const char *a = argv[i];
+    if (std::strcmp(a, "--size") == 0) {
+        if (i + 1 >= argc || std::sscanf(argv[i + 1], "%dx%d", &o->width, &o->height) != 2) return -1;
+        return 2;
+    }
+    if (std::strcmp(a, "--combiners") == 0) {
+        o->combiners = true;
+        return 1;
+    }
+    if (allow_no_fbo && std::strcmp(a, "--no-fbo") == 0) {
+        o->no_fbo = true;
+        return 1;
+    }
+    if (a[0] != '-' && !o->package) {
+        o->package = a;
+        return 1;
+    }
+    return 0;
+}
+
+bool tool_scene_options_valid(const ToolSceneOptions &o) {
+    return o.package && o.width >= 16 && o.height >= 16 && o.width <= 8192 && o.height <= 8192;
 }
 
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {

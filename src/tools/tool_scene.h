@@ -38,6 +38,14 @@ void tool_scene_clear_window();
 // Draws the demo at demo time ms (milliseconds) as one frame; returns the layers that drew.
 uint32_t tool_scene_render(ToolScene *ts, uint32_t ms);
 
+// Takes argument i when it is one the scene commands share: the package, "--size WxH",
+// "--combiners" or "--no-fbo" (when allow_no_fbo). Returns how many arguments it used (0: not
+// one of these), or -1 when its value is bad.
+int tool_scene_parse_option(int argc, char **argv, int i, ToolSceneOptions *o, bool allow_no_fbo);
+
+// True when the options name a package and a window of 16 to 8192 pixels each way.
+bool tool_scene_options_valid(const ToolSceneOptions &o);
+
 // Parses a non-negative decimal millisecond count; false when the text is not one.
 bool tool_parse_ms(const char *text, uint32_t *ms);
 
