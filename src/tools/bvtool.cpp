@@ -42,8 +42,9 @@ constexpr Command kCommands[] = {
     {"render", tools::tool_render, "render PKG --time T --out F.png   capture one frame of the demo"},
     {"textures", tools::tool_textures, "textures PKG OUTDIR             write the procedural textures as PNGs"},
     {"mesh", tools::tool_mesh, "mesh PKG --time T --out F.obj   write the geometry of one frame as OBJ"},
+    {"effects", tools::tool_effects, "effects PKG OUTDIR [--time T]  write the 2D effects as PNGs"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 8, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 9, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

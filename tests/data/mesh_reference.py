@@ -289,7 +289,9 @@ def run_manipulators(placement, manipulators, positions, normals, indices):
 
 def groups(slot, layer, obj, items, camera=(0.0, 0.0, 0.0)):
     """The expected groups of one object drawn in one layer, in drawing order. Each group:
-    (name, instance, v, vn, vt or None, triangles as vertex numbers within the group)."""
+    (name, instance, v, vn, vt or None, triangles as vertex numbers within the group). The random
+    sequence starts afresh, as in a new process."""
+    SharedRandom.state = 1
     out = []
     for number, item in enumerate(items, start=1):
         positions, texcoords, normals, indices = build_mesh(item["mesh"])

@@ -65,16 +65,26 @@ def manipulator(kind, params, target=None):
 
 
 def item(model, mat, pos=(0, 0, 0), rot=(0, 0, 0), scale=(1, 1, 1), visibility=0, time_offset=0, face=0,
-         dynamic=None, kind=0, manipulators=()):
-    """dynamic: {placement index 0..8: function index}; kind 0 model, 1 mesh effect; manipulators:
-    elements made by manipulator()."""
+         dynamic=None, kind=0, manipulators=(), font=0, text=None):
+    """dynamic: {placement index 0..8: function index}; kind 0 model, 1 mesh effect, 2 text (with
+    font and text); manipulators: elements made by manipulator()."""
     dynamic = dynamic or {}
     values = list(pos) + list(rot) + list(scale)
     children = "".join(value("dynamic", dynamic[i]) if i in dynamic else static(values[i]) for i in range(9))
     children += '<visibility value="%d"/><time_offset value="%s"/><face_camera value="%d"/>' % (
         visibility, time_offset, face)
     children += "".join(manipulators)
-    return '<item type="%d" object="%d" material="%d">%s</item>' % (kind, model, mat, children)
+    extra = ' font="%d" text="%s"' % (font, text) if text is not None else ""
+    return '<item type="%d" object="%d" material="%d"%s>%s</item>' % (kind, model, mat, extra, children)
+
+
+def font(glyphs):
+    """glyphs: {glyph number: (model, material, bitmap, offset, width)}; the rest are empty."""
+    out = ""
+    for g in range(87):
+        model, mat, bitmap, offset, width = glyphs.get(g, (0, 0, 0, 0, 0))
+        out += '<g model="%d" material="%d" bitmap="%d" offset="%s" width="%s"/>' % (model, mat, bitmap, offset, width)
+    return "<font>%s</font>" % out
 
 
 def mesh_effect(kind, *functions):

@@ -7,8 +7,8 @@ import sys
 import unittest
 
 from harness import BVTOOL, DATA_DIR, WorkDir, make_package, pack_text, run, with_display
-from scenes import (bvassets, document, function_constant, function_linear, item, layer, light, manipulator,
-                    material, mesh_effect, obj, rgb_pixels, slots)
+from scenes import (bvassets, document, font, function_constant, function_linear, item, layer, light,
+                    manipulator, material, mesh_effect, obj, rgb_pixels, slots)
 
 sys.path.insert(0, DATA_DIR)
 import mesh_reference as ref  # noqa: E402
@@ -71,7 +71,7 @@ def parse_obj(text):
     return groups
 
 
-class MeshCapture(unittest.TestCase):
+class CloseValues:
     def assert_close(self, actual, expected, what, tolerance=2e-4):
         self.assertEqual(len(actual), len(expected), what)
         for i, (a, e) in enumerate(zip(actual, expected)):
@@ -79,6 +79,8 @@ class MeshCapture(unittest.TestCase):
                 if not abs(x - y) <= tolerance * (1 + abs(y)):
                     self.fail("%s[%d]: %r, expected %r" % (what, i, a, e))
 
+
+class MeshCapture(CloseValues, unittest.TestCase):
     def test_frame_geometry_matches_the_reference(self):
         xyz = [2, 1, 2, 0.5, 0, 0.25, 5, 0, 0, 0.1, 0, 0]
         items = [
@@ -133,6 +135,38 @@ class MeshCapture(unittest.TestCase):
             # Past the end of the timeline nothing is drawn: a header and nothing else.
             empty = mesh_obj(work, doc, [2000000])
             self.assertEqual([line[:1] for line in empty.splitlines()], ["#"])
+
+
+class TextCapture(CloseValues, unittest.TestCase):
+    def test_glyphs_follow_the_pen_once_per_instance(self):
+        # Glyphs: A (1) and b (4) and 1 (75) and é (12) have models; the space (86) has none.
+        # Every width is 1 but b's is 2, and b is drawn 0.25 left of the pen.
+        glyphs = {1: (1, 1, 0, 0, 1), 4: (2, 1, 0, 0.25, 2), 75: (1, 1, 0, 0, 1), 12: (1, 1, 0, 0, 1),
+                  86: (0, 0, 0, 0, 1)}
+        text = "Ab 1\u00e9"
+        # Pen: A at 0 (byte 1), b at 1 - 0.25 (byte 2), the space moves it to 4, 1 at 4 (byte 4),
+        # é at 5 (bytes 5 and 6).
+        drawn = [(1, 0.0, QUAD_REF), (2, 0.75, CUBE_REF), (4, 4.0, QUAD_REF), (5, 5.0, QUAD_REF)]
+        placement = [0.5, 0, 0, 0, 0, 10, 1, 1, 1]
+        xmul = [2, 0, 1, 0]
+        doc = document(models=MODELS, lights=light((0, 0, 0)), materials=material((1, 0, 0, 1)),
+                       fonts=font(glyphs),
+                       objects=obj(item(0, 0, kind=2, font=1, text=text, pos=(0.5, 0, 0), rot=(0, 0, 10),
+                                        manipulators=[manipulator(1, xmul)])),
+                       timeline=slots([layer(1, 1000)]))
+        with WorkDir() as work:
+            actual = parse_obj(mesh_obj(work, doc, [100]))
+        expected = []
+        for position, pen, model in drawn:
+            instances, positions, normals = ref.run_manipulators(placement, [(1, xmul, None)], *[
+                ref.build_mesh(model)[k] for k in (0, 2, 3)])
+            for n, inst in enumerate(instances, start=1):
+                m = ref.model_matrix([inst[0] + pen] + inst[1:], False, (0, 0, 0))
+                expected.append(("s0_l1_o1_i1_g%d_n%d" % (position, n), inst, [ref.transform(m, p) for p in positions]))
+        self.assertEqual([g[0] for g in actual], [e[0] for e in expected])
+        for a, e in zip(actual, expected):
+            self.assert_close([a[1]], [e[1]], a[0] + " instance")
+            self.assert_close(a[2], e[2], a[0] + " v")
 
 
 def project(point, camera_z, width, height):

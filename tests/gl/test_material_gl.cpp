@@ -361,19 +361,18 @@ TEST(MaterialGL, TextureSlotsResolveInOrderAndStampEffects) {
     text.sections[gltest::S_SLOTS] += "<t type=\"1\" id=\"99\"/>"; // slot 5 names no bitmap
     text.sections[gltest::S_BITMAPS] = "<b filename=\"x.png\"/>";
     text.sections[gltest::S_CUBEMAPS] = "<c/>";
+    text.sections[gltest::S_EFFECTS2D] = "<e type=\"0\" resolution=\"64x64\"><p>1</p></e>";
     text.sections[gltest::S_MATERIALS] = "<m><texture1 value=\"3\"/><texture2 value=\"2\"/><texture3 value=\"4\"/></m>"
                                          "<m><texture1 value=\"5\"/><texture2 value=\"2\"/></m>"
                                          "<m><texture2 value=\"2\"/></m>";
     testutil::LogCapture log;
     scene::Scene *sc = gltest::build_scene(text, 0, gltest::mesa_caps());
-    // A 2D effect record put in place by hand (the effect section itself is read elsewhere).
-    geometry::Effect2D *effect =
-        static_cast<geometry::Effect2D *>(sc->effects2d->record[resources::object_list_add(sc->effects2d) - 1]);
-    effect->texture = 77;
-    effect->time_stamp = 0xFFFF;
+    geometry::Effect2D *effect = resources::object_at<geometry::Effect2D>(sc->effects2d, 1);
+    ASSERT_NE(effect, nullptr);
+    EXPECT_EQ(effect->time_stamp, 0xFFFFu);
     ResolvedTextures r = material_resolve_textures(resources::object_at<Material>(sc->materials, 1), sc, 40, false);
     EXPECT_TRUE(r.present[0] && r.present[1] && r.present[2]);
-    EXPECT_EQ(r.names[0], 77u);
+    EXPECT_EQ(r.names[0], effect->texture);
     EXPECT_EQ(effect->time_stamp, 40u);
     EXPECT_NE(r.names[1], 0u);
     EXPECT_TRUE(r.cube[2]);

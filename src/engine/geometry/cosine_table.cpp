@@ -22,12 +22,13 @@ float cosine_step(int64_t k) {
     return cosine_table()[kCosineSteps + static_cast<int>(k % kCosineSteps)];
 }
 
-float cosine_lookup(double radians) {
-    double k = std::trunc(radians * 651.8986469);
+float cosine_step_of(double k) {
     if (!std::isfinite(k)) return cosine_table()[kCosineSteps];
     // Steps beyond 64-bit range keep their remainder; fmod keeps the sign of k as % does.
     if (std::fabs(k) >= 9.0e18) k = std::fmod(k, double(kCosineSteps));
     return cosine_step(static_cast<int64_t>(k));
 }
+
+float cosine_lookup(double radians) { return cosine_step_of(std::trunc(radians * 651.8986469)); }
 
 } // namespace geometry

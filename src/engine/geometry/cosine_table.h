@@ -19,6 +19,10 @@ const float *cosine_table();
 // Entry 4096 + m for an integer step k, where m is k's remainder by 4096 with k's sign.
 float cosine_step(int64_t k);
 
+// The same for a step already truncated but held in a double: a step that is not finite reads
+// entry 4096, one beyond the 64-bit range keeps its remainder.
+float cosine_step_of(double k);
+
 // The cosine of an angle in radians: the step trunc(angle x 651.8986469) looked up as above.
 float cosine_lookup(double radians);
 

@@ -111,13 +111,6 @@ InstanceList x_multiply(const InstanceList &in, const float *p, bool *cut) {
     return out;
 }
 
-// The cosine table entry for a step already truncated: k's remainder by 4096 with k's sign.
-float cosine_at_step(double k) {
-    if (!std::isfinite(k)) return cosine_table()[kCosineSteps];
-    if (std::fabs(k) >= 9.0e18) k = std::fmod(k, double(kCosineSteps));
-    return cosine_step(static_cast<int64_t>(k));
-}
-
 void ripple(Mesh *own, const float *p) {
     if (!own || !own->positions || own->vertex_count == 0) return;
     uint32_t n = own->vertex_count;
@@ -138,7 +131,7 @@ void ripple(Mesh *own, const float *p) {
     float amplitude = p[1];
     for (uint32_t i = 0; i < 3 * n; i++) {
         float w = g_ripple.positions[i];
-        g_ripple.positions[i] = w + amplitude * cosine_at_step(std::trunc(w * a + b));
+        g_ripple.positions[i] = w + amplitude * cosine_step_of(std::trunc(w * a + b));
     }
     mesh_normals_from(g_ripple.positions, g_ripple.normals, n, own->indices, own->index_count);
 }

@@ -6,6 +6,7 @@
 #include "geometry/mesh.h"
 #include "geometry/mesh_effect.h"
 #include "render/draw_capture.h"
+#include "render/draw_text.h"
 #include "render/material.h"
 #include "render/matrix.h"
 #include "render/scene_object.h"
@@ -84,9 +85,18 @@ static void capture_instance(const Mesh *mesh, const VertexArrays &arrays, const
     draw_capture_instance(m, list.items[i], i + 1);
 }
 
-static void draw_fixed(scene::Scene *sc, Mesh *mesh, const VertexArrays &arrays, Material *material,
-                       const geometry::InstanceList &list, uint32_t t, const DrawView &view, bool face_camera,
-                       float x_shift, bool use_buffers) {
+// After the material: a glyph's bitmap on texture unit 0.
+static void bind_unit0(uint32_t texture) {
+    if (!texture) return;
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+}
+
+static void draw_fixed(scene::Scene *sc, const MeshDraw &draw, const VertexArrays &arrays, uint32_t t,
+                       const DrawView &view, bool use_buffers) {
+    Mesh *mesh = draw.mesh;
+    Material *material = draw.material;
+    const geometry::InstanceList &list = *draw.instances;
     Capabilities caps = view.caps;
     if (!use_buffers) caps.vbo = 0;
     TexcoordSources texcoords = texcoords_of(mesh, !use_buffers);
@@ -100,8 +110,9 @@ static void draw_fixed(scene::Scene *sc, Mesh *mesh, const VertexArrays &arrays,
     for (int pass = 0; pass < pass_count; pass++) {
         const Material *applied = pass_count == 2 ? passes->copies[pass] : material;
         material_apply_fixed(applied, sc, t, view.rotation_y, view.rotation_x, caps, texcoords);
+        bind_unit0(draw.unit0_texture);
         for (uint32_t i = 0; i < list.count; i++) {
-            instance_transform(list.items[i].v, x_shift, face_camera, view);
+            instance_transform(list.items[i].v, draw.x_shift, draw.face_camera, view);
             if (pass == 0) capture_instance(mesh, arrays, list, i);
             matrix_load_gl(matrix_state(), MATRIX_MODELVIEW);
             draw_triangles(mesh, use_buffers);
@@ -115,9 +126,11 @@ static void set_matrix_uniform(GLint loc, const float *m) {
     if (loc >= 0) glUniformMatrix4fv(loc, 1, GL_FALSE, m);
 }
 
-static void draw_glsl(scene::Scene *sc, Mesh *mesh, const VertexArrays &arrays, Material *material,
-                      const geometry::InstanceList &list, uint32_t t, const DrawView &view, bool face_camera,
-                      float x_shift, bool use_buffers) {
+static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays &arrays, uint32_t t,
+                      const DrawView &view, bool use_buffers) {
+    Mesh *mesh = draw.mesh;
+    Material *material = draw.material;
+    const geometry::InstanceList &list = *draw.instances;
     ShaderProgram *p = material_program(material, sc->materials);
     if (!p || !p->program) return;
     const uint16_t *lines = material->wireframe ? geometry::mesh_line_indices(mesh) : nullptr;
@@ -125,6 +138,7 @@ static void draw_glsl(scene::Scene *sc, Mesh *mesh, const VertexArrays &arrays, 
     Capabilities caps = view.caps;
     if (!use_buffers) caps.vbo = 0;
     material_apply_glsl(material, sc, t, view.rotation_y, view.rotation_x, caps, texcoords_of(mesh, !use_buffers));
+    bind_unit0(draw.unit0_texture);
     if (p->loc_position >= 0) {
         glEnableVertexAttribArray(static_cast<GLuint>(p->loc_position));
         glVertexAttribPointer(static_cast<GLuint>(p->loc_position), 3, GL_FLOAT, GL_FALSE, 0,
@@ -138,7 +152,7 @@ static void draw_glsl(scene::Scene *sc, Mesh *mesh, const VertexArrays &arrays, 
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     MatrixState *s = matrix_state();
     for (uint32_t i = 0; i < list.count; i++) {
-        instance_transform(list.items[i].v, x_shift, face_camera, view);
+        instance_transform(list.items[i].v, draw.x_shift, draw.face_camera, view);
         capture_instance(mesh, arrays, list, i);
         set_matrix_uniform(p->loc_modelmatrix, s->m[MATRIX_MODEL]);
         set_matrix_uniform(p->loc_viewmatrix, s->m[MATRIX_VIEW]);
@@ -176,24 +190,25 @@ void draw_ripple_release() {
     geometry::ripple_buffer_release();
 }
 
-void mesh_draw_instances(scene::Scene *sc, Mesh *mesh, Material *material, const geometry::InstanceList &list,
-                         uint32_t t, const DrawView &view, bool face_camera, float x_shift, bool from_memory,
-                         geometry::RippleBuffer *ripple) {
-    if (!mesh || !material || mesh->vertex_count == 0 || mesh->index_count == 0 || !mesh->positions || !mesh->normals)
+void mesh_draw_instances(scene::Scene *sc, const MeshDraw &draw, uint32_t t, const DrawView &view) {
+    Mesh *mesh = draw.mesh;
+    if (!mesh || !draw.material || !draw.instances || mesh->vertex_count == 0 || mesh->index_count == 0 ||
+        !mesh->positions || !mesh->normals)
         return;
-    if (list.count == 0) return;
-    bool use_buffers = !from_memory && view.caps.vbo;
+    if (draw.instances->count == 0) return;
+    bool use_buffers = !draw.from_memory && view.caps.vbo;
     VertexArrays arrays = {{mesh->positions, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_POSITIONS] : 0},
                            {mesh->normals, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_NORMALS] : 0}};
+    geometry::RippleBuffer *ripple = draw.ripple;
     if (ripple && ripple->vertex_count == mesh->vertex_count) {
         if (use_buffers) ripple_upload(ripple);
         arrays.positions = {ripple->positions, use_buffers ? ripple->gl_buffers[0] : 0};
         arrays.normals = {ripple->normals, use_buffers ? ripple->gl_buffers[1] : 0};
     }
     if (view.glsl)
-        draw_glsl(sc, mesh, arrays, material, list, t, view, face_camera, x_shift, use_buffers);
+        draw_glsl(sc, draw, arrays, t, view, use_buffers);
     else
-        draw_fixed(sc, mesh, arrays, material, list, t, view, face_camera, x_shift, use_buffers);
+        draw_fixed(sc, draw, arrays, t, view, use_buffers);
 }
 
 // Item time: the layer time plus the item's offset, to the nearest integer (never below 0; a NaN
@@ -222,12 +237,15 @@ geometry::InstanceList item_instances(scene::Scene *sc, Item *item, Mesh *mesh, 
     return list;
 }
 
-static void item_draw(scene::Scene *sc, Item *item, uint32_t t, const DrawView &view) {
+static void item_draw(scene::Scene *sc, Item *item, uint32_t number, uint32_t t, const DrawView &view) {
     uint32_t ti = item_time(t, item->time_offset);
     // A visibility index that names no function counts as none: always visible.
     functions::Function *visibility = object_at<functions::Function>(sc->functions, item->visibility);
     if (visibility && functions::function_evaluate(visibility, ti) < 1.0) return;
-    if (item->type == ITEM_TEXT) return; // fonts are not read yet: a text item has no font to draw with
+    if (item->type == ITEM_TEXT) {
+        text_draw(sc, item, number, ti, view);
+        return;
+    }
     if (item->type != ITEM_MODEL && item->type != ITEM_MESH_EFFECT) return;
     Material *material = item->material ? object_at<Material>(sc->materials, item->material) : nullptr;
     if (!item->object || !material) return;
@@ -243,8 +261,9 @@ static void item_draw(scene::Scene *sc, Item *item, uint32_t t, const DrawView &
     if (!mesh) return;
     geometry::InstanceList list = item_instances(sc, item, mesh, ti);
     // Mesh effects change every frame and have no buffers: they are drawn from memory.
-    mesh_draw_instances(sc, mesh, material, list, ti, view, (item->flags & kItemFaceCamera) != 0, 0.0f,
-                        item->type == ITEM_MESH_EFFECT, geometry::ripple_buffer());
+    MeshDraw draw = {mesh,        material, &list, (item->flags & kItemFaceCamera) != 0, 0.0f,
+                     item->type == ITEM_MESH_EFFECT, geometry::ripple_buffer(), 0};
+    mesh_draw_instances(sc, draw, ti, view);
     geometry::instance_list_free(&list);
     draw_ripple_release();
 }
@@ -256,7 +275,7 @@ bool object_draw(scene::Scene *sc, uint32_t index, uint32_t t, const DrawView &v
     for (uint32_t p = 1; object->items && p <= object->items->count; p++) {
         Item *item = resources::short_at<Item>(object->items, p);
         draw_capture_set_item(p, 0);
-        if (item) item_draw(sc, item, t, view);
+        if (item) item_draw(sc, item, p, t, view);
     }
     return true;
 }

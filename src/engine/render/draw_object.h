@@ -28,12 +28,20 @@ struct DrawView {
 // Draws object `index` of the scene at time t. Returns false when the index names no object.
 bool object_draw(scene::Scene *sc, uint32_t index, uint32_t t, const DrawView &view);
 
-// Draws a mesh once per instance with a material (both render paths). x_shift is added to every
-// instance's x translation (the pen position of a glyph). from_memory draws without buffer objects.
-// ripple (or null): the rippled positions and normals that replace the mesh's own.
-void mesh_draw_instances(scene::Scene *sc, geometry::Mesh *mesh, Material *material, const geometry::InstanceList &list,
-                         uint32_t t, const DrawView &view, bool face_camera, float x_shift, bool from_memory,
-                         geometry::RippleBuffer *ripple);
+// One drawing of a mesh: once per instance of the list, with a material.
+struct MeshDraw {
+    geometry::Mesh *mesh;
+    Material *material;
+    const geometry::InstanceList *instances;
+    bool face_camera;
+    float x_shift;                  // added to every instance's x translation (a glyph's pen)
+    bool from_memory;               // no buffer objects (mesh effects)
+    geometry::RippleBuffer *ripple; // rippled positions and normals that replace the mesh's, or null
+    uint32_t unit0_texture;         // bound on texture unit 0 after the material (a glyph's bitmap), 0 for none
+};
+
+// Draws it in the render path the view asks for.
+void mesh_draw_instances(scene::Scene *sc, const MeshDraw &draw, uint32_t t, const DrawView &view);
 
 struct Item;
 

@@ -1,6 +1,7 @@
 #include "render/scene_object.h"
 
 #include "functions/dynamic_value.h"
+#include "geometry/font.h"
 #include "resources/log.h"
 #include "resources/number_convert.h"
 #include "resources/xml.h"
@@ -35,9 +36,7 @@ void item_read(Item *item, const XmlNode *element) {
     item->object = resources::convert_to_u16(resources::xml_attribute_int(element, "object"));
     item->material = resources::convert_to_u16(resources::xml_attribute_int(element, "material"));
     item->font = resources::convert_to_u16(resources::xml_attribute_int(element, "font"));
-    const char *text = resources::xml_attribute(element, "text");
-    // The field holds 31 bytes and its terminator; longer strings are cut.
-    if (text) std::strncpy(item->text, text, sizeof item->text - 1);
+    geometry::font_copy_text(item->text, resources::xml_attribute(element, "text"));
     item->flags = 0;
     int position = 1;
     for (const XmlNode *child = element->first_child; child; child = child->next, position++) {

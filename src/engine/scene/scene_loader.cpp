@@ -1,6 +1,8 @@
 #include "scene/scene_loader.h"
 
 #include "functions/function.h"
+#include "geometry/effect2d.h"
+#include "geometry/font.h"
 #include "geometry/mesh_effect.h"
 #include "geometry/model.h"
 #include "render/layer.h"
@@ -110,6 +112,13 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
         case 5:
             section_read(section, ctx, [&](const XmlNode *r) { render::light_read(sc->lights, r); });
             break;
+        case 6:
+            section_read(section, ctx, [&](const XmlNode *r) {
+                uint32_t slot = geometry::effect2d_read(sc->effects2d, r);
+                geometry::Effect2D *e = slot ? static_cast<geometry::Effect2D *>(sc->effects2d->record[slot - 1]) : nullptr;
+                if (e) geometry::effect2d_upload_create(e, sc->functions, ctx->formats, ctx->caps.pbo != 0);
+            });
+            break;
         case 7:
             section_read(section, ctx, [&](const XmlNode *r) {
                 textures::bitmap_read(sc->bitmaps, r, ctx->package, ctx->formats);
@@ -119,6 +128,9 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
             section_read(section, ctx, [&](const XmlNode *r) {
                 textures::cube_map_read(sc->cube_maps, r, ctx->package, ctx->formats);
             });
+            break;
+        case 9:
+            section_read(section, ctx, [&](const XmlNode *r) { geometry::font_read(sc->fonts, r); });
             break;
         case 10:
             section_read(section, ctx, [&](const XmlNode *r) { render::texture_slot_read(sc->texture_slots, r); });

@@ -1,6 +1,7 @@
 #include "scene/scene_release.h"
 
 #include "geometry/mesh.h"
+#include "geometry/effect2d.h"
 #include "geometry/mesh_effect.h"
 #include "render/material.h"
 #include "render/scene_object.h"
@@ -24,6 +25,7 @@ template <typename T, typename Release> static void release_each(resources::Obje
 void scene_release_records(Scene *sc) {
     release_each<geometry::Mesh>(sc->models, geometry::mesh_release);
     release_each<geometry::MeshEffect>(sc->mesh_effects, geometry::mesh_effect_release);
+    release_each<geometry::Effect2D>(sc->effects2d, geometry::effect2d_release);
     release_each<textures::ProceduralTexture>(sc->textures, textures::procedural_texture_release);
     release_each<textures::Bitmap>(sc->bitmaps, textures::bitmap_release);
     release_each<textures::CubeMap>(sc->cube_maps, textures::cube_map_release);
