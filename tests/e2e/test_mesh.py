@@ -179,8 +179,8 @@ def project(point, camera_z, width, height):
 
 
 class DrawnWhereCaptured(unittest.TestCase):
-    """Each mesh effect and manipulator kind, rendered in both paths: the pixels it covers fill the
-    box its captured vertices project to."""
+    """Each mesh effect and manipulator kind, and text, rendered in both paths: the pixels it covers
+    fill the box its captured vertices project to."""
 
     CASES = [
         ("centerwave", item(1, 1, kind=1, pos=(-1.5, 0, -1.5), rot=(60, 0, 0), scale=(0.1, 0.1, 0.1)), 6),
@@ -193,7 +193,11 @@ class DrawnWhereCaptured(unittest.TestCase):
         ("placer", item(2, 1, scale=(0.2, 0.2, 0.2),
                         manipulators=[manipulator(3, [0, 0, 0, 60, 0, 0, 1, 1, 1], target=(1, 3))]), 6),
         ("radial", item(1, 1, manipulators=[manipulator(4, [1.5])]), 6),
+        ("text", item(0, 0, kind=2, font=1, text="Ab!", pos=(-2, 0, 0), rot=(0, 0, 20),
+                      manipulators=[manipulator(1, [2, 0, 1.2, 0])]), 6),
     ]
+    # A (1) a quad, b (4) a cube, ! (73) a quad drawn with a bitmap-free material.
+    FONT = font({1: (1, 1, 0, 0, 1.5), 4: (2, 1, 0, 0.25, 1.5), 73: (1, 1, 0, 0, 1)})
 
     def test_each_kind_in_both_paths(self):
         width, height = 320, 180
@@ -201,7 +205,7 @@ class DrawnWhereCaptured(unittest.TestCase):
         layers = [layer(i + 1, 100, camera=(0, 0, z)) for i, (_, _, z) in enumerate(self.CASES)]
         doc = document(models=MODELS, functions=functions_xml(), lights=light((0, 0, 0)),
                        materials=material((1, 0, 0, 1)), mesh_effects=EFFECTS, objects=objects,
-                       timeline=slots(layers))
+                       fonts=self.FONT, timeline=slots(layers))
         with WorkDir() as work:
             for i, (name, _, camera_z) in enumerate(self.CASES):
                 ms = i * 1000 + 500
