@@ -43,8 +43,10 @@ constexpr Command kCommands[] = {
     {"textures", tools::tool_textures, "textures PKG OUTDIR             write the procedural textures as PNGs"},
     {"mesh", tools::tool_mesh, "mesh PKG --time T --out F.obj   write the geometry of one frame as OBJ"},
     {"effects", tools::tool_effects, "effects PKG OUTDIR [--time T]  write the 2D effects as PNGs"},
+    {"model", tools::tool_model, "model IN.obj OUT.mdl            convert a Wavefront OBJ file to a model"},
+    {"build", tools::tool_build, "build SRCDIR OUT.dpk            pack a demo folder, compressing its .xml"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 9, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 11, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

@@ -126,3 +126,72 @@ class CompressDecompress(unittest.TestCase):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+def unpack_model(path):
+    """(positions, texcoords, normals, indices) of a packed model file, read with Python's zlib."""
+    packed = read_bytes(path)
+    data = zlib.decompress(packed[4:])
+    assert struct.unpack("<I", packed[:4])[0] == len(data)
+    n, sets = struct.unpack_from("<HB", data)
+    assert sets == 1
+    f = struct.unpack_from("<%df" % (8 * n), data, 4)
+    rows = lambda start, width: [tuple(f[start + i * width:start + (i + 1) * width]) for i in range(n)]
+    start = 4 + 32 * n
+    return (rows(0, 3), rows(3 * n, 2), rows(5 * n, 3),
+            list(struct.unpack_from("<%dH" % ((len(data) - start) // 2), data, start)))
+
+
+class ModelAndBuild(unittest.TestCase):
+    def test_obj_faces_are_fanned_split_and_given_normals(self):
+        obj = ("# a quad with normals, then a triangle by negative indices without any\n"
+               "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 0 0 1\n"
+               "vt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nvn 0 0 1\n"
+               "g quad\nf 1/1/1 2/2/1 3/3/1 4/4/1\n"
+               "f -5/1 -3/3 -1/4\n")
+        with WorkDir() as work:
+            write_bytes(work.file("in.obj"), obj.encode())
+            r = bvtool("model", work.file("in.obj"), work.file("out.mdl"))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            positions, tex, normals, indices = unpack_model(work.file("out.mdl"))
+            # The triangle's corners share positions with the quad but not normals: 4 + 3 vertices.
+            self.assertEqual(positions, [(0, 0, 0), (1, 0, 0), (1, 1, 0), (0, 1, 0), (0, 0, 0), (1, 1, 0), (0, 0, 1)])
+            self.assertEqual(indices, [0, 1, 2, 0, 2, 3, 4, 5, 6])
+            self.assertEqual(tex[4:], [(0, 0), (1, 1), (0, 1)])
+            self.assertEqual(normals[:4], [(0, 0, 1)] * 4)
+            # (P0 - P1) x (P1 - P2) of the triangle (0,0,0), (1,1,0), (0,0,1) is (1, -1, 0), made unit.
+            for n in normals[4:]:
+                for a, e in zip(n, (0.70710678, -0.70710678, 0)):
+                    self.assertAlmostEqual(a, e, places=6)
+
+            # 65536 distinct corners are one too many; a face naming a missing vertex is refused too.
+            big = "".join("v %d 0 0\n" % i for i in range(65538))
+            big += "".join("f %d %d %d\n" % (i + 1, i + 2, i + 3) for i in range(0, 65538, 3))
+            write_bytes(work.file("big.obj"), big.encode())
+            r = bvtool("model", work.file("big.obj"), work.file("big.mdl"))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(b"more than 65535 vertices", r.stderr)
+            write_bytes(work.file("bad.obj"), b"v 0 0 0\nf 1 2 3\n")
+            r = bvtool("model", work.file("bad.obj"), work.file("bad.mdl"))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(b"line 2", r.stderr)
+
+    def test_build_compresses_documents_and_packs_the_rest(self):
+        with WorkDir() as work:
+            files = {"demo.xml": b"<demo>" + b"<s/>" * 15 + b"</demo>", "loading.xml": b"<loading/>",
+                     "b.mdl": bytes(range(40)), "img/a.png": b"\x89PNG not really"}
+            for name, data in files.items():
+                write_bytes(work.file("src", name), data)
+            r = bvtool("build", work.file("src"), work.file("out.dpk"))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            listing = bvtool("list", work.file("out.dpk")).stdout.decode().split()
+            self.assertEqual(listing[0::2], ["b.mdl", "demo.xmlz", "img/a.png", "loading.xmlz"])
+            self.assertEqual(bvtool("extract", work.file("out.dpk"), work.file("x")).returncode, 0)
+            for name, data in files.items():
+                stored = read_bytes(work.file("x", name + ("z" if name.endswith(".xml") else "")))
+                if name.endswith(".xml"):
+                    self.assertEqual(struct.unpack("<I", stored[:4])[0], len(data))
+                    stored = zlib.decompress(stored[4:])
+                self.assertEqual(stored, data, name)
+            self.assertFalse(os.path.exists(work.file("out.dpk.staging")))
+            self.assertEqual(bvtool("build", work.file("nothing"), work.file("o.dpk")).returncode, 1)

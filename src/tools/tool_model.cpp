@@ -1,0 +1,213 @@
+// bvtool model: a Wavefront OBJ file converted into the packed model format the player loads.
+#include "tools/bvtool.h"
+
+#include "geometry/mesh.h"
+#include "resources/file_util.h"
+#include "resources/packed.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <tuple>
+#include <vector>
+
+namespace tools {
+
+namespace {
+
+constexpr uint32_t kMaxVertices = 65535;
+
+// One corner of a face: 0-based position, texture coordinate and normal numbers (-1 for none).
+struct Corner {
+    int64_t p, t, n;
+};
+
+struct ObjData {
+    std::vector<float> positions, texcoords, normals; // 3, 2 and 3 floats per entry
+    std::vector<Corner> corners;                      // three per triangle
+};
+
+// An OBJ index (1-based, or negative counting back from the end) as a 0-based one; -1 when absent,
+// -2 when it names nothing.
+int64_t resolve_index(const char *text, size_t count) {
+    if (!*text) return -1;
+    char *end = nullptr;
+    long long v = std::strtoll(text, &end, 10);
+    if (end == text || v == 0) return -2;
+    long long i = v > 0 ? v - 1 : static_cast<long long>(count) + v;
+    return i >= 0 && i < static_cast<long long>(count) ? i : -2;
+}
+
+// Parses "p/t/n", "p//n", "p/t" or "p". False when an index names nothing.
+bool parse_corner(const char *token, const ObjData &d, Corner *c) {
+    std::string parts[3];
+    int k = 0;
+    for (const char *s = token; *s && k < 3; s++) {
+        if (*s == '/')
+            k++;
+        else
+            parts[k] += *s;
+    }
+    c->p = resolve_index(parts[0].c_str(), d.positions.size() / 3);
+    c->t = resolve_index(parts[1].c_str(), d.texcoords.size() / 2);
+    c->n = resolve_index(parts[2].c_str(), d.normals.size() / 3);
+    return c->p >= 0 && c->t >= -1 && c->n >= -1;
+}
+
+// Reads the OBJ text; on failure returns false with a message naming the line.
+bool obj_parse(const char *text, ObjData *d, std::string *error) {
+    int line_number = 0;
+    const char *line = text;
+    while (*line) {
+        const char *end = std::strchr(line, '\n');
+        std::string l(line, end ? size_t(end - line) : std::strlen(line));
+        line = end ? end + 1 : line + l.size();
+        line_number++;
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+        char kind[8] = {};
+        int used = 0;
+        if (std::sscanf(l.c_str(), " %7s%n", kind, &used) != 1 || kind[0] == '#') continue;
+        const char *rest = l.c_str() + used;
+        if (std::strcmp(kind, "v") == 0 || std::strcmp(kind, "vn") == 0 || std::strcmp(kind, "vt") == 0) {
+            float v[3] = {0, 0, 0};
+            int want = kind[1] == 't' ? 2 : 3;
+            if (std::sscanf(rest, "%f %f %f", &v[0], &v[1], &v[2]) < want) {
+                *error = "line " + std::to_string(line_number) + ": too few numbers";
+                return false;
+            }
+            std::vector<float> &to = kind[1] == 't'   ? d->texcoords
+                                     : kind[1] == 'n' ? d->normals
+                                                      : d->positions;
+            to.insert(to.end(), v, v + want);
+        } else if (std::strcmp(kind, "f") == 0) {
+            std::vector<Corner> face;
+            char token[64];
+            int n = 0;
+            while (std::sscanf(rest, " %63s%n", token, &n) == 1) {
+                rest += n;
+                Corner c;
+                if (!parse_corner(token, *d, &c)) {
+                    *error =
+                        "line " + std::to_string(line_number) + ": face index " + token + " names nothing";
+                    return false;
+                }
+                face.push_back(c);
+            }
+            if (face.size() < 3) {
+                *error = "line " + std::to_string(line_number) + ": a face needs three corners";
+                return false;
+            }
+            for (size_t i = 1; i + 1 < face.size(); i++) { // polygons are fanned from their first corner
+                d->corners.push_back(face[0]);
+                d->corners.push_back(face[i]);
+                d->corners.push_back(face[i + 1]);
+            }
+        }
+        // Groups, objects, materials and smoothing lines carry nothing the model format holds.
+    }
+    return true;
+}
+
+void put_u16(std::vector<uint8_t> &out, uint16_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+void put_floats(std::vector<uint8_t> &out, const float *v, size_t count) {
+    size_t at = out.size();
+    out.resize(at + count * 4);
+    for (size_t i = 0; i < count; i++) {
+        uint32_t bits;
+        std::memcpy(&bits, &v[i], 4);
+        for (int b = 0; b < 4; b++)
+            out[at + i * 4 + b] = uint8_t(bits >> (8 * b));
+    }
+}
+
+} // namespace
+
+int tool_model(int argc, char **argv) {
+    if (tool_wants_help(argc, argv)) {
+        std::puts("usage: bvtool model IN.obj OUT.mdl\n"
+                  "Converts a Wavefront OBJ file (v, vt, vn and f lines; polygons are fanned; negative\n"
+                  "indices count back) into a packed model: one vertex per distinct position, texture\n"
+                  "coordinate and normal; one texture coordinate set from vt (0, 0 where a corner has\n"
+                  "none); normals a corner lacks are computed from the faces around its vertex.\n"
+                  "Models of more than 65535 vertices are refused.");
+        return 0;
+    }
+    if (argc != 3) return tool_fail("model: expected IN.obj and OUT.mdl (see bvtool model --help)");
+    uint32_t size = 0;
+    uint8_t *raw = resources::file_read_all(argv[1], &size, resources::kPackedMaxLength);
+    if (!raw) return tool_fail("model: cannot read %s", argv[1]);
+    std::string text(reinterpret_cast<char *>(raw), size);
+    std::free(raw);
+    ObjData d;
+    std::string error;
+    if (!obj_parse(text.c_str(), &d, &error)) return tool_fail("model: %s: %s", argv[1], error.c_str());
+
+    // Vertices split by their (position, texture coordinate, normal) triple, in first-use order.
+    std::map<std::tuple<int64_t, int64_t, int64_t>, uint32_t> ids;
+    std::vector<Corner> vertices;
+    std::vector<uint16_t> indices;
+    for (const Corner &c : d.corners) {
+        auto key = std::make_tuple(c.p, c.t, c.n);
+        auto found = ids.find(key);
+        uint32_t id;
+        if (found == ids.end()) {
+            id = static_cast<uint32_t>(vertices.size());
+            if (id >= kMaxVertices)
+                return tool_fail("model: %s needs more than %u vertices", argv[1], kMaxVertices);
+            ids.emplace(key, id);
+            vertices.push_back(c);
+        } else {
+            id = found->second;
+        }
+        indices.push_back(static_cast<uint16_t>(id));
+    }
+    uint32_t n = static_cast<uint32_t>(vertices.size());
+    std::vector<float> positions(size_t(n) * 3), texcoords(size_t(n) * 2, 0.0f), normals(size_t(n) * 3);
+    bool computed = false;
+    for (uint32_t v = 0; v < n; v++) {
+        const Corner &c = vertices[v];
+        std::memcpy(&positions[v * 3], &d.positions[c.p * 3], 12);
+        if (c.t >= 0) std::memcpy(&texcoords[v * 2], &d.texcoords[c.t * 2], 8);
+        if (c.n >= 0)
+            std::memcpy(&normals[v * 3], &d.normals[c.n * 3], 12);
+        else
+            computed = true;
+    }
+    if (computed) {
+        // The player's own rule: the average of the unit face normals around each vertex.
+        std::vector<float> made(size_t(n) * 3);
+        geometry::mesh_normals_from(positions.data(), made.data(), n, indices.data(),
+                                    static_cast<uint32_t>(indices.size()));
+        for (uint32_t v = 0; v < n; v++)
+            if (vertices[v].n < 0) std::memcpy(&normals[v * 3], &made[v * 3], 12);
+    }
+    std::vector<uint8_t> file;
+    put_u16(file, static_cast<uint16_t>(n));
+    file.push_back(1);
+    file.push_back(0);
+    put_floats(file, positions.data(), positions.size());
+    put_floats(file, texcoords.data(), texcoords.size());
+    put_floats(file, normals.data(), normals.size());
+    for (uint16_t i : indices)
+        put_u16(file, i);
+    uint32_t packed_size = 0;
+    uint8_t *packed =
+        resources::packed_compress(file.data(), static_cast<uint32_t>(file.size()), &packed_size);
+    if (!packed) return tool_fail("model: cannot pack %s", argv[1]);
+    FILE *out = std::fopen(argv[2], "wb");
+    bool ok = out && std::fwrite(packed, 1, packed_size, out) == packed_size;
+    if (out) ok = std::fclose(out) == 0 && ok;
+    std::free(packed);
+    if (!ok) return tool_fail("model: cannot write %s", argv[2]);
+    std::printf("%u vertices, %zu triangles\n", n, indices.size() / 3);
+    return 0;
+}
+
+} // namespace tools
