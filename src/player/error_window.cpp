@@ -25,10 +25,13 @@ constexpr const char *kButtonLabel = "OK";
 bool driver_has_windows() {
     char name[32] = {};
     if (!SDL_VideoDriverName(name, sizeof name)) return false;
-    return std::strcmp(name, "dummy") != 0 && std::strcmp(name, "caca") != 0 && std::strcmp(name, "aalib") != 0;
+    return std::strcmp(name, "dummy") != 0 && std::strcmp(name, "caca") != 0 &&
+           std::strcmp(name, "aalib") != 0;
 }
 
-Uint32 map(SDL_Surface *s, LauncherRgb c) { return SDL_MapRGB(s->format, c.r, c.g, c.b); }
+Uint32 map(SDL_Surface *s, LauncherRgb c) {
+    return SDL_MapRGB(s->format, c.r, c.g, c.b);
+}
 
 void fill(SDL_Surface *s, int32_t x, int32_t y, int32_t w, int32_t h, LauncherRgb c) {
     SDL_Rect r = {Sint16(x), Sint16(y), Uint16(w), Uint16(h)};
@@ -72,8 +75,8 @@ bool error_window_show(const char *text) {
     std::vector<uint8_t> mask(size_t(width) * height, 0);
     ByteImage image = {mask.data(), width, height, width};
     for (int32_t i = 0; i < count; ++i)
-        bitmap_text_draw(text + lines[i].start, lines[i].length, kMargin, kMargin + i * kBitmapFontLineHeight, 1, 1,
-                         image);
+        bitmap_text_draw(text + lines[i].start, lines[i].length, kMargin, kMargin + i * kBitmapFontLineHeight,
+                         1, 1, image);
     const int32_t label_width = bitmap_text_width(kButtonLabel, 2, 1);
     bitmap_text_draw(kButtonLabel, 2, button_x + (kButtonWidth - label_width) / 2,
                      button_y + (kButtonHeight - kBitmapFontAscent) / 2, 1, 1, image);
@@ -99,11 +102,13 @@ bool error_window_show(const char *text) {
             break;
         }
         case SDL_MOUSEBUTTONDOWN:
-            if (event.button.button == SDL_BUTTON_LEFT) pressed_on_button = on_button(event.button.x, event.button.y);
+            if (event.button.button == SDL_BUTTON_LEFT)
+                pressed_on_button = on_button(event.button.x, event.button.y);
             break;
         case SDL_MOUSEBUTTONUP:
             // A click: pressed and released on the button.
-            if (event.button.button == SDL_BUTTON_LEFT && pressed_on_button && on_button(event.button.x, event.button.y))
+            if (event.button.button == SDL_BUTTON_LEFT && pressed_on_button &&
+                on_button(event.button.x, event.button.y))
                 open = false;
             pressed_on_button = false;
             break;

@@ -26,7 +26,8 @@ void launcher_pictures_free(LauncherPictures *pictures) {
     }
 }
 
-static void draw_picture(SDL_Surface *screen, const LauncherPictures *pictures, LauncherPicture picture, int16_t y) {
+static void draw_picture(SDL_Surface *screen, const LauncherPictures *pictures, LauncherPicture picture,
+                         int16_t y) {
     SDL_Rect at = {kLauncherPictureSpecs[picture].x, y, 0, 0};
     // A picture that did not load is left out.
     if (pictures->surfaces[picture]) SDL_BlitSurface(pictures->surfaces[picture], nullptr, screen, &at);

@@ -79,7 +79,8 @@ constexpr const char *kResolutionLabels[kLauncherResolutionRows] = {
     "Current resolution", "320x240",  "400x300",   "512x384",  "640x480",   "800x600",
     "1024x768",           "1280x720", "1280x1024", "1440x900", "1600x1200", "1920x1080"};
 constexpr const char *kAspectLabels[kLauncherAspectRows] = {"Auto", "4:3", "16:9", "16:10"};
-constexpr const char *kSwitchLabels[kLauncherSwitches] = {"Fullscreen", "Antialising", "Music", "VBO support"};
+constexpr const char *kSwitchLabels[kLauncherSwitches] = {"Fullscreen", "Antialising", "Music",
+                                                          "VBO support"};
 constexpr const char *kStartLabel = "Start demo";
 constexpr const char *kRenderPathLabels[kLauncherRenderPathRows] = {"Texture combiners", "GLSL shaders"};
 

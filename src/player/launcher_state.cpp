@@ -4,7 +4,8 @@ namespace player {
 
 static uint8_t row_from_y(const int16_t *last_y, int count, int32_t y) {
     uint8_t row = 0;
-    while (row < count && y > last_y[row]) ++row;
+    while (row < count && y > last_y[row])
+        ++row;
     return row;
 }
 
@@ -45,7 +46,8 @@ static bool toggle(LauncherState *s, int8_t *value) {
 
 LauncherStep launcher_state_round(LauncherState *s, int32_t x, int32_t y, bool button_down) {
     if (!button_down) {
-        if (s->start_pressed && launcher_hit_test(x, y).area == LAUNCHER_AREA_START) return LAUNCHER_STEP_START;
+        if (s->start_pressed && launcher_hit_test(x, y).area == LAUNCHER_AREA_START)
+            return LAUNCHER_STEP_START;
         s->start_pressed = false;
         s->toggle_latch = false;
         // Released off the button in the same round that it left it: the pressed look would
@@ -76,8 +78,9 @@ LauncherStep launcher_state_round(LauncherState *s, int32_t x, int32_t y, bool b
     case LAUNCHER_AREA_VBO: toggled = toggle(s, &c.vbo); break;
     default: break;
     }
-    bool changed = toggled || c.resolution_index != s->drawn_resolution || c.aspect_index != s->drawn_aspect ||
-                   c.render_path != s->drawn_render_path || s->pressed_look != s->drawn_pressed_look;
+    bool changed = toggled || c.resolution_index != s->drawn_resolution ||
+                   c.aspect_index != s->drawn_aspect || c.render_path != s->drawn_render_path ||
+                   s->pressed_look != s->drawn_pressed_look;
     return changed ? LAUNCHER_STEP_REDRAW : LAUNCHER_STEP_WAIT;
 }
 

@@ -29,6 +29,7 @@ struct LauncherHitArea {
 
 // Tested in this order; the first that contains the position wins. The resolution list reaches to
 // the bottom of the window.
+// clang-format off
 constexpr LauncherHitArea kLauncherHitAreas[] = {
     {{8, 15, 167, INT16_MAX}, LAUNCHER_AREA_RESOLUTION},
     {{186, 10, 261, 130}, LAUNCHER_AREA_ASPECT},
@@ -40,6 +41,7 @@ constexpr LauncherHitArea kLauncherHitAreas[] = {
     {{283, 76, 295, 89}, LAUNCHER_AREA_MUSIC},
     {{283, 106, 295, 120}, LAUNCHER_AREA_VBO},
 };
+// clang-format on
 static_assert(sizeof kLauncherHitAreas / sizeof kLauncherHitAreas[0] == 9, "nine areas react to the mouse");
 
 // Last y of each row but the last, within the resolution and aspect areas.

@@ -78,10 +78,11 @@ void canvas_rounded_rect(Canvas *c, float x0, float y0, float x1, float y1, floa
 }
 
 void canvas_ring(Canvas *c, float cx, float cy, float radius, float stroke, LauncherRgb colour) {
-    draw_sampled(c, cx - radius, cy - radius, cx + radius, cy + radius, colour, colour, [&](float px, float py) {
-        float d = std::hypot(px - cx, py - cy) - radius;
-        return d <= 0.0f && d > -stroke ? SAMPLE_OUTLINE : SAMPLE_OUTSIDE;
-    });
+    draw_sampled(c, cx - radius, cy - radius, cx + radius, cy + radius, colour, colour,
+                 [&](float px, float py) {
+                     float d = std::hypot(px - cx, py - cy) - radius;
+                     return d <= 0.0f && d > -stroke ? SAMPLE_OUTLINE : SAMPLE_OUTSIDE;
+                 });
 }
 
 void canvas_segment(Canvas *c, float ax, float ay, float bx, float by, float width, LauncherRgb colour) {
@@ -115,7 +116,8 @@ Canvas canvas_crop(const Canvas &c, int32_t x, int32_t y, int32_t width, int32_t
 
 void artwork_palette(LauncherRgb palette[kArtworkPaletteSize]) {
     auto blend = [](LauncherRgb a, LauncherRgb b, float t) {
-        return LauncherRgb{uint8_t(std::lround(a.r + (b.r - a.r) * t)), uint8_t(std::lround(a.g + (b.g - a.g) * t)),
+        return LauncherRgb{uint8_t(std::lround(a.r + (b.r - a.r) * t)),
+                           uint8_t(std::lround(a.g + (b.g - a.g) * t)),
                            uint8_t(std::lround(a.b + (b.b - a.b) * t))};
     };
     int n = 0;
@@ -124,9 +126,12 @@ void artwork_palette(LauncherRgb palette[kArtworkPaletteSize]) {
     palette[n++] = kLauncherPanelFill;
     palette[n++] = kLauncherPressedFill;
     // Most edges lie on the panels: five shades there, three on the backdrop and the pressed button.
-    for (float t : {1.0f / 6, 2.0f / 6, 3.0f / 6, 4.0f / 6, 5.0f / 6}) palette[n++] = blend(kLauncherBlack, kLauncherPanelFill, t);
-    for (float t : {0.25f, 0.5f, 0.75f}) palette[n++] = blend(kLauncherBlack, kLauncherBackdrop, t);
-    for (float t : {0.25f, 0.5f, 0.75f}) palette[n++] = blend(kLauncherBlack, kLauncherPressedFill, t);
+    for (float t : {1.0f / 6, 2.0f / 6, 3.0f / 6, 4.0f / 6, 5.0f / 6})
+        palette[n++] = blend(kLauncherBlack, kLauncherPanelFill, t);
+    for (float t : {0.25f, 0.5f, 0.75f})
+        palette[n++] = blend(kLauncherBlack, kLauncherBackdrop, t);
+    for (float t : {0.25f, 0.5f, 0.75f})
+        palette[n++] = blend(kLauncherBlack, kLauncherPressedFill, t);
     palette[n++] = blend(kLauncherBackdrop, kLauncherPanelFill, 0.5f);
 }
 

@@ -31,10 +31,14 @@ constexpr int32_t kSwitchLabelGap = 8; // from the circle's right edge to the la
 
 bool g_fits = true;
 
-int32_t text_width(const char *text, int32_t scale) { return bitmap_text_width(text, int32_t(std::strlen(text)), scale); }
+int32_t text_width(const char *text, int32_t scale) {
+    return bitmap_text_width(text, int32_t(std::strlen(text)), scale);
+}
 
 // Top of the capitals that centres them in a box of the given height at scale 1.
-int32_t caps_top(int32_t box_y, int32_t box_height) { return box_y + (box_height - kBitmapFontAscent) / 2; }
+int32_t caps_top(int32_t box_y, int32_t box_height) {
+    return box_y + (box_height - kBitmapFontAscent) / 2;
+}
 
 // Draws text centred between x0 and x1 (pixel columns, inclusive); notes text that does not fit.
 void centred_text(Canvas *c, const char *text, int32_t x0, int32_t x1, int32_t top, int32_t scale) {
@@ -47,7 +51,8 @@ void centred_text(Canvas *c, const char *text, int32_t x0, int32_t x1, int32_t t
 }
 
 void panel(Canvas *c, LauncherRect r, float radius, LauncherRgb fill) {
-    canvas_rounded_rect(c, r.x0, r.y0, r.x1 + 1.0f, r.y1 + 1.0f, radius, kOutline, kLauncherBlack, true, fill);
+    canvas_rounded_rect(c, r.x0, r.y0, r.x1 + 1.0f, r.y1 + 1.0f, radius, kOutline, kLauncherBlack, true,
+                        fill);
 }
 
 // A switch's circle, centred on its check mark's place.
@@ -87,14 +92,16 @@ Canvas background(bool pressed) {
 
     const LauncherPictureSpec &rf = kLauncherPictureSpecs[LAUNCHER_RESOLUTION_FRAME];
     for (int i = 0; i < kLauncherResolutionRows; ++i)
-        centred_text(&c, kResolutionLabels[i], rf.x, rf.x + rf.width - 1, caps_top(kResolutionFrameY[i], rf.height), 1);
+        centred_text(&c, kResolutionLabels[i], rf.x, rf.x + rf.width - 1,
+                     caps_top(kResolutionFrameY[i], rf.height), 1);
     const LauncherPictureSpec &af = kLauncherPictureSpecs[LAUNCHER_ASPECT_FRAME];
     for (int i = 0; i < kLauncherAspectRows; ++i)
-        centred_text(&c, kAspectLabels[i], af.x, af.x + af.width - 1, caps_top(kAspectFrameY[i], af.height), 1);
+        centred_text(&c, kAspectLabels[i], af.x, af.x + af.width - 1, caps_top(kAspectFrameY[i], af.height),
+                     1);
     const LauncherPictureSpec &pf = kLauncherPictureSpecs[LAUNCHER_RENDER_PATH_FRAME];
     for (int i = 0; i < kLauncherRenderPathRows; ++i)
-        centred_text(&c, kRenderPathLabels[i], pf.x, pf.x + pf.width - 1, caps_top(kRenderPathFrameY[i], pf.height),
-                     1);
+        centred_text(&c, kRenderPathLabels[i], pf.x, pf.x + pf.width - 1,
+                     caps_top(kRenderPathFrameY[i], pf.height), 1);
     const LauncherPictureSpec &cm = kLauncherPictureSpecs[LAUNCHER_CHECK_MARK];
     const int32_t label_x = cm.x + cm.width / 2 + int32_t(kSwitchRadius) + kSwitchLabelGap;
     for (int i = 0; i < kLauncherSwitches; ++i) {
@@ -106,7 +113,8 @@ Canvas background(bool pressed) {
         canvas_text(&c, kSwitchLabels[i], label_x, caps_top(kCheckMarkY[i], cm.height), 1, kLauncherBlack);
     }
     centred_text(&c, kStartLabel, button.x0, button.x1,
-                 button.y0 + (button.y1 - button.y0 + 1 - kBitmapFontAscent * kStartLabelScale) / 2, kStartLabelScale);
+                 button.y0 + (button.y1 - button.y0 + 1 - kBitmapFontAscent * kStartLabelScale) / 2,
+                 kStartLabelScale);
     return c;
 }
 
@@ -124,8 +132,10 @@ Canvas check_mark() {
     Canvas c = canvas_create(s.width, s.height, kLauncherPanelFill);
     switch_circle(&c, 0.0f, 0.0f);
     const float m = s.width * 0.5f;
-    canvas_segment(&c, m - kCrossHalf, m - kCrossHalf, m + kCrossHalf, m + kCrossHalf, kCrossWidth, kLauncherBlack);
-    canvas_segment(&c, m - kCrossHalf, m + kCrossHalf, m + kCrossHalf, m - kCrossHalf, kCrossWidth, kLauncherBlack);
+    canvas_segment(&c, m - kCrossHalf, m - kCrossHalf, m + kCrossHalf, m + kCrossHalf, kCrossWidth,
+                   kLauncherBlack);
+    canvas_segment(&c, m - kCrossHalf, m + kCrossHalf, m + kCrossHalf, m - kCrossHalf, kCrossWidth,
+                   kLauncherBlack);
     return c;
 }
 
@@ -174,7 +184,8 @@ int main(int argc, char **argv) {
                 return 1;
             }
         }
-        source += "static const uint8_t k_" + std::string(kPictureNames[i]) + "[" + std::to_string(bmp.size()) + "] = {";
+        source += "static const uint8_t k_" + std::string(kPictureNames[i]) + "[" +
+                  std::to_string(bmp.size()) + "] = {";
         for (size_t b = 0; b < bmp.size(); ++b) {
             char hex[16];
             std::snprintf(hex, sizeof hex, "%s0x%02x,", b % 20 == 0 ? "\n    " : "", bmp[b]);
