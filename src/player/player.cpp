@@ -50,6 +50,7 @@ int player_main(int argc, char **argv) {
     scene::Scene *demo = scene::scene_create();
     GlWindow win = {};
     win.caps.texture_units = 2;
+    win.error_window = true;
 
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         // Without a video system nothing can be shown; every later SDL call would fail.
@@ -86,8 +87,7 @@ int player_main(int argc, char **argv) {
     resources::log_format("Found %s.\r\n", package_name.c_str());
     // A folder opens for reading on some systems but holds no package.
     std::error_code ec;
-    FILE *package =
-        std::filesystem::is_directory(package_name, ec) ? nullptr : std::fopen(package_name.c_str(), "rb");
+    FILE *package = std::filesystem::is_directory(package_name, ec) ? nullptr : std::fopen(package_name.c_str(), "rb");
     if (!package) return fail("Error: cannot open %s.\r\n", package_name.c_str());
     resources::log_line("Starting the demo.");
 

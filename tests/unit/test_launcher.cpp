@@ -1,9 +1,11 @@
 #include "player/bitmap_text.h"
+#include "player/error_window.h"
 #include "player/launcher.h"
 #include "player/launcher_state.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -243,6 +245,14 @@ TEST(BitmapText, WrapBreaksAtSpacesAndCutsOverlongWords) {
             got.emplace_back(c.text + lines[i].start, size_t(lines[i].length));
         EXPECT_EQ(got, c.lines) << c.text << " in " << c.width;
     }
+}
+
+TEST(ErrorWindow, WithoutADisplayNothingWaitsForAUser) {
+    // SDL's dummy driver has no windows: the error must not wait for a key nobody can press.
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    EXPECT_FALSE(error_window_show("Error: nobody is there."));
+    unsetenv("SDL_VIDEODRIVER");
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
 }
 
 } // namespace
