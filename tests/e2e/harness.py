@@ -135,7 +135,8 @@ class Display:
 
     def windows(self, name):
         """Ids of the visible windows titled exactly name."""
-        return [int(w) for w in self.xdotool("search", "--onlyvisible", "--name", "^%s$" % name.replace(".", r"\.")).split()]
+        pattern = "^%s$" % name.replace(".", r"\.")
+        return [int(w) for w in self.xdotool("search", "--onlyvisible", "--name", pattern).split()]
 
     def geometry(self, window):
         """(x, y, width, height) of a window, or None when it is gone."""
