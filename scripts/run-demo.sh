@@ -1,5 +1,6 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs the player on the sample demo.
+# Installs what is missing, builds, and runs the player on the sample demo: its launcher opens,
+# and the demo starts when "Start demo" is pressed.
 # Until the sample demo exists it plays the test demo that the build packs (build/testdemo).
 set -eu
 cd "$(dirname "$0")/.."

@@ -9,6 +9,7 @@
 
 #include <GL/glew.h>
 #include <SDL.h>
+#include <cstdio>
 #include <string>
 
 namespace player {
@@ -18,9 +19,12 @@ void gl_window_request_multisample() {
     SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 2);
 }
 
-static void fatal(const char *text) {
+static void fatal(const GlWindow *win, const char *text) {
     resources::log_line(text);
-    platform_show_error(text);
+    if (win->error_window)
+        platform_show_error(text);
+    else
+        std::fprintf(stderr, "%s\n", text);
 }
 
 bool gl_window_open(GlWindow *win, bool fullscreen, bool antialiasing, const char *caption) {
@@ -37,9 +41,9 @@ bool gl_window_open(GlWindow *win, bool fullscreen, bool antialiasing, const cha
         SDL_Surface *probe = SDL_SetVideoMode(320, 240, 24, SDL_HWSURFACE | SDL_OPENGL | SDL_ASYNCBLIT);
         SDL_Quit();
         if (probe)
-            fatal("Error: failed to create opengl context, please try another resolution.");
+            fatal(win, "Error: failed to create opengl context, please try another resolution.");
         else
-            fatal("Error: failed to create opengl context, please install OpenGL driver.");
+            fatal(win, "Error: failed to create opengl context, please install OpenGL driver.");
         return false;
     }
     SDL_WM_SetCaption(caption, caption);
@@ -67,7 +71,7 @@ bool gl_window_setup(GlWindow *win, bool vbo_switch, const char *first_argument)
     glewInit();
     if (!GLEW_VERSION_1_3) {
         SDL_Quit();
-        fatal("Error: OpenGL 1.3 required, please install a proper OpenGL driver.");
+        fatal(win, "Error: OpenGL 1.3 required, please install a proper OpenGL driver.");
         return false;
     }
 

@@ -20,6 +20,9 @@ struct GlWindow {
     textures::TextureFormatTable formats;
     uint32_t framebuffer; // the one framebuffer object, 0 without EXT_framebuffer_object
     int8_t glsl;          // 1 generated GLSL shaders, 0 texture combiners
+    // Fatal errors wait in the modal "Error" box (the player); otherwise (command-line tools) they
+    // only go to standard error.
+    bool error_window;
 };
 
 // Requests a 2-sample multisample buffer (call before gl_window_open when antialiasing is on).

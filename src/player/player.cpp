@@ -2,7 +2,7 @@
 
 #include "geometry/cosine_table.h"
 #include "player/gl_window.h"
-#include "player/launcher_choices.h"
+#include "player/launcher.h"
 #include "player/log_file.h"
 #include "player/music_device.h"
 #include "player/package_scan.h"
@@ -50,6 +50,7 @@ int player_main(int argc, char **argv) {
     scene::Scene *demo = scene::scene_create();
     GlWindow win = {};
     win.caps.texture_units = 2;
+    win.error_window = true;
 
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         // Without a video system nothing can be shown; every later SDL call would fail.
@@ -60,7 +61,23 @@ int player_main(int argc, char **argv) {
     int32_t desktop_width = video ? video->current_w : 640;
     int32_t desktop_height = video ? video->current_h : 480;
 
-    LauncherChoices choices = launcher_defaults();
+    LauncherChoices choices = {};
+    switch (launcher_run(caption, &choices)) {
+    case LAUNCHER_STARTED: break;
+    case LAUNCHER_CLOSED:
+        resources::log_line("Bye!");
+        log_file_close(log);
+        scene::scene_release(loading);
+        scene::scene_release(demo);
+        SDL_Quit();
+        return 0;
+    case LAUNCHER_NO_PICTURES: resources::log_line("error creating surface :-S"); return 1;
+    default:
+        // Without the launcher nothing can be chosen or started.
+        resources::log_format("Error: cannot open the launcher window: %s\r\n", SDL_GetError());
+        SDL_Quit();
+        return 1;
+    }
 
     std::string package_name = package_scan(".");
     if (package_name.empty()) {

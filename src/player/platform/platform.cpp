@@ -1,5 +1,7 @@
 #include "player/platform/platform.h"
 
+#include "player/error_window.h"
+
 #include <cstdio>
 #include <fcntl.h>
 
@@ -31,7 +33,10 @@ void platform_show_error(const char *text) {
 #ifdef _WIN32
     MessageBoxA(nullptr, text, "Error", MB_OK);
 #else
+    // Standard error first: it is all there is without a display, and it stays in a run's output.
     std::fprintf(stderr, "%s\n", text);
+    std::fflush(stderr);
+    error_window_show(text);
 #endif
 }
 

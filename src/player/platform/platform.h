@@ -7,8 +7,9 @@ namespace player {
 // and closes it again. False when the file cannot be created.
 bool platform_probe_create(const char *path);
 
-// Shows a fatal start-up error to the user: a modal message box titled "Error" on Windows,
-// the text on standard error elsewhere.
+// Shows a fatal start-up error to the user in a modal message box titled "Error" and waits until
+// it is dismissed. Elsewhere than Windows the text also goes to standard error, which is all that
+// is used when there is no display.
 void platform_show_error(const char *text);
 
 } // namespace player
