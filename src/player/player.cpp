@@ -109,7 +109,7 @@ int player_main(int argc, char **argv) {
     resources::XmlNode *document = scene::scene_document_read(package, "loading.xmlz", &status);
     if (status == scene::DOCUMENT_DAMAGED) return document_error(status, "loading.xmlz");
     if (document) {
-        scene::LoadContext ctx = {package, &win.formats, win.loading_caps, win.glsl, nullptr};
+        scene::LoadContext ctx = {package, &win.formats, win.loading_caps, win.glsl, nullptr, nullptr, nullptr};
         scene::scene_document_build(loading, document, "loading.xmlz", &ctx);
         resources::xml_free(document);
     }
@@ -118,7 +118,7 @@ int player_main(int argc, char **argv) {
     playback_progress_init(&progress, loading, &win);
     document = scene::scene_document_read(package, "demo.xmlz", &status);
     if (!document) return document_error(status, "demo.xmlz");
-    scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, &progress};
+    scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, &progress, nullptr, nullptr};
     status = scene::scene_document_build(demo, document, "demo.xmlz", &ctx);
     if (status != scene::DOCUMENT_OK) return document_error(status, "demo.xmlz");
 

@@ -45,8 +45,9 @@ constexpr Command kCommands[] = {
     {"effects", tools::tool_effects, "effects PKG OUTDIR [--time T]  write the 2D effects as PNGs"},
     {"model", tools::tool_model, "model IN.obj OUT.mdl            convert a Wavefront OBJ file to a model"},
     {"build", tools::tool_build, "build SRCDIR OUT.dpk            pack a demo folder, compressing its .xml"},
+    {"bench", tools::tool_bench, "bench PKG [--frames N]          time the load and the frames of a demo"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 11, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 12, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

@@ -26,7 +26,7 @@ int tool_effects(int argc, char **argv) {
                   "8-bit effects greyscale, 24-bit RGB). Without --time the images are those of creation.");
         return 0;
     }
-    ToolSceneOptions scene = {nullptr, 64, 64, false, false};
+    ToolSceneOptions scene = {nullptr, 64, 64, false, false, nullptr, nullptr};
     const char *outdir = nullptr;
     std::vector<uint32_t> times;
     for (int i = 1; i < argc; i++) {

@@ -14,7 +14,7 @@ namespace tools {
 namespace {
 
 struct MeshOptions {
-    ToolSceneOptions scene = {nullptr, 1280, 720, false, false};
+    ToolSceneOptions scene = {nullptr, 1280, 720, false, false, nullptr, nullptr};
     const char *out = nullptr;
     std::vector<uint32_t> times;
 };

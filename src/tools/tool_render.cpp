@@ -13,7 +13,7 @@ namespace tools {
 namespace {
 
 struct RenderOptions {
-    ToolSceneOptions scene = {nullptr, 1280, 720, false, false};
+    ToolSceneOptions scene = {nullptr, 1280, 720, false, false, nullptr, nullptr};
     const char *out = nullptr;
     uint32_t time_ms = 0;
     bool has_time = false;

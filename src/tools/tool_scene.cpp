@@ -53,14 +53,8 @@ bool tool_scene_options_valid(const ToolSceneOptions &o) {
 
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
     *out = ToolScene{};
-    FILE *package = std::fopen(o.package, "rb");
-    if (!package) {
-        tool_fail("%s: cannot open %s", command, o.package);
-        return false;
-    }
     resources::log_attach(stderr);
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fclose(package);
         tool_fail("%s: cannot initialise video: %s", command, SDL_GetError());
         return false;
     }
@@ -69,15 +63,20 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     win.aspect = player::screen_aspect_for(0, win.screen);
     win.viewport = player::screen_viewport_fit(win.screen, win.aspect);
     win.glsl = o.combiners ? 0 : 1;
-    if (!player::gl_window_open(&win, false, false, "bvtool") ||
-        !player::gl_window_setup(&win, true, nullptr)) {
-        std::fclose(package);
+    if (!player::gl_window_open(&win, false, false, "bvtool") || !player::gl_window_setup(&win, true, nullptr)) {
         tool_fail("%s: no OpenGL window", command);
         return false;
     }
     if (o.no_fbo) {
         win.caps.fbo = 0;
         render::render_set_framebuffer(0);
+    }
+    if (o.stage_done) o.stage_done(o.stage_user, scene::LOAD_STAGE_START);
+    FILE *package = std::fopen(o.package, "rb");
+    if (!package) {
+        SDL_Quit();
+        tool_fail("%s: cannot open %s", command, o.package);
+        return false;
     }
     scene::DocumentStatus status;
     resources::XmlNode *document = scene::scene_document_read(package, "demo.xmlz", &status);
@@ -87,10 +86,10 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
         tool_fail("%s: demo.xmlz is %s", command, status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
         return false;
     }
+    if (o.stage_done) o.stage_done(o.stage_user, scene::LOAD_STAGE_DOCUMENT);
     out->demo = scene::scene_create();
-    scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, nullptr};
-    status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx)
-                       : scene::DOCUMENT_MALFORMED;
+    scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, nullptr, o.stage_done, o.stage_user};
+    status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx) : scene::DOCUMENT_MALFORMED;
     resources::xml_free(document);
     std::fclose(package);
     if (status != scene::DOCUMENT_OK) {

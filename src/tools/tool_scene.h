@@ -3,6 +3,7 @@
 #pragma once
 
 #include "player/gl_window.h"
+#include "scene/scene_loader.h"
 
 #include <cstdint>
 
@@ -22,9 +23,11 @@ struct ToolSceneOptions {
     int width, height; // the window
     bool combiners;    // texture-combiner path instead of GLSL
     bool no_fbo;       // render targets by copying from the window
+    scene::LoadStageDone stage_done; // null, or told when each stage of the load ends
+    void *stage_user;
 };
 
-// Opens the window and loads "demo.xmlz". On failure prints "bvtool: COMMAND: ..." and returns
+// Opens the window and loads "demo.xmlz" (the stages after the window). On failure prints "bvtool: COMMAND: ..." and returns
 // false with nothing left open. The player's log lines go to standard error.
 bool tool_scene_open(const char *command, const ToolSceneOptions &options, ToolScene *out);
 

@@ -36,7 +36,7 @@ inline scene::Scene *build_scene(const SceneText &text, int8_t glsl, render::Cap
     static textures::TextureFormatTable formats = textures::texture_format_table_build(true);
     scene::Scene *sc = scene::scene_create();
     resources::XmlNode *doc = resources::xml_parse(text.document().c_str());
-    scene::LoadContext ctx = {package, &formats, caps, glsl, nullptr};
+    scene::LoadContext ctx = {package, &formats, caps, glsl, nullptr, nullptr, nullptr};
     scene::scene_document_build(sc, doc, "test.xmlz", &ctx);
     resources::xml_free(doc);
     return sc;

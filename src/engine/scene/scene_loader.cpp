@@ -71,6 +71,34 @@ template <typename Reader> static void section_read(const XmlNode *section, Load
     }
 }
 
+static void stage_done(LoadContext *ctx, LoadStage stage) {
+    if (ctx->stage_done) ctx->stage_done(ctx->stage_user, stage);
+}
+
+// The stage each section's work belongs to (sections 1 and 2 report their own).
+static LoadStage stage_of_section(int number) {
+    switch (number) {
+    case 3: return LOAD_STAGE_MODELS;
+    case 7: return LOAD_STAGE_BITMAPS;
+    case 8: return LOAD_STAGE_CUBE_MAPS;
+    case 11: return LOAD_STAGE_MATERIALS;
+    default: return LOAD_STAGE_OTHER;
+    }
+}
+
+// Progress for the records of section 2's load: the layer records come first, so the stage hook
+// learns when the last of them is done.
+struct GraphProgress {
+    LoadContext *ctx;
+    uint32_t layers_left;
+};
+
+static void graph_record_done(void *user) {
+    GraphProgress *g = static_cast<GraphProgress *>(user);
+    load_progress_step(g->ctx->progress);
+    if (g->layers_left > 0 && --g->layers_left == 0) stage_done(g->ctx, LOAD_STAGE_TEXTURE_LAYERS);
+}
+
 DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const char *entry_name, LoadContext *ctx) {
     int sections = scene_document_section_count(document);
     if (sections < kRequiredSections) {
@@ -93,12 +121,14 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
         case 2: {
             textures::LayerTable *table = static_cast<textures::LayerTable *>(std::calloc(1, sizeof(textures::LayerTable)));
             if (!table) return DOCUMENT_MALFORMED;
+            GraphProgress graph = {ctx, static_cast<uint32_t>(layers)};
+            if (layers == 0) stage_done(ctx, LOAD_STAGE_TEXTURE_LAYERS);
             textures::texture_graph_load(sc->textures, table, scene_document_section(document, 1), section,
-                                         ctx->formats, [](void *p) { load_progress_step(static_cast<LoadProgress *>(p)); },
-                                         ctx->progress);
+                                         ctx->formats, graph_record_done, &graph);
             textures::texture_layers_release(table);
             std::free(table);
             textures::texture_graph_release_images(sc->textures);
+            stage_done(ctx, LOAD_STAGE_TEXTURE_GRAPH);
             break;
         }
         case 3:
@@ -152,6 +182,7 @@ DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const ch
             section_count_only(section, ctx);
             break;
         }
+        if (number > 2) stage_done(ctx, stage_of_section(number));
     }
     return DOCUMENT_OK;
 }

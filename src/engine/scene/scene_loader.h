@@ -30,12 +30,30 @@ enum DocumentStatus : uint8_t {
     DOCUMENT_MALFORMED, // fewer than 14 sections, or a table overflows
 };
 
+// Stages of a load, for timing reports: each stage's work ends with a call to the stage hook.
+// The first two are reported by whoever reads the document.
+enum LoadStage : uint8_t {
+    LOAD_STAGE_START = 0,          // nothing yet: the clock starts
+    LOAD_STAGE_DOCUMENT,           // the package opened, the document read, inflated and parsed
+    LOAD_STAGE_TEXTURE_LAYERS,     // section 1: layers drawn by their generators
+    LOAD_STAGE_TEXTURE_GRAPH,      // section 2: nodes read, generated and uploaded
+    LOAD_STAGE_MODELS,             // section 3
+    LOAD_STAGE_BITMAPS,            // section 7
+    LOAD_STAGE_CUBE_MAPS,          // section 8
+    LOAD_STAGE_MATERIALS,          // section 11, with shader generation and compiles
+    LOAD_STAGE_OTHER,              // every other section
+    kLoadStageCount
+};
+using LoadStageDone = void (*)(void *user, LoadStage stage);
+
 struct LoadContext {
     FILE *package;
     const textures::TextureFormatTable *formats;
     render::Capabilities caps; // the loading capabilities for the loading document
     int8_t glsl;               // the GLSL switch: 1 generated shaders, 0 texture combiners
     LoadProgress *progress;    // null: no progress frames
+    LoadStageDone stage_done;  // null: no stage reports
+    void *stage_user;
 };
 
 // Reads, inflates and parses a document entry. Returns the document node (free with xml_free),
