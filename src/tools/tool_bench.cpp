@@ -22,7 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char *kStageNames[scene::kLoadStageCount] = {
-    "start", "package and documents", "texture layers", "texture graph", "models", "bitmaps",
+    "start",     "package and documents",         "texture layers", "texture graph", "models", "bitmaps",
     "cube maps", "materials and shader compiles", "the rest"};
 static_assert(sizeof(kStageNames) / sizeof(kStageNames[0]) == scene::kLoadStageCount, "one name per stage");
 
@@ -34,14 +34,16 @@ struct StageClock {
 void stage_done(void *user, scene::LoadStage stage) {
     StageClock *c = static_cast<StageClock *>(user);
     Clock::time_point now = Clock::now();
-    if (stage != scene::LOAD_STAGE_START) c->seconds[stage] += std::chrono::duration<double>(now - c->last).count();
+    if (stage != scene::LOAD_STAGE_START)
+        c->seconds[stage] += std::chrono::duration<double>(now - c->last).count();
     c->last = now;
 }
 
 // The timeline's end in hundredths: the latest end of any layer slot.
 uint32_t timeline_end(const scene::Scene *sc) {
     uint32_t end = 0;
-    for (const scene::LayerSlot &slot : sc->slots) end = std::max(end, slot.end_time);
+    for (const scene::LayerSlot &slot : sc->slots)
+        end = std::max(end, slot.end_time);
     return end;
 }
 
@@ -96,9 +98,11 @@ int tool_bench(int argc, char **argv) {
     gl_count_install();
     // Calls made while loading are not the frames': the frames' count is the difference.
     std::vector<std::pair<const char *, uint64_t>> before;
-    gl_count_each([](void *u, const char *n, uint64_t c) {
-        static_cast<std::vector<std::pair<const char *, uint64_t>> *>(u)->push_back({n, c});
-    }, &before);
+    gl_count_each(
+        [](void *u, const char *n, uint64_t c) {
+            static_cast<std::vector<std::pair<const char *, uint64_t>> *>(u)->push_back({n, c});
+        },
+        &before);
     uint32_t end = timeline_end(ts.demo);
     std::vector<FrameTimes> times;
     uint32_t drawn_frames = 0;
@@ -128,12 +132,14 @@ int tool_bench(int argc, char **argv) {
             int frames;
         } report = {&before, frames};
         std::printf("GL calls a frame by entry point (mean over the frames)\n");
-        gl_count_each([](void *u, const char *n, uint64_t c) {
-            Report *r = static_cast<Report *>(u);
-            for (const auto &b : *r->before)
-                if (b.first == n) c -= b.second;
-            if (c) std::printf("  %-28s %9.1f\n", n, double(c) / r->frames);
-        }, &report);
+        gl_count_each(
+            [](void *u, const char *n, uint64_t c) {
+                Report *r = static_cast<Report *>(u);
+                for (const auto &b : *r->before)
+                    if (b.first == n) c -= b.second;
+                if (c) std::printf("  %-28s %9.1f\n", n, double(c) / r->frames);
+            },
+            &report);
     }
     tool_scene_close(&ts);
 
@@ -145,14 +151,15 @@ int tool_bench(int argc, char **argv) {
         calls.push_back(double(t.calls));
     }
     double load = 0;
-    for (int s = 1; s < scene::kLoadStageCount; s++) load += stages.seconds[s];
+    for (int s = 1; s < scene::kLoadStageCount; s++)
+        load += stages.seconds[s];
     if (json) {
         std::printf("{\n  \"load_ms\": {");
         for (int s = 1; s < scene::kLoadStageCount; s++)
             std::printf("%s\"%s\": %.3f", s > 1 ? ", " : "", kStageNames[s], stages.seconds[s] * 1000);
         std::printf(", \"total\": %.3f},\n", load * 1000);
-        std::printf("  \"frames\": %d, \"frames_drawing\": %u, \"size\": \"%dx%d\", \"path\": \"%s\",\n", frames,
-                    drawn_frames, o.width, o.height, o.combiners ? "combiners" : "glsl");
+        std::printf("  \"frames\": %d, \"frames_drawing\": %u, \"size\": \"%dx%d\", \"path\": \"%s\",\n",
+                    frames, drawn_frames, o.width, o.height, o.combiners ? "combiners" : "glsl");
         std::printf("  \"frame_ms\": {\"min\": %.3f, \"median\": %.3f, \"max\": %.3f},\n",
                     *std::min_element(total.begin(), total.end()), median(total),
                     *std::max_element(total.begin(), total.end()));
@@ -163,15 +170,18 @@ int tool_bench(int argc, char **argv) {
         return 0;
     }
     std::printf("load (ms)\n");
-    for (int s = 1; s < scene::kLoadStageCount; s++) std::printf("  %-30s %9.1f\n", kStageNames[s], stages.seconds[s] * 1000);
+    for (int s = 1; s < scene::kLoadStageCount; s++)
+        std::printf("  %-30s %9.1f\n", kStageNames[s], stages.seconds[s] * 1000);
     std::printf("  %-30s %9.1f\n", "total", load * 1000);
     std::printf("frames: %d at %dx%d, %s path (%u drew a layer)\n", frames, o.width, o.height,
                 o.combiners ? "combiners" : "GLSL", drawn_frames);
-    std::printf("  frame time (ms)   min %.2f  median %.2f  max %.2f\n", *std::min_element(total.begin(), total.end()),
-                median(total), *std::max_element(total.begin(), total.end()));
+    std::printf("  frame time (ms)   min %.2f  median %.2f  max %.2f\n",
+                *std::min_element(total.begin(), total.end()), median(total),
+                *std::max_element(total.begin(), total.end()));
     std::printf("  median split (ms) engine %.2f  OpenGL and swap %.2f\n", median(engine), median(gl));
-    std::printf("  GL calls a frame  min %.0f  median %.0f  max %.0f\n", *std::min_element(calls.begin(), calls.end()),
-                median(calls), *std::max_element(calls.begin(), calls.end()));
+    std::printf("  GL calls a frame  min %.0f  median %.0f  max %.0f\n",
+                *std::min_element(calls.begin(), calls.end()), median(calls),
+                *std::max_element(calls.begin(), calls.end()));
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include "geometry/mesh.h"
 #include "geometry/mesh_effect.h"
 #include "render/draw_capture.h"
+#include "render/gl_state.h"
 #include "render/draw_text.h"
 #include "render/material.h"
 #include "render/matrix.h"
@@ -63,16 +64,15 @@ struct VertexArrays {
 
 // Binds the array's buffer (or none) and returns the pointer argument for gl*Pointer.
 static const void *array_bind(const ArraySource &src) {
-    glBindBuffer(GL_ARRAY_BUFFER, src.buffer);
+    gl_state_array_buffer(src.buffer);
     return src.buffer ? nullptr : src.memory;
 }
 
 static void draw_triangles(const Mesh *mesh, bool use_buffers) {
     bool from_buffer = use_buffers && mesh->buffers[geometry::MESH_BUFFER_INDICES] != 0;
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, from_buffer ? mesh->buffers[geometry::MESH_BUFFER_INDICES] : 0);
+    gl_state_element_buffer(from_buffer ? mesh->buffers[geometry::MESH_BUFFER_INDICES] : 0);
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh->index_count), GL_UNSIGNED_SHORT,
                    from_buffer ? nullptr : mesh->indices);
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
 }
 
 // Hands one drawn instance to the OBJ capture (a no-op unless `bvtool mesh` is writing a frame).
@@ -88,7 +88,7 @@ static void capture_instance(const Mesh *mesh, const VertexArrays &arrays, const
 // After the material: a glyph's bitmap on texture unit 0.
 static void bind_unit0(uint32_t texture) {
     if (!texture) return;
-    glActiveTexture(GL_TEXTURE0);
+    gl_state_active_texture(0);
     glBindTexture(GL_TEXTURE_2D, texture);
 }
 
@@ -100,17 +100,17 @@ static void draw_fixed(scene::Scene *sc, const MeshDraw &draw, const VertexArray
     Capabilities caps = view.caps;
     if (!use_buffers) caps.vbo = 0;
     TexcoordSources texcoords = texcoords_of(mesh, !use_buffers);
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_NORMAL_ARRAY);
+    gl_state_client_array(GL_VERTEX_ARRAY, 0, true);
+    gl_state_client_array(GL_NORMAL_ARRAY, 0, true);
     glVertexPointer(3, GL_FLOAT, 0, array_bind(arrays.positions));
     glNormalPointer(GL_FLOAT, 0, array_bind(arrays.normals));
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
     const PassList *passes = material->passes;
     int pass_count = passes && !passes->single_pass && passes->copies[0] && passes->copies[1] ? 2 : 1;
     for (int pass = 0; pass < pass_count; pass++) {
         const Material *applied = pass_count == 2 ? passes->copies[pass] : material;
         material_apply_fixed(applied, sc, t, view.rotation_y, view.rotation_x, caps, texcoords);
         bind_unit0(draw.unit0_texture);
+        gl_state_arrays_commit();
         for (uint32_t i = 0; i < list.count; i++) {
             instance_transform(list.items[i].v, draw.x_shift, draw.face_camera, view);
             if (pass == 0) capture_instance(mesh, arrays, list, i);
@@ -118,8 +118,7 @@ static void draw_fixed(scene::Scene *sc, const MeshDraw &draw, const VertexArray
             draw_triangles(mesh, use_buffers);
         }
     }
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_NORMAL_ARRAY);
+    gl_state_arrays_release();
 }
 
 static void set_matrix_uniform(GLint loc, const float *m) {
@@ -140,16 +139,16 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
     material_apply_glsl(material, sc, t, view.rotation_y, view.rotation_x, caps, texcoords_of(mesh, !use_buffers));
     bind_unit0(draw.unit0_texture);
     if (p->loc_position >= 0) {
-        glEnableVertexAttribArray(static_cast<GLuint>(p->loc_position));
+        gl_state_attrib_array(static_cast<GLuint>(p->loc_position), true);
         glVertexAttribPointer(static_cast<GLuint>(p->loc_position), 3, GL_FLOAT, GL_FALSE, 0,
                               array_bind(arrays.positions));
     }
     if (p->loc_normal >= 0) {
-        glEnableVertexAttribArray(static_cast<GLuint>(p->loc_normal));
+        gl_state_attrib_array(static_cast<GLuint>(p->loc_normal), true);
         glVertexAttribPointer(static_cast<GLuint>(p->loc_normal), 3, GL_FLOAT, GL_FALSE, 0,
                               array_bind(arrays.normals));
     }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    gl_state_arrays_commit();
     MatrixState *s = matrix_state();
     for (uint32_t i = 0; i < list.count; i++) {
         instance_transform(list.items[i].v, draw.x_shift, draw.face_camera, view);
@@ -162,31 +161,33 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
             matrix_make_normal(s);
             glUniformMatrix3fv(p->loc_normal_matrix, 1, GL_FALSE, s->normal);
         }
-        if (lines)
+        if (lines) {
+            gl_state_element_buffer(0);
             glDrawElements(GL_LINES, static_cast<GLsizei>(2 * mesh->index_count), GL_UNSIGNED_SHORT, lines);
+        }
         else
             draw_triangles(mesh, use_buffers);
     }
-    if (p->loc_position >= 0) glDisableVertexAttribArray(static_cast<GLuint>(p->loc_position));
-    if (p->loc_normal >= 0) glDisableVertexAttribArray(static_cast<GLuint>(p->loc_normal));
-    for (GLint loc : p->loc_texcoord_in)
-        if (loc >= 0) glDisableVertexAttribArray(static_cast<GLuint>(loc));
+    gl_state_arrays_release();
 }
 
 // Fills the ripple buffer's two GL buffers (made on first use) with its positions and normals.
 static void ripple_upload(geometry::RippleBuffer *r) {
     if (!r->gl_buffers[0]) glGenBuffers(2, r->gl_buffers);
     GLsizeiptr bytes = static_cast<GLsizeiptr>(sizeof(float) * 3 * r->vertex_count);
-    glBindBuffer(GL_ARRAY_BUFFER, r->gl_buffers[0]);
+    gl_state_array_buffer(r->gl_buffers[0]);
     glBufferData(GL_ARRAY_BUFFER, bytes, r->positions, GL_STATIC_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, r->gl_buffers[1]);
+    gl_state_array_buffer(r->gl_buffers[1]);
     glBufferData(GL_ARRAY_BUFFER, bytes, r->normals, GL_STATIC_DRAW);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 void draw_ripple_release() {
     geometry::RippleBuffer *r = geometry::ripple_buffer();
-    if (r && r->gl_buffers[0]) glDeleteBuffers(2, r->gl_buffers);
+    if (r && r->gl_buffers[0]) {
+        // Deleting a bound buffer unbinds it; the cache must not think it still bound.
+        gl_state_array_buffer(0);
+        glDeleteBuffers(2, r->gl_buffers);
+    }
     geometry::ripple_buffer_release();
 }
 

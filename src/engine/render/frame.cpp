@@ -3,6 +3,7 @@
 #include "functions/dynamic_value.h"
 #include "render/draw_capture.h"
 #include "render/draw_object.h"
+#include "render/gl_state.h"
 #include "render/layer.h"
 #include "render/material.h"
 #include "render/matrix.h"
@@ -58,7 +59,7 @@ constexpr AtlasCell kAtlasPasses[6] = {{0, 0, {180, 0, 0}},   {1, 0, {180, 180, 
                                        {0, 1, {180, 270, 90}}, {1, 1, {180, 270, 0}}, {2, 1, {0, 270, 180}}};
 static_assert(sizeof(kAtlasPasses) / sizeof(kAtlasPasses[0]) == 6, "one cell per atlas pass");
 
-void set_viewport(int32_t x, int32_t y, int32_t w, int32_t h) { glViewport(x, y, w, h); }
+void set_viewport(int32_t x, int32_t y, int32_t w, int32_t h) { gl_state_viewport(x, y, w, h); }
 
 void restore_viewport() {
     const Viewport &v = g_frame.viewport;
@@ -111,10 +112,10 @@ void bitmap_target(scene::Scene *sc, const Layer *layer) {
         render_target_depth(&b->depth_renderbuffer, b->width, b->height);
         glBindTexture(GL_TEXTURE_2D, b->gl_texture);
         bitmap_filter_linear(b);
-        render_target_attach(g_frame.framebuffer, b->gl_texture, GL_TEXTURE_2D, b->depth_renderbuffer);
+        render_target_bind(b->gl_texture, GL_TEXTURE_2D, b->depth_renderbuffer);
     }
     set_viewport(0, 0, b->width, b->height);
-    glDisable(GL_SCISSOR_TEST);
+    gl_state_enable(GL_SCISSOR_TEST, false);
     g_frame.bitmap_in_progress = layer->rtex;
     g_frame.in_progress = true;
 }
@@ -123,7 +124,7 @@ CubeMap *cube_target(scene::Scene *sc, const Layer *layer) {
     CubeMap *c = object_at<CubeMap>(sc->cube_maps, layer->rtex);
     if (!c) return nullptr;
     set_viewport(0, 0, c->width, c->height);
-    glDisable(GL_SCISSOR_TEST);
+    gl_state_enable(GL_SCISSOR_TEST, false);
     if (g_frame.fbo) render_target_depth(&c->depth_renderbuffer, c->width, c->height);
     return c;
 }
@@ -162,14 +163,14 @@ bool layer_render(scene::Scene *sc, const Layer *layer, uint32_t te, const Capab
     float clear[3] = {0.0f, 0.0f, 0.0f};
     const Light *light = layer->clearcolor ? object_at<Light>(sc->lights, layer->clearcolor) : nullptr;
     for (int k = 0; light && k < 3; k++) clear[k] = light_value(light, LIGHT_DIFFUSE_R + k, sc->functions, te);
-    glClearColor(clear[0], clear[1], clear[2], 1.0f);
+    gl_state_clear_colour(clear[0], clear[1], clear[2], 1.0f);
 
     CubeMap *cube = nullptr;
     switch (layer->type) {
     case MODE_SIMPLE:
         complete_in_progress(sc, layer->type);
         restore_viewport();
-        glEnable(GL_SCISSOR_TEST);
+        gl_state_enable(GL_SCISSOR_TEST, true);
         g_frame.in_progress = false;
         break;
     case MODE_TEXTURE:
@@ -196,7 +197,7 @@ bool layer_render(scene::Scene *sc, const Layer *layer, uint32_t te, const Capab
     }
     if (!g_frame.glsl) {
         matrix_load_gl(s, MATRIX_PROJECTION);
-        glMatrixMode(GL_MODELVIEW);
+        gl_state_matrix_mode(GL_MODELVIEW);
     }
     // A cube map layer clears each face as it draws it; clearing here as well would wipe
     // whatever the window holds.
@@ -207,7 +208,7 @@ bool layer_render(scene::Scene *sc, const Layer *layer, uint32_t te, const Capab
     if (cube) {
         for (int pass = 0; pass < 6; pass++) {
             if (g_frame.fbo)
-                render_target_attach(g_frame.framebuffer, cube->gl_texture, kCubeFaces[pass], cube->depth_renderbuffer);
+                render_target_bind(cube->gl_texture, kCubeFaces[pass], cube->depth_renderbuffer);
             else if (pass > 0)
                 render_target_copy_window(kCubeFaces[pass - 1], GL_TEXTURE_CUBE_MAP, cube->gl_texture, cube->width,
                                           cube->height);
@@ -276,6 +277,8 @@ uint32_t render_at_time(scene::Scene *sc, uint32_t t, uint16_t window_width, uin
     g_frame.npot = caps.npot != 0;
     g_frame.glsl = glsl;
     g_frame.viewport = viewport;
+    // Loading, uploads and the tools change GL state between frames.
+    gl_state_invalidate();
     draw_frame_begin();
     uint32_t drawn = 0;
     for (uint32_t number = 0; number < kLayerSlotCount; number++) {

@@ -1,4 +1,5 @@
 #include "render/capabilities.h"
+#include "render/gl_state.h"
 #include "render/material.h"
 #include "render/matrix.h"
 
@@ -59,12 +60,7 @@ static float material_value(const Material *m, int which, const scene::Scene *sc
     return functions::dynamic_evaluate(m->values[which], m->dynamic[which] != 0, sc->functions, t);
 }
 
-static void set_enabled(GLenum cap, bool on) {
-    if (on)
-        glEnable(cap);
-    else
-        glDisable(cap);
-}
+static void set_enabled(GLenum cap, bool on) { gl_state_enable(cap, on); }
 
 static void apply_blend(uint8_t blend_function, bool set_equation) {
     static const GLenum kBlend[5][3] = {
@@ -75,8 +71,7 @@ static void apply_blend(uint8_t blend_function, bool set_equation) {
         {GL_FUNC_REVERSE_SUBTRACT, GL_SRC_ALPHA, GL_ONE},
     };
     if (blend_function > 4) return;
-    if (set_equation) glBlendEquation(kBlend[blend_function][0]);
-    glBlendFunc(kBlend[blend_function][1], kBlend[blend_function][2]);
+    gl_state_blend(set_equation ? kBlend[blend_function][0] : 0, kBlend[blend_function][1], kBlend[blend_function][2]);
 }
 
 static const Light *light_at(const scene::Scene *sc, int32_t index) {
@@ -91,7 +86,7 @@ static void set_gl_light(GLenum gl_light, const Light *light, const scene::Scene
         position[k] = light_value(light, LIGHT_POSITION_X + k, sc->functions, t);
     }
     ambient[3] = diffuse[3] = position[3] = 1.0f;
-    glEnable(gl_light);
+    gl_state_enable(gl_light, true);
     glLightfv(gl_light, GL_AMBIENT, ambient);
     glLightfv(gl_light, GL_DIFFUSE, diffuse);
     glLightfv(gl_light, GL_POSITION, position);
@@ -111,17 +106,16 @@ static void texture_matrix_fixed(bool rotation, bool cube, float a, float b) {
     }
 }
 
-static void set_wrap(uint8_t wrapmode) {
+// Wrap mode of the 2D texture just bound.
+static void set_wrap(uint32_t texture, uint8_t wrapmode) {
     if (wrapmode > 1) return;
-    GLint wrap = wrapmode == 0 ? GL_REPEAT : GL_CLAMP_TO_EDGE;
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+    gl_state_texture_wrap(texture, wrapmode == 0 ? GL_REPEAT : GL_CLAMP_TO_EDGE);
 }
 
 // A texture coordinate pointer: from the buffer when buffers are in use and the mesh has one.
 static const void *bind_texcoords(const TexcoordSources &src, int unit, bool vbo) {
     bool from_buffer = vbo && src.buffers[unit] != 0;
-    glBindBuffer(GL_ARRAY_BUFFER, from_buffer ? src.buffers[unit] : 0);
+    gl_state_array_buffer(from_buffer ? src.buffers[unit] : 0);
     return from_buffer ? nullptr : src.pointers[unit];
 }
 
@@ -222,10 +216,10 @@ void material_apply_fixed(const Material *m, scene::Scene *sc, uint32_t t, float
     set_enabled(GL_DEPTH_TEST, m->depth_test != 0);
     set_enabled(GL_NORMALIZE, m->normalization != 0);
     if (m->wireframe) {
-        glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+        gl_state_polygon_mode(GL_LINE);
         glLineWidth(material_value(m, DYN_LINEWIDTH, sc, t));
     } else {
-        glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+        gl_state_polygon_mode(GL_FILL);
     }
     glColor4f(material_value(m, DYN_RED, sc, t), material_value(m, DYN_GREEN, sc, t),
               material_value(m, DYN_BLUE, sc, t), material_value(m, DYN_ALPHA, sc, t));
@@ -233,21 +227,21 @@ void material_apply_fixed(const Material *m, scene::Scene *sc, uint32_t t, float
 
     const Light *light1 = light_at(sc, m->light[0]);
     if (!light1) {
-        glDisable(GL_LIGHTING);
+        gl_state_enable(GL_LIGHTING, false);
     } else {
-        glEnable(GL_LIGHTING);
+        gl_state_enable(GL_LIGHTING, true);
         set_gl_light(GL_LIGHT1, light1, sc, t);
         const Light *light2 = light_at(sc, m->light[1]);
         if (light2)
             set_gl_light(GL_LIGHT2, light2, sc, t);
         else
-            glDisable(GL_LIGHT2);
+            gl_state_enable(GL_LIGHT2, false);
     }
 
     if (m->fogtype == 0) {
-        glDisable(GL_FOG);
+        gl_state_enable(GL_FOG, false);
     } else {
-        glEnable(GL_FOG);
+        gl_state_enable(GL_FOG, true);
         glFogi(GL_FOG_MODE, GL_LINEAR);
         if (m->fogtype == 1) glHint(GL_FOG_HINT, GL_FASTEST);
         if (m->fogtype == 2) glHint(GL_FOG_HINT, GL_NICEST);
@@ -262,71 +256,67 @@ void material_apply_fixed(const Material *m, scene::Scene *sc, uint32_t t, float
     ResolvedTextures tex = material_resolve_textures(m, sc, t, caps.pbo != 0);
     int units = caps.texture_units > 2 ? 3 : 2;
     for (int u = 0; u < units; u++) {
-        glActiveTexture(GL_TEXTURE0 + u);
-        glClientActiveTexture(GL_TEXTURE0 + u);
         if (!tex.present[u]) {
-            glDisable(GL_TEXTURE_2D);
-            glDisable(GL_TEXTURE_CUBE_MAP);
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            gl_state_unit_enable(u, GL_TEXTURE_2D, false);
+            gl_state_unit_enable(u, GL_TEXTURE_CUBE_MAP, false);
+            gl_state_client_array(GL_TEXTURE_COORD_ARRAY, u, false);
             continue;
         }
-        if (tex.cube[u]) {
-            glDisable(GL_TEXTURE_2D);
-            glEnable(GL_TEXTURE_CUBE_MAP);
-            glBindTexture(GL_TEXTURE_CUBE_MAP, tex.names[u]);
-        } else {
-            glDisable(GL_TEXTURE_CUBE_MAP);
-            glEnable(GL_TEXTURE_2D);
-            glBindTexture(GL_TEXTURE_2D, tex.names[u]);
-            set_wrap(m->wrapmode[u]);
-        }
+        gl_state_unit_enable(u, GL_TEXTURE_2D, !tex.cube[u]);
+        gl_state_unit_enable(u, GL_TEXTURE_CUBE_MAP, tex.cube[u]);
+        gl_state_active_texture(u);
+        glBindTexture(tex.cube[u] ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, tex.names[u]);
+        if (!tex.cube[u]) set_wrap(tex.names[u], m->wrapmode[u]);
         switch (m->cgenmode[u]) {
         case 0:
-            glDisable(GL_TEXTURE_GEN_S);
-            glDisable(GL_TEXTURE_GEN_T);
-            glDisable(GL_TEXTURE_GEN_R);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_S, false);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_T, false);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_R, false);
             if (has_texcoords(texcoords, u, caps.vbo != 0)) {
-                glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+                gl_state_client_array(GL_TEXTURE_COORD_ARRAY, u, true);
                 glTexCoordPointer(2, GL_FLOAT, 0, bind_texcoords(texcoords, u, caps.vbo != 0));
-                glBindBuffer(GL_ARRAY_BUFFER, 0);
             } else {
-                glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+                gl_state_client_array(GL_TEXTURE_COORD_ARRAY, u, false);
             }
             break;
         case 1:
+            gl_state_active_texture(u);
             glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
             glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-            glEnable(GL_TEXTURE_GEN_S);
-            glEnable(GL_TEXTURE_GEN_T);
-            glDisable(GL_TEXTURE_GEN_R);
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_S, true);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_T, true);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_R, false);
+            gl_state_client_array(GL_TEXTURE_COORD_ARRAY, u, false);
             break;
         case 2:
+            gl_state_active_texture(u);
             glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_REFLECTION_MAP);
             glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_REFLECTION_MAP);
             glTexGeni(GL_R, GL_TEXTURE_GEN_MODE, GL_REFLECTION_MAP);
-            glEnable(GL_TEXTURE_GEN_S);
-            glEnable(GL_TEXTURE_GEN_T);
-            glEnable(GL_TEXTURE_GEN_R);
-            glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_S, true);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_T, true);
+            gl_state_unit_enable(u, GL_TEXTURE_GEN_R, true);
+            gl_state_client_array(GL_TEXTURE_COORD_ARRAY, u, false);
             break;
         default: break;
         }
+        gl_state_active_texture(u);
         texture_matrix_fixed(m->rotation[u] != 0, tex.cube[u], angle_a, angle_b);
         matrix_load_gl(matrix_state(), MATRIX_TEXTURE);
     }
-    glMatrixMode(GL_MODELVIEW);
+    gl_state_matrix_mode(GL_MODELVIEW);
 
-    glActiveTexture(GL_TEXTURE0);
-    combine_unit0(m->function[0]);
-    glActiveTexture(GL_TEXTURE1);
-    combine_unit1(m->function[1]);
+    // Combiner set-ups are sent only when a unit's differs from what it has.
+    gl_state_active_texture(0);
+    if (gl_state_combiner_changed(0, m->function[0])) combine_unit0(m->function[0]);
+    gl_state_active_texture(1);
+    if (gl_state_combiner_changed(1, m->function[1])) combine_unit1(m->function[1]);
     if (units > 2 && m->function[2] == 0) {
-        glActiveTexture(GL_TEXTURE2);
-        combine_unit2(caps);
+        gl_state_active_texture(2);
+        if (gl_state_combiner_changed(2, 0)) combine_unit2(caps);
     }
-    glActiveTexture(GL_TEXTURE0);
-    glClientActiveTexture(GL_TEXTURE0);
+    gl_state_active_texture(0);
+    gl_state_client_active_texture(0);
 }
 
 void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_a, float angle_b,
@@ -339,23 +329,22 @@ void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_
 
     ShaderProgram *p = material_program(m, sc->materials);
     if (!p || !p->program) return;
-    glUseProgram(p->program);
+    gl_state_program(p->program);
     MatrixState *s = matrix_state();
     for (int i = 0; i < 3; i++) {
         if (!tex.present[i]) continue;
-        glActiveTexture(GL_TEXTURE0 + i);
+        gl_state_active_texture(i);
         glBindTexture(tex.cube[i] ? GL_TEXTURE_CUBE_MAP : GL_TEXTURE_2D, tex.names[i]);
-        if (!tex.cube[i]) set_wrap(m->wrapmode[i]);
+        if (!tex.cube[i]) set_wrap(tex.names[i], m->wrapmode[i]);
         GLint loc = p->loc_texcoord_in[i];
         if (m->cgenmode[i] == 0 && loc >= 0) {
             if (has_texcoords(texcoords, i, caps.vbo != 0)) {
-                glEnableVertexAttribArray(static_cast<GLuint>(loc));
+                gl_state_attrib_array(static_cast<GLuint>(loc), true);
                 glVertexAttribPointer(static_cast<GLuint>(loc), 2, GL_FLOAT, GL_FALSE, 0,
                                       bind_texcoords(texcoords, i, caps.vbo != 0));
-                glBindBuffer(GL_ARRAY_BUFFER, 0);
             } else {
                 // A mesh without coordinates: a constant instead of reading an array that is not there.
-                glDisableVertexAttribArray(static_cast<GLuint>(loc));
+                gl_state_attrib_array(static_cast<GLuint>(loc), false);
                 glVertexAttrib2f(static_cast<GLuint>(loc), 0.0f, 0.0f);
             }
         }
@@ -368,7 +357,7 @@ void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_
         }
         if (p->loc_texture_matrix >= 0) glUniformMatrix4fv(p->loc_texture_matrix, 1, GL_FALSE, s->m[MATRIX_TEXTURE]);
     }
-    glActiveTexture(GL_TEXTURE0);
+    gl_state_active_texture(0);
 
     const uint32_t *sources = material_uniform_sources(m);
     for (int i = 0; sources && i < kUniformCount; i++) {

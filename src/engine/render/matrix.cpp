@@ -1,5 +1,7 @@
 #include "render/matrix.h"
 
+#include "render/gl_state.h"
+
 #include <GL/glew.h>
 #include <cmath>
 #include <cstring>
@@ -116,7 +118,7 @@ void matrix_load_gl(const MatrixState *s, int selector) {
     case MATRIX_MODELVIEW: mode = GL_MODELVIEW; break;
     default: return;
     }
-    glMatrixMode(mode);
+    gl_state_matrix_mode(mode);
     glLoadMatrixf(s->m[selector]);
 }
 

@@ -1,5 +1,6 @@
-// Textures as render targets: bitmaps (and their 3 x 2 atlas) and cube maps, drawn into through the
-// one frame buffer object or copied from the window.
+// Textures as render targets: bitmaps (and their 3 x 2 atlas) and cube maps, drawn into through
+// frame buffer objects (one per target texture or cube face, made on first use) or copied from
+// the window.
 #pragma once
 
 #include <cstdint>
@@ -18,9 +19,12 @@ void render_target_resize(textures::Bitmap *b, int32_t width, int32_t height, bo
 // Creates a 24-bit depth renderbuffer of the given size in *name when it has none.
 void render_target_depth(uint32_t *name, int32_t width, int32_t height);
 
-// Binds the frame buffer object with the texture (a 2D target or one cube face, level 0) as colour
-// attachment 0 and the renderbuffer as depth attachment.
-void render_target_attach(uint32_t framebuffer, uint32_t texture, uint32_t texture_target, uint32_t depth);
+// Binds the frame buffer object that draws into the texture (a 2D target or one cube face, level 0)
+// with the renderbuffer as depth, making it on first use.
+void render_target_bind(uint32_t texture, uint32_t texture_target, uint32_t depth);
+
+// Deletes the frame buffer objects that draw into a texture about to be deleted.
+void render_target_forget(uint32_t texture);
 
 // Back to the window's frame buffer.
 void render_target_detach();
