@@ -1,19 +1,13 @@
 #!/bin/sh
-# Installs what is missing, builds, and runs the player on the sample demo: its launcher opens,
-# and the demo starts when "Start demo" is pressed.
-# Until the sample demo exists it plays the test demo that the build packs (build/testdemo).
+# Installs what is missing, builds, and runs the player on the sample demo (build/sample, where
+# the build puts sample.dpk and music.ogg): its launcher opens, and the demo starts when
+# "Start demo" is pressed.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 scripts/build.sh
 root=$(pwd)
-if [ -f build/sample/sample.dpk ]; then
-    rundir=build/sample
-else
-    rundir=build/run-testdemo
-    mkdir -p "$rundir"
-    cp build/testdemo/testdemo.dpk "$rundir/"
-fi
+rundir=build/sample
 cd "$rundir"
 status=0
 "$root/build/brightvale" "$@" || status=$?
