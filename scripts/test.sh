@@ -1,13 +1,24 @@
 #!/bin/sh
-# Installs what is missing, builds with warnings as errors and runs every test.
+# Installs what is missing, builds with warnings as errors and runs every test: first the ordinary
+# build (build/), then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/).
 # Tests that need OpenGL or a window run under Xvfb when there is no display; -noreset keeps
 # the server from resetting (and refusing connections) whenever its last client goes away.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+
+run_tests() {
+    if [ -n "${DISPLAY:-}" ]; then
+        ctest --test-dir "$1" --output-on-failure -j2
+    else
+        xvfb-run -a -s "-noreset -screen 0 1280x1024x24" ctest --test-dir "$1" --output-on-failure -j2
+    fi
+}
+
 BV_WERROR=ON scripts/build.sh
-if [ -n "${DISPLAY:-}" ]; then
-    ctest --test-dir build --output-on-failure -j2
-else
-    xvfb-run -a -s "-noreset -screen 0 1280x1024x24" ctest --test-dir build --output-on-failure -j2
-fi
+run_tests build
+
+cmake --preset sanitize -DBV_WERROR=ON >/dev/null
+cmake --build build-asan -j2
+run_tests build-asan

@@ -161,22 +161,27 @@ TEST(BitmapGL, JpegAndPremadeLevels) {
 TEST(BitmapGL, MissingEntriesKeepTheirSlot) {
     TempDir dir;
     ASSERT_TRUE(gltest::shell("convert -size 4x4 xc:red png:" + dir.file("ok.png")));
-    FILE *pkg = package_of(dir, {"ok.png"});
+    ASSERT_TRUE(gltest::shell("convert -size 4x4 xc:red gif:" + dir.file("red.gif")));
+    FILE *pkg = package_of(dir, {"ok.png", "red.gif"});
     TextureFormatTable formats = texture_format_table_build(false);
     resources::ObjectList *list = resources::object_list_create(sizeof(Bitmap));
     testutil::LogCapture log;
     Bitmap *missing = read_bitmap(list, pkg, "<b filename=\"nope.png\" texture_filter=\"1\"/>", formats);
     Bitmap *ok = read_bitmap(list, pkg, "<b filename=\"ok.png\" texture_filter=\"1\"/>", formats);
+    // The image library reads GIF too; a demo's bitmaps are PNG or JPEG, and nothing else reaches it.
+    Bitmap *gif = read_bitmap(list, pkg, "<b filename=\"red.gif\" texture_filter=\"1\"/>", formats);
     std::fclose(pkg);
-    EXPECT_EQ(list->count, 2u);
+    EXPECT_EQ(list->count, 3u);
     EXPECT_EQ(missing->width, 0);
     EXPECT_NE(missing->gl_texture, 0u);
     EXPECT_EQ(ok->width, 4);
-    EXPECT_EQ(log.text(), "Error: bitmap nope.png is missing or cannot be decoded.\r\n");
+    EXPECT_EQ(gif->width, 0);
+    EXPECT_EQ(log.text(), "Error: bitmap nope.png is missing or cannot be decoded.\r\n"
+                          "Error: bitmap red.gif is not a PNG or JPEG image.\r\n");
     resources::object_list_free(list);
 }
 
-TEST(CubeMapGL, SixFacesUploadAndMismatchedFacesDoNot) {
+TEST(CubeMapGL, SixFacesUploadAndFacesOfOtherSizesDoNot) {
     TempDir dir;
     const char *colours[6] = {"red", "lime", "blue", "yellow", "cyan", "magenta"};
     const char *names[6] = {"px.png", "nx.png", "py.png", "ny.png", "pz.png", "nz.png"};
@@ -184,14 +189,19 @@ TEST(CubeMapGL, SixFacesUploadAndMismatchedFacesDoNot) {
         ASSERT_TRUE(gltest::shell(std::string("convert -size 8x8 xc:") + colours[f] +
                                   " -define png:color-type=2 png:" + dir.file(names[f])));
     ASSERT_TRUE(gltest::shell("convert -size 4x4 xc:red -define png:color-type=2 png:" + dir.file("small.png")));
-    FILE *pkg = package_of(dir, {"px.png", "nx.png", "py.png", "ny.png", "pz.png", "nz.png", "small.png"});
+    ASSERT_TRUE(gltest::shell("convert -size 8x8 xc:gray50 -colorspace Gray jpg:" + dir.file("grey.jpg")));
+    FILE *pkg = package_of(
+        dir, {"px.png", "nx.png", "py.png", "ny.png", "pz.png", "nz.png", "small.png", "grey.jpg"});
     TextureFormatTable formats = texture_format_table_build(false);
     resources::ObjectList *list = resources::object_list_create(sizeof(CubeMap));
     testutil::LogCapture log;
     const char *texts[] = {
-        "<c xp=\"px.png\" xn=\"nx.png\" yp=\"py.png\" yn=\"ny.png\" zp=\"pz.png\" zn=\"nz.png\" texture_filter=\"1\"/>",
+        "<c xp=\"px.png\" xn=\"nx.png\" yp=\"py.png\" yn=\"ny.png\" zp=\"pz.png\" zn=\"nz.png\" "
+        "texture_filter=\"1\"/>",
         "<c xp=\"px.png\" xn=\"nx.png\" yp=\"py.png\" yn=\"ny.png\" zp=\"pz.png\" zn=\"small.png\"/>",
         "<c xp=\"px.png\" xn=\"\" yp=\"py.png\" yn=\"ny.png\" zp=\"pz.png\" zn=\"nz.png\"/>",
+        // One greyscale JPEG among colour PNGs: brought to RGB and shown.
+        "<c xp=\"px.png\" xn=\"nx.png\" yp=\"py.png\" yn=\"ny.png\" zp=\"pz.png\" zn=\"grey.jpg\"/>",
     };
     for (const char *text : texts) {
         resources::xml_free([&] {
@@ -217,7 +227,20 @@ TEST(CubeMapGL, SixFacesUploadAndMismatchedFacesDoNot) {
                            GL_TEXTURE_CUBE_MAP, 0, &w, &h);
         EXPECT_EQ(w, 0) << "cube map " << p << " must stay without an image";
     }
-    EXPECT_EQ(log.text(), "Error: the faces of cube map 2 differ in size or channels; it stays empty.\r\n");
+    CubeMap *mixed = resources::object_at<CubeMap>(list, 4);
+    EXPECT_EQ(mixed->channels, 3);
+    std::vector<uint8_t> grey = gltest::read_level(GL_TEXTURE_CUBE_MAP_NEGATIVE_Z, mixed->gl_texture,
+                                                   GL_TEXTURE_CUBE_MAP, 0, GL_RGB, 3);
+    ASSERT_EQ(grey.size(), 8u * 8 * 3);
+    EXPECT_NEAR(grey[0], 128, 2);
+    EXPECT_EQ(grey[0], grey[1]);
+    EXPECT_EQ(grey[0], grey[2]);
+    std::vector<uint8_t> red = gltest::read_level(GL_TEXTURE_CUBE_MAP_POSITIVE_X, mixed->gl_texture,
+                                                  GL_TEXTURE_CUBE_MAP, 0, GL_RGB, 3);
+    ASSERT_EQ(red.size(), 8u * 8 * 3);
+    EXPECT_EQ(red[0], 255);
+    EXPECT_EQ(red[1], 0);
+    EXPECT_EQ(log.text(), "Error: the faces of cube map 2 differ in size; it stays empty.\r\n");
     resources::object_list_free(list);
 }
 

@@ -14,11 +14,11 @@ using namespace resources;
 namespace {
 
 // Builds a packed block with zlib directly, with a length word chosen by the test.
-std::vector<uint8_t> pack_with_length(const std::string &text, uint32_t length_word) {
+std::vector<uint8_t> pack_with_length(const std::string &text, uint32_t length_word, int level = 6) {
     uLongf bound = compressBound(text.size());
     std::vector<uint8_t> out(4 + bound);
     byte_store_u32le(out.data(), length_word);
-    compress2(out.data() + 4, &bound, reinterpret_cast<const Bytef *>(text.data()), text.size(), 6);
+    compress2(out.data() + 4, &bound, reinterpret_cast<const Bytef *>(text.data()), text.size(), level);
     out.resize(4 + bound);
     return out;
 }
@@ -62,9 +62,38 @@ TEST(Packed, InflatesExactlyAndDetectsEveryMismatch) {
     }
 }
 
+// The allocation is sized by the length word, so the word is held to what the stream can give:
+// zlib's own densest stream passes, a small stream that claims far more is refused unallocated.
+TEST(Packed, LengthWordIsHeldToWhatTheStreamCanHold) {
+    struct Case {
+        uint32_t length;
+        uint64_t stream_size;
+        bool plausible;
+    } cases[] = {
+        {256u << 20, 6, false}, // ten bytes that claim 256 MiB
+        {6 * 1032, 6, true},    // the bound itself
+        {6 * 1032 + 1, 6, false},
+        {67108864, 65238, true},             // 64 MiB of zeros as zlib -9 packs them (Python's zlib)
+        {(256u << 20) + 1, 1u << 30, false}, // beyond the cap whatever the stream
+        {0, 0, true},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(packed_length_plausible(c.length, c.stream_size), c.plausible)
+            << c.length << " " << c.stream_size;
+
+    std::string zeros(16u << 20, '\0');
+    std::vector<uint8_t> dense = pack_with_length(zeros, static_cast<uint32_t>(zeros.size()), 9);
+    PackedStatus status;
+    EXPECT_EQ(inflate_status(dense, &status).size(), zeros.size());
+    std::vector<uint8_t> liar = {0x00, 0x00, 0x00, 0x10, 0x78, 0xDA, 0x03, 0x00, 0x00, 0x00};
+    EXPECT_EQ(inflate_status(liar, &status), "<null>");
+    EXPECT_EQ(status, PACKED_DAMAGED);
+}
+
 TEST(Packed, CompressRoundTripsThroughZlib) {
     std::string text(100000, 'q');
-    for (size_t i = 0; i < text.size(); i += 7) text[i] = static_cast<char>('a' + i % 26);
+    for (size_t i = 0; i < text.size(); i += 7)
+        text[i] = static_cast<char>('a' + i % 26);
     uint32_t packed_size = 0;
     uint8_t *packed = packed_compress(reinterpret_cast<const uint8_t *>(text.data()),
                                       static_cast<uint32_t>(text.size()), &packed_size);

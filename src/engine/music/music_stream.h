@@ -1,4 +1,6 @@
-// The music file: an Ogg Vorbis stream decoded by stb_vorbis into interleaved 16-bit stereo.
+// The music file: an Ogg Vorbis stream decoded by stb_vorbis into interleaved 16-bit stereo at
+// 44.1 kHz. Files at other sample rates are resampled on the decoder thread (libsamplerate);
+// 44.1 kHz files go to the ring exactly as decoded.
 #pragma once
 
 #include "music/music_ring.h"
@@ -12,12 +14,23 @@ struct MusicStream; // opaque: the decoder over the open file
 
 enum MusicOpen : uint8_t { MUSIC_OPEN = 0, MUSIC_NOT_OGG, MUSIC_UNDECODABLE };
 
+constexpr uint32_t kDeviceRate = 44100;
+
 // Tests the "Ogg" header of an open file and opens the decoder on it from the start. The stream owns
-// the file from then on (closed with the decoder). On failure the file is left to the caller.
+// the file from then on (closed with the stream). On failure the file is left to the caller; a
+// sample rate that cannot be converted to 44.1 kHz (beyond 256 times either way) is undecodable.
 MusicStream *music_stream_open(FILE *file, MusicOpen *result);
 
-// The decode function for the ring: `values` interleaved stereo 16-bit samples (or fewer at the end).
+// The file's own sample rate in Hz.
+uint32_t music_stream_rate(const MusicStream *stream);
+
+// The decode function for the ring: `values` interleaved stereo 16-bit samples at 44.1 kHz (or
+// fewer at the end of the stream).
 uint32_t music_stream_decode(void *stream, int16_t *out, uint32_t values);
+
+// Closes the decoder and the file and frees the stream. Accepts null. The player never does (the
+// decoder thread decodes until the process ends); tests and tools do.
+void music_stream_close(MusicStream *stream);
 
 // Starts the decoder thread: it clears the ring, then forever sleeps 17 ms and decodes one chunk.
 // It is never stopped; it ends with the process.

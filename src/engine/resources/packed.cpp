@@ -27,12 +27,17 @@ static uint32_t adler32_of(const uint8_t *data, uint32_t size) {
     return b << 16 | a;
 }
 
-uint8_t *packed_inflate(const uint8_t *packed, uint32_t packed_size, uint32_t *out_length, PackedStatus *status) {
+bool packed_length_plausible(uint32_t length, uint64_t stream_size) {
+    return length <= kPackedMaxLength && uint64_t(length) <= stream_size * kDeflateMaxRatio;
+}
+
+uint8_t *packed_inflate(const uint8_t *packed, uint32_t packed_size, uint32_t *out_length,
+                        PackedStatus *status) {
     *status = PACKED_DAMAGED;
     ByteReader r = byte_reader_make(packed, packed_size);
     uint32_t length = byte_reader_u32le(&r);
     size_t stream_size = byte_reader_remaining(&r);
-    if (r.failed || length > kPackedMaxLength || stream_size > INT_MAX) return nullptr;
+    if (r.failed || !packed_length_plausible(length, stream_size) || stream_size > INT_MAX) return nullptr;
     uint8_t *out = static_cast<uint8_t *>(std::malloc(size_t(length) + 1));
     if (!out) return nullptr;
     // The output may not grow beyond L: a longer stream fails inside the decoder.

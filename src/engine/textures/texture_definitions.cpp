@@ -3,6 +3,7 @@
 #include "resources/log.h"
 #include "resources/package.h"
 #include "resources/xml.h"
+#include "textures/image_file.h"
 #include "textures/mipmap.h"
 #include "textures/texture_format.h"
 
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <stb_image.h>
 
 namespace textures {
 
@@ -108,20 +108,15 @@ void procedural_texture_release(ProceduralTexture *t) {
 // Bitmaps and cube maps
 
 // Decodes a PNG or JPEG entry. wanted_channels 0 keeps the image's own count. Null when the entry
-// is missing or does not decode.
+// is missing (IMAGE_DAMAGED) or cannot be used (status says why).
 static uint8_t *decode_entry(FILE *package, const char *name, int wanted_channels, int32_t *w, int32_t *h,
-                             int32_t *channels) {
+                             int32_t *channels, ImageStatus *status) {
+    *status = IMAGE_DAMAGED;
     uint32_t size = 0;
     uint8_t *entry = resources::package_read_entry(package, name, &size);
     if (!entry) return nullptr;
-    int x = 0, y = 0, n = 0;
-    uint8_t *pixels = nullptr;
-    if (size <= INT_MAX) pixels = stbi_load_from_memory(entry, static_cast<int>(size), &x, &y, &n, wanted_channels);
+    uint8_t *pixels = image_file_decode(entry, size, wanted_channels, w, h, channels, status);
     std::free(entry);
-    if (!pixels) return nullptr;
-    *w = x;
-    *h = y;
-    *channels = wanted_channels ? wanted_channels : n;
     return pixels;
 }
 
@@ -137,10 +132,11 @@ static uint8_t *premade_level(FILE *package, const char *name, int level, int32_
     char level_name[512];
     bitmap_level_name(name, level, level_name, sizeof level_name);
     int32_t w = 0, h = 0, n = 0;
+    ImageStatus status;
     // Decoded to the base image's channel count so the chain can use it as it is.
-    uint8_t *pixels = decode_entry(package, level_name, channels, &w, &h, &n);
+    uint8_t *pixels = decode_entry(package, level_name, channels, &w, &h, &n, &status);
     if (pixels && (w != want_w || h != want_h)) {
-        stbi_image_free(pixels);
+        image_file_free(pixels);
         pixels = nullptr;
     }
     return pixels;
@@ -155,9 +151,12 @@ uint32_t bitmap_read(resources::ObjectList *bitmaps, const XmlNode *element, FIL
     b->texture_filter = static_cast<uint8_t>(resources::xml_attribute_int(element, "texture_filter"));
     glGenTextures(1, &b->gl_texture);
     const char *name = resources::xml_attribute(element, "filename");
-    uint8_t *pixels = name ? decode_entry(package, name, 0, &b->width, &b->height, &b->channels) : nullptr;
+    ImageStatus status = IMAGE_DAMAGED;
+    uint8_t *pixels =
+        name ? decode_entry(package, name, 0, &b->width, &b->height, &b->channels, &status) : nullptr;
     if (!pixels) {
-        resources::log_format("Error: bitmap %s is missing or cannot be decoded.\r\n", name ? name : "(no filename)");
+        resources::log_format("Error: bitmap %s %s.\r\n", name ? name : "(no filename)",
+                              image_file_problem(status));
         b->width = b->height = b->channels = 0;
         return slot;
     }
@@ -173,9 +172,9 @@ uint32_t bitmap_read(resources::ObjectList *bitmaps, const XmlNode *element, FIL
                                 MipLevel{b->width / 2, b->height / 2, b->level1},
                                 MipLevel{b->width / 4, b->height / 4, b->level2});
     // The decoded images are not needed once GL has them.
-    stbi_image_free(pixels);
-    stbi_image_free(b->level1);
-    stbi_image_free(b->level2);
+    image_file_free(pixels);
+    image_file_free(b->level1);
+    image_file_free(b->level2);
     b->pixels = b->level1 = b->level2 = nullptr;
     return slot;
 }
@@ -193,39 +192,49 @@ uint32_t cube_map_read(resources::ObjectList *cube_maps, const XmlNode *element,
     if (!slot) return 0;
     CubeMap *c = static_cast<CubeMap *>(cube_maps->record[slot - 1]);
     glGenTextures(1, &c->gl_texture);
-    bool complete = true, uniform = true;
-    int32_t first_w = -1, first_h = -1, first_n = -1;
+    const char *names[6];
+    int32_t counts[6];
+    bool complete = true, same_size = true;
     for (int f = 0; f < 6; f++) {
-        const char *name = resources::xml_attribute(element, kFaceAttributes[f]);
-        if (!name || !name[0]) {
+        names[f] = resources::xml_attribute(element, kFaceAttributes[f]);
+        counts[f] = 0;
+        if (!names[f] || !names[f][0]) {
             complete = false;
             continue;
         }
-        int32_t w = 0, h = 0, n = 0;
-        c->faces[f].pixels = decode_entry(package, name, 0, &w, &h, &n);
+        int32_t w = 0, h = 0;
+        ImageStatus status;
+        c->faces[f].pixels = decode_entry(package, names[f], 0, &w, &h, &counts[f], &status);
         c->faces[f].size = 0;
         if (!c->faces[f].pixels) {
-            resources::log_format("Error: cube map face %s is missing or cannot be decoded.\r\n", name);
+            resources::log_format("Error: cube map face %s %s.\r\n", names[f], image_file_problem(status));
             complete = false;
             continue;
         }
+        if (c->width > 0 && (w != c->width || h != c->height)) same_size = false;
         c->width = w;
         c->height = h;
-        c->channels = n;
-        if (first_w < 0) {
-            first_w = w;
-            first_h = h;
-            first_n = n;
-        } else if (w != first_w || h != first_h || n != first_n) {
-            uniform = false;
-        }
+        c->channels = counts[f];
     }
     c->texture_format = static_cast<uint8_t>(resources::xml_attribute_int(element, "texture_format"));
     c->texture_filter = static_cast<uint8_t>(resources::xml_attribute_int(element, "texture_filter"));
-    if (complete && !uniform)
-        resources::log_format("Error: the faces of cube map %u differ in size or channels; it stays empty.\r\n",
+    if (complete && !same_size)
+        resources::log_format("Error: the faces of cube map %u differ in size; it stays empty.\r\n",
                               cube_maps->position[slot - 1]);
-    if (complete && uniform && c->width > 0) {
+    if (complete && same_size) {
+        // Faces that differ only in channels (a greyscale JPEG among colour faces) are decoded
+        // again to the count that keeps every face's colour and alpha.
+        c->channels = image_file_common_channels(counts, 6);
+        for (int f = 0; f < 6 && complete; f++) {
+            if (counts[f] == c->channels) continue;
+            image_file_free(c->faces[f].pixels);
+            int32_t w = 0, h = 0, n = 0;
+            ImageStatus status;
+            c->faces[f].pixels = decode_entry(package, names[f], c->channels, &w, &h, &n, &status);
+            complete = c->faces[f].pixels && w == c->width && h == c->height;
+        }
+    }
+    if (complete && same_size && c->width > 0) {
         GLint internal = static_cast<GLint>(texture_format_internal(formats, c->texture_format));
         GLenum format = texture_pixel_format(c->channels);
         int alignment = texture_unpack_alignment(c->width, c->channels);
@@ -243,7 +252,7 @@ uint32_t cube_map_read(resources::ObjectList *cube_maps, const XmlNode *element,
         glTexParameteri(GL_TEXTURE_CUBE_MAP, GL_TEXTURE_MAG_FILTER, filter);
     }
     for (CubeFace &face : c->faces) {
-        stbi_image_free(face.pixels);
+        image_file_free(face.pixels);
         face.pixels = nullptr;
     }
     return slot;

@@ -81,8 +81,9 @@ uint32_t procedural_texture_read(resources::ObjectList *textures, const resource
 void procedural_output_upload(ProceduralTexture *node, const uint8_t *input_image, const TextureFormatTable *formats);
 
 // Reads one bitmap element: decodes "filename" from the package with its own channel count, looks
-// up the premade "_mm1"/"_mm2" levels, uploads, and releases the decoded pixels. A missing or
-// undecodable entry is logged; the record is still added, with no image. Returns the slot.
+// up the premade "_mm1"/"_mm2" levels, uploads, and releases the decoded pixels. A missing,
+// undecodable or oversized entry, or one that is not PNG or JPEG, is logged; the record is still
+// added, with no image. Returns the slot.
 uint32_t bitmap_read(resources::ObjectList *bitmaps, const resources::XmlNode *element, FILE *package,
                      const TextureFormatTable *formats);
 
@@ -90,7 +91,8 @@ uint32_t bitmap_read(resources::ObjectList *bitmaps, const resources::XmlNode *e
 void bitmap_level_name(const char *name, int level, char *out, uint32_t out_size);
 
 // Reads one cube map element: six faces "xp" .. "zn"; uploads only when all six decode with equal
-// sizes and channel counts (anything else is logged and leaves the texture without an image).
+// sizes (faces that differ in size are logged and leave the texture without an image). Faces that
+// differ only in channel count are decoded to the count that holds them all.
 uint32_t cube_map_read(resources::ObjectList *cube_maps, const resources::XmlNode *element, FILE *package,
                        const TextureFormatTable *formats);
 

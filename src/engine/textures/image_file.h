@@ -1,0 +1,46 @@
+// Image files of a package (bitmaps, mip levels, cube-map faces): PNG or JPEG only, decoded from
+// memory. The linked decoder reads a dozen other formats too; those are refused before it sees
+// them, so the bytes a stranger can hand it are limited to the two formats a demo uses.
+#pragma once
+
+#include <cstdint>
+
+namespace textures {
+
+enum ImageKind : uint8_t { IMAGE_PNG = 0, IMAGE_JPEG = 1, IMAGE_OTHER = 2 };
+
+enum ImageStatus : uint8_t {
+    IMAGE_OK = 0,
+    IMAGE_NOT_PNG_OR_JPEG, // neither signature
+    IMAGE_TOO_LARGE,       // wider or higher than kImageMaxSide, or more than kImageMaxPixels
+    IMAGE_DAMAGED,         // does not decode, or (PNG) its pixel data inflates beyond its own size
+};
+
+constexpr uint32_t kImageMaxSide = 8192;
+constexpr uint64_t kImageMaxPixels = 16u << 20;
+
+// The kind of an image from its signature (PNG's eight bytes, JPEG's FF D8 FF).
+ImageKind image_file_kind(const uint8_t *bytes, uint32_t size);
+
+// A PNG's pixel data, checked without keeping it: true when the IHDR gives a size within the caps
+// and the IDAT stream inflates to no more bytes than that size needs (so decoding it cannot be
+// made to allocate more than the image). Sets width and height from the IHDR (0 without one).
+bool image_file_png_plausible(const uint8_t *bytes, uint32_t size, uint32_t *width, uint32_t *height);
+
+// Decodes a PNG or JPEG. wanted_channels 0 keeps the image's own channel count. Returns the pixels
+// (rows top to bottom, packed; free with image_file_free) and sets w, h and channels (the count
+// delivered), or null with a status other than IMAGE_OK.
+uint8_t *image_file_decode(const uint8_t *bytes, uint32_t size, int wanted_channels, int32_t *w, int32_t *h,
+                           int32_t *channels, ImageStatus *status);
+
+void image_file_free(uint8_t *pixels);
+
+// The channel count that holds every image of a set without loss: colour when any has colour,
+// alpha when any has alpha (1 grey, 2 grey and alpha, 3 RGB, 4 RGBA).
+int32_t image_file_common_channels(const int32_t *counts, int n);
+
+// The end of a log line about an image that could not be used: "is not a PNG or JPEG image" and so
+// on; missing entries and undecodable files share "is missing or cannot be decoded".
+const char *image_file_problem(ImageStatus status);
+
+} // namespace textures

@@ -1,0 +1,141 @@
+#include "textures/image_file.h"
+
+#include "resources/byte_reader.h"
+#include "test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+#include <zlib.h>
+
+using namespace textures;
+
+namespace {
+
+// An image file made by ImageMagick.
+std::vector<uint8_t> magick(const testutil::TempDir &dir, const std::string &arguments,
+                            const std::string &out) {
+    std::string path = dir.file(out.substr(out.find(':') + 1));
+    std::string command = "convert " + arguments + " " + out.substr(0, out.find(':') + 1) + path;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    return testutil::read_file(path);
+}
+
+void put_chunk(std::vector<uint8_t> *png, const char *type, const std::vector<uint8_t> &data) {
+    uint8_t word[4];
+    resources::byte_store_u32be(word, static_cast<uint32_t>(data.size()));
+    png->insert(png->end(), word, word + 4);
+    size_t start = png->size();
+    png->insert(png->end(), type, type + 4);
+    png->insert(png->end(), data.begin(), data.end());
+    uLong crc = crc32(0, png->data() + start, static_cast<uInt>(data.size() + 4));
+    resources::byte_store_u32be(word, static_cast<uint32_t>(crc));
+    png->insert(png->end(), word, word + 4);
+}
+
+// A w x h 8-bit RGB PNG whose IDAT is zlib's packing of `raw` (filtered rows as the file holds them).
+std::vector<uint8_t> png_with_raw(uint32_t w, uint32_t h, const std::vector<uint8_t> &raw) {
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<uint8_t> ihdr(13, 0);
+    resources::byte_store_u32be(ihdr.data(), w);
+    resources::byte_store_u32be(ihdr.data() + 4, h);
+    ihdr[8] = 8; // bit depth
+    ihdr[9] = 2; // RGB
+    put_chunk(&png, "IHDR", ihdr);
+    uLongf packed_size = compressBound(raw.size());
+    std::vector<uint8_t> packed(packed_size);
+    compress2(packed.data(), &packed_size, raw.data(), raw.size(), 9);
+    packed.resize(packed_size);
+    put_chunk(&png, "IDAT", packed);
+    put_chunk(&png, "IEND", {});
+    return png;
+}
+
+TEST(ImageFile, OnlyPngAndJpegWithinTheCapsAreDecoded) {
+    testutil::TempDir dir;
+    // 16 x 16 RGB rows: filter byte 0, then pixel (x, y) = (x * 16, y * 16, 7).
+    std::vector<uint8_t> raw;
+    for (uint32_t y = 0; y < 16; y++) {
+        raw.push_back(0);
+        for (uint32_t x = 0; x < 16; x++)
+            raw.insert(raw.end(), {uint8_t(x * 16), uint8_t(y * 16), 7});
+    }
+    std::vector<uint8_t> bomb = raw;
+    bomb.resize(10u << 20, 0); // the same header over ten megabytes of pixel data
+
+    std::vector<uint8_t> huge_header = magick(dir, "-size 4x4 xc:red", "png:small.png");
+    resources::byte_store_u32be(huge_header.data() + 16, 4100); // IHDR width and height
+    resources::byte_store_u32be(huge_header.data() + 20, 4100);
+
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> bytes;
+        ImageStatus status;
+        int32_t w, h, channels;
+    } cases[] = {
+        {"PNG built by hand", png_with_raw(16, 16, raw), IMAGE_OK, 16, 16, 3},
+        {"interlaced PNG", magick(dir, "-size 13x7 xc:blue -interlace PNG", "png:adam7.png"), IMAGE_OK, 13, 7,
+         3},
+        {"greyscale JPEG", magick(dir, "-size 9x5 xc:gray50 -colorspace Gray", "jpg:grey.jpg"), IMAGE_OK, 9,
+         5, 1},
+        {"GIF", magick(dir, "-size 4x4 xc:red", "gif:red.gif"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+        {"BMP", magick(dir, "-size 4x4 xc:red", "bmp:red.bmp"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+        {"TGA", magick(dir, "-size 4x4 xc:red", "tga:red.tga"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+        {"PSD", magick(dir, "-size 4x4 xc:red", "psd:red.psd"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+        {"HDR", magick(dir, "-size 4x4 xc:red", "hdr:red.hdr"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+        {"PNG whose pixel data inflates far beyond its size", png_with_raw(16, 16, bomb), IMAGE_DAMAGED, 0, 0,
+         0},
+        {"PNG header of 4100 x 4100", huge_header, IMAGE_TOO_LARGE, 0, 0, 0},
+        {"JPEG 8193 pixels wide", magick(dir, "-size 8193x2 xc:red", "jpg:wide.jpg"), IMAGE_TOO_LARGE, 0, 0,
+         0},
+        {"PNG cut inside its header",
+         [&] {
+             std::vector<uint8_t> cut = png_with_raw(16, 16, raw);
+             cut.resize(20);
+             return cut;
+         }(),
+         IMAGE_DAMAGED, 0, 0, 0},
+        {"PNG cut inside its pixel data",
+         [&] {
+             std::vector<uint8_t> cut = png_with_raw(16, 16, raw);
+             cut.resize(45);
+             return cut;
+         }(),
+         IMAGE_DAMAGED, 0, 0, 0},
+        {"empty", {}, IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        int32_t w = 0, h = 0, n = 0;
+        ImageStatus status;
+        uint8_t *pixels =
+            image_file_decode(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()), 0, &w, &h, &n, &status);
+        EXPECT_EQ(status, c.status) << c.what;
+        EXPECT_EQ(pixels != nullptr, c.status == IMAGE_OK) << c.what;
+        if (!pixels) continue;
+        EXPECT_EQ(w, c.w) << c.what;
+        EXPECT_EQ(h, c.h) << c.what;
+        EXPECT_EQ(n, c.channels) << c.what;
+        if (std::string(c.what) == "PNG built by hand") {
+            const uint8_t *p = pixels + (5 * 16 + 3) * 3; // pixel (3, 5)
+            EXPECT_EQ(p[0], 48);
+            EXPECT_EQ(p[1], 80);
+            EXPECT_EQ(p[2], 7);
+        }
+        image_file_free(pixels);
+    }
+}
+
+TEST(ImageFile, CommonChannelsKeepColourAndAlpha) {
+    struct Case {
+        std::vector<int32_t> counts;
+        int32_t common;
+    } cases[] = {
+        {{3, 3, 3, 3, 3, 1}, 3}, {{1, 1}, 1}, {{1, 2}, 2}, {{2, 3}, 4}, {{4, 1}, 4}, {{3, 4}, 4}, {{2, 2}, 2},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(image_file_common_channels(c.counts.data(), static_cast<int>(c.counts.size())), c.common);
+}
+
+} // namespace
