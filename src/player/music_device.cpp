@@ -20,11 +20,8 @@ static void audio_callback(void *user, Uint8 *stream, int length) {
 
 MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, MusicPlayback *music) {
     music->on = false;
-    const char *file = resources::xml_attribute(element, "file");
+    const char *file = music::music_element_file(element, &demo->music_offset);
     if (!file) return MUSIC_SETUP_DONE;
-    int64_t offset = int64_t(resources::xml_attribute_int(element, "offset")) + 125;
-    // An offset below -125 would wrap to a lead-in of days; the music then starts at once.
-    demo->music_offset = offset < 0 ? 0 : static_cast<uint32_t>(offset);
 
     FILE *f = std::fopen(file, "rb");
     if (!f) f = std::fopen((std::string("music/") + file).c_str(), "rb");

@@ -1,5 +1,6 @@
 #include "tools/tool_scene.h"
 
+#include "music/music_stream.h"
 #include "render/frame.h"
 #include "resources/log.h"
 #include "resources/xml.h"
@@ -90,6 +91,9 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     out->demo = scene::scene_create();
     scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, nullptr, o.stage_done, o.stage_user};
     status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx) : scene::DOCUMENT_MALFORMED;
+    const char *music = music::music_element_file(scene::scene_document_section(document, scene::kMusicSection),
+                                                  &out->music_offset);
+    if (music) std::snprintf(out->music_file, sizeof out->music_file, "%s", music);
     resources::xml_free(document);
     std::fclose(package);
     if (status != scene::DOCUMENT_OK) {

@@ -16,6 +16,8 @@ namespace tools {
 struct ToolScene {
     player::GlWindow win;
     scene::Scene *demo;
+    char music_file[256]; // the music element's file, "" when it names none
+    uint32_t music_offset;  // ms: the demo time at which the music starts
 };
 
 struct ToolSceneOptions {

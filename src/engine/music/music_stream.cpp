@@ -1,5 +1,7 @@
 #include "music/music_stream.h"
 
+#include "resources/xml.h"
+
 #define STB_VORBIS_HEADER_ONLY
 #include <stb_vorbis.h>
 
@@ -119,6 +121,15 @@ void music_stream_close(MusicStream *stream) {
     if (stream->resampler) src_delete(stream->resampler);
     std::fclose(stream->file);
     std::free(stream);
+}
+
+const char *music_element_file(const resources::XmlNode *element, uint32_t *music_offset) {
+    const char *file = resources::xml_attribute(element, "file");
+    if (!file) return nullptr;
+    int64_t offset = int64_t(resources::xml_attribute_int(element, "offset")) + 125;
+    // An offset below -125 would wrap to a lead-in of days; the music then starts at once.
+    *music_offset = offset < 0 ? 0 : static_cast<uint32_t>(offset);
+    return file;
 }
 
 void music_decoder_start(MusicRing *ring, MusicStream *stream) {

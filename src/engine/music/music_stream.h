@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace resources {
+struct XmlNode;
+}
+
 namespace music {
 
 struct MusicStream; // opaque: the decoder over the open file
@@ -31,6 +35,10 @@ uint32_t music_stream_decode(void *stream, int16_t *out, uint32_t values);
 // Closes the decoder and the file and frees the stream. Accepts null. The player never does (the
 // decoder thread decodes until the process ends); tests and tools do.
 void music_stream_close(MusicStream *stream);
+
+// The music element's file name (null when the element names none) and the music offset it gives:
+// "offset" + 125 milliseconds, held at 0 for offsets below -125.
+const char *music_element_file(const resources::XmlNode *element, uint32_t *music_offset);
 
 // Starts the decoder thread: it clears the ring, then forever sleeps 17 ms and decodes one chunk.
 // It is never stopped; it ends with the process.

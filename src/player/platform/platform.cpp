@@ -29,6 +29,14 @@ bool platform_probe_create(const char *path) {
     return true;
 }
 
+bool platform_is_terminal(FILE *stream) {
+#ifdef _WIN32
+    return _isatty(_fileno(stream)) != 0;
+#else
+    return isatty(fileno(stream)) != 0;
+#endif
+}
+
 void platform_show_error(const char *text) {
 #ifdef _WIN32
     MessageBoxA(nullptr, text, "Error", MB_OK);

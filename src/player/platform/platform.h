@@ -1,6 +1,8 @@
 // The few places where the player differs between Windows and the rest.
 #pragma once
 
+#include <cstdio>
+
 namespace player {
 
 // Creates path with truncation through the low-level open call (owner read and write permission)
@@ -11,5 +13,8 @@ bool platform_probe_create(const char *path);
 // it is dismissed. Elsewhere than Windows the text also goes to standard error, which is all that
 // is used when there is no display.
 void platform_show_error(const char *text);
+
+// True when the stream is a terminal (progress lines are only worth drawing there).
+bool platform_is_terminal(FILE *stream);
 
 } // namespace player
