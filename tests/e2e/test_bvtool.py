@@ -195,3 +195,23 @@ class ModelAndBuild(unittest.TestCase):
                 self.assertEqual(stored, data, name)
             self.assertFalse(os.path.exists(work.file("out.dpk.staging")))
             self.assertEqual(bvtool("build", work.file("nothing"), work.file("o.dpk")).returncode, 1)
+
+
+class Bench(unittest.TestCase):
+    def test_load_stages_frames_and_gl_calls(self):
+        import json
+        from harness import TESTDEMO, run, with_display, BVTOOL
+        r = run(with_display([BVTOOL, "bench", TESTDEMO, "--size", "320x180", "--frames", "20", "--json"]))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        report = json.loads(r.stdout)
+        stages = report["load_ms"]
+        self.assertEqual(set(stages), {"package and documents", "texture layers", "texture graph", "models",
+                                       "bitmaps", "cube maps", "materials and shader compiles", "the rest",
+                                       "total"})
+        self.assertAlmostEqual(sum(v for k, v in stages.items() if k != "total"), stages["total"], delta=0.01)
+        self.assertEqual(report["frames_drawing"], 20)
+        frame = report["frame_ms"]
+        self.assertTrue(0 < frame["min"] <= frame["median"] <= frame["max"])
+        calls = report["gl_calls_per_frame"]
+        # State already set is not sent again: a frame of the test demo made about 550 calls before.
+        self.assertTrue(100 < calls["median"] < 350, calls)
