@@ -4,6 +4,8 @@
 #include "tools/tool_gl_count.h"
 #include "tools/tool_scene.h"
 
+#include "player/platform/platform.h"
+
 #include "render/frame.h"
 #include "render/layer.h"
 #include "scene/scene.h"
@@ -90,11 +92,16 @@ int tool_bench(int argc, char **argv) {
     }
     if (!tool_scene_options_valid(o) || frames < 1 || frames > 100000)
         return tool_fail("bench: bad arguments (see bvtool bench --help)");
+    // Library messages (such as the line index note) must not break the JSON report.
+    int saved_stdout = json ? player::platform_stdout_divert() : -1;
     StageClock stages = {};
     o.stage_done = stage_done;
     o.stage_user = &stages;
     ToolScene ts;
-    if (!tool_scene_open("bench", o, &ts)) return 1;
+    if (!tool_scene_open("bench", o, &ts)) {
+        player::platform_stdout_restore(saved_stdout);
+        return 1;
+    }
     gl_count_install();
     // Calls made while loading are not the frames': the frames' count is the difference.
     std::vector<std::pair<const char *, uint64_t>> before;
@@ -126,6 +133,7 @@ int tool_bench(int argc, char **argv) {
         times.push_back({total, render - in_gl, total - (render - in_gl), calls});
     }
     gl_count_timing(false);
+    player::platform_stdout_restore(saved_stdout);
     if (by_name) {
         struct Report {
             const std::vector<std::pair<const char *, uint64_t>> *before;

@@ -37,6 +37,36 @@ bool platform_is_terminal(FILE *stream) {
 #endif
 }
 
+int platform_stdout_divert() {
+    std::fflush(stdout);
+#ifdef _WIN32
+    int saved = _dup(_fileno(stdout));
+    if (saved >= 0 && _dup2(_fileno(stderr), _fileno(stdout)) != 0) {
+        _close(saved);
+        return -1;
+    }
+#else
+    int saved = dup(fileno(stdout));
+    if (saved >= 0 && dup2(fileno(stderr), fileno(stdout)) < 0) {
+        close(saved);
+        return -1;
+    }
+#endif
+    return saved;
+}
+
+void platform_stdout_restore(int handle) {
+    if (handle < 0) return;
+    std::fflush(stdout);
+#ifdef _WIN32
+    _dup2(handle, _fileno(stdout));
+    _close(handle);
+#else
+    dup2(handle, fileno(stdout));
+    close(handle);
+#endif
+}
+
 void platform_show_error(const char *text) {
 #ifdef _WIN32
     MessageBoxA(nullptr, text, "Error", MB_OK);

@@ -17,4 +17,10 @@ void platform_show_error(const char *text);
 // True when the stream is a terminal (progress lines are only worth drawing there).
 bool platform_is_terminal(FILE *stream);
 
+// Sends what is written to standard output to standard error until platform_stdout_restore is
+// given the returned handle (-1 when it could not be done), so that a report on standard output
+// stays clean of library messages.
+int platform_stdout_divert();
+void platform_stdout_restore(int handle);
+
 } // namespace player
