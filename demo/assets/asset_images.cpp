@@ -21,19 +21,11 @@ float mix(float a, float b, float t) {
     return a + (b - a) * t;
 }
 
-// Direction of cube face pixel (s, t in -1..1), as cube map faces are laid out.
+// Direction of cube face pixel (s, t in -1..1), normalised.
 void face_direction(int face, float s, float t, float d[3]) {
-    switch (face) {
-    case 0: d[0] = 1, d[1] = -t, d[2] = -s; break;
-    case 1: d[0] = -1, d[1] = -t, d[2] = s; break;
-    case 2: d[0] = s, d[1] = 1, d[2] = t; break;
-    case 3: d[0] = s, d[1] = -1, d[2] = -t; break;
-    case 4: d[0] = s, d[1] = -t, d[2] = 1; break;
-    default: d[0] = -s, d[1] = -t, d[2] = -1; break;
-    }
+    cube_face_direction(face, s, t, d);
     float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    for (int k = 0; k < 3; k++)
-        d[k] /= len;
+    for (int k = 0; k < 3; k++) d[k] /= len;
 }
 
 // Dawn: a warm horizon under a deep blue zenith, the sun low in the east-north, faint stars

@@ -187,21 +187,24 @@ MeshBuilder shape_terrain() {
     return m;
 }
 
+void cube_face_direction(int face, float s, float t, float d[3]) {
+    switch (face) {
+    case 0: d[0] = 1, d[1] = -t, d[2] = -s; break;
+    case 1: d[0] = -1, d[1] = -t, d[2] = s; break;
+    case 2: d[0] = s, d[1] = 1, d[2] = t; break;
+    case 3: d[0] = s, d[1] = -1, d[2] = -t; break;
+    case 4: d[0] = s, d[1] = -t, d[2] = 1; break;
+    default: d[0] = -s, d[1] = -t, d[2] = -1; break;
+    }
+}
+
 MeshBuilder shape_sky_face(int face) {
     MeshBuilder m;
     const float st[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
     uint16_t v[4];
     for (int k = 0; k < 4; k++) {
-        float s = st[k][0] * 2 - 1, t = st[k][1] * 2 - 1, d[3];
-        // The direction a cube map gives texel (s, t) of this face.
-        switch (face) {
-        case 0: d[0] = 1, d[1] = -t, d[2] = -s; break;
-        case 1: d[0] = -1, d[1] = -t, d[2] = s; break;
-        case 2: d[0] = s, d[1] = 1, d[2] = t; break;
-        case 3: d[0] = s, d[1] = -1, d[2] = -t; break;
-        case 4: d[0] = s, d[1] = -t, d[2] = 1; break;
-        default: d[0] = -s, d[1] = -t, d[2] = -1; break;
-        }
+        float d[3];
+        cube_face_direction(face, st[k][0] * 2 - 1, st[k][1] * 2 - 1, d);
         const float inward[6][3] = {{-1, 0, 0}, {1, 0, 0}, {0, -1, 0}, {0, 1, 0}, {0, 0, -1}, {0, 0, 1}};
         v[k] = mesh_vertex(&m, d[0], d[1], d[2], st[k][0], st[k][1], inward[face][0], inward[face][1],
                            inward[face][2]);

@@ -23,6 +23,9 @@ MeshBuilder shape_crystal();
 MeshBuilder shape_ring(float inner, float outer, int segments);
 // The valley: a height field over x -20..20, z -44..4, two texture sets (detail tiles, whole map).
 MeshBuilder shape_terrain();
+// The direction (not normalised) that a cube map gives texel (s, t) of a face, s and t in -1..1.
+void cube_face_direction(int face, float s, float t, float d[3]);
+
 // One face of the sky box (0..5: +X, -X, +Y, -Y, +Z, -Z): a square on the unit cube whose texture
 // coordinates follow the cube map layout of the face images, facing inward.
 MeshBuilder shape_sky_face(int face);
