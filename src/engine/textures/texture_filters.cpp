@@ -3,17 +3,13 @@
 #include "geometry/cosine_table.h"
 #include "resources/number_convert.h"
 #include "textures/texture_generators.h"
+#include "textures/texture_scale.h"
+#include "textures/texture_simd.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-// The per-byte operations and Ripple have SSE2 kernels (every x86-64 processor has SSE2); other
-// processors take the exact scalar paths, which give the same bytes.
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define TEXTURE_FILTERS_SSE2 1
-#include <emmintrin.h>
-#endif
 
 namespace textures {
 
@@ -97,33 +93,6 @@ static void filter_product_exact(const uint8_t *x, const uint8_t *y, double s, b
 // ---------------------------------------------------------------------------------------------
 // Exact fixed-point scales.
 
-// floor(x * |p|) for any x below 2^16 as (x * high + floor(x * low / 2^16)) >> shift, where
-// |p| * 2^(16 + shift) = high * 2^16 + low exactly and high < 256. Every finite |p| below 256 with
-// at most 24 significant bits (every float) has one.
-struct FilterScale {
-    uint16_t high, low;
-    int shift;
-    bool negative;
-};
-
-static bool filter_scale_make(double p, FilterScale *s) {
-    double m = std::fabs(p);
-    if (!(m < 256.0)) return false; // also NaN and infinities
-    *s = FilterScale{0, 0, 0, p < 0};
-    if (m == 0) return true;
-    int e;
-    double f = std::frexp(m, &e); // m = f * 2^e with 0.5 <= f < 1 and e <= 8
-    double x = std::ldexp(f, 24); // = m * 2^(16 + 8 - e)
-    if (x != std::floor(x)) return false;
-    // Beyond 24 bits of shift x * |p| stays below 1 for every x below 2^16: the scale is zero.
-    if (8 - e >= 24) return true;
-    uint32_t xi = static_cast<uint32_t>(x);
-    s->high = static_cast<uint16_t>(xi >> 16);
-    s->low = static_cast<uint16_t>(xi & 0xFFFF);
-    s->shift = 8 - e;
-    return true;
-}
-
 // a * p0 + b * p1 as (a * X0 + b * X1) / 2^S with integers |X| < 2^30, each split into a signed
 // high part and a 15-bit low part: floor of the sum = (H + (L >> 15)) >> (S - 15), where
 // H = a * high0 + b * high1 and L = a * low0 + b * low1. The double sum the operation forms is
@@ -172,17 +141,17 @@ static bool filter_pair_scale_make(double p0, double p1, FilterPairScale *s) {
 // as 256 (they all store 255), negative values stay exact (possible for |p| * 255 < 32768), and
 // NaN (whose conversion gives the lowest integer) reads as -32768, below every other key.
 struct FilterKeyScale {
-    FilterScale scale;
+    TextureScale scale;
     uint16_t cap;     // 256 for a non-negative scale, 65535 (no cap) for a negative one
     uint16_t nan_key; // 0x8000 for a NaN scale
 };
 
 static bool filter_key_scale_make(double p, FilterKeyScale *k) {
     if (p != p) {
-        *k = FilterKeyScale{FilterScale{0, 0, 0, false}, 256, 0x8000};
+        *k = FilterKeyScale{TextureScale{0, 0, 0, false}, 256, 0x8000};
         return true;
     }
-    if (!filter_scale_make(p, &k->scale)) return false;
+    if (!texture_scale_make(p, &k->scale)) return false;
     if (k->scale.negative && !(std::floor(255 * -p) <= 32767)) return false;
     k->cap = k->scale.negative ? 0xFFFF : 256;
     k->nan_key = 0;
@@ -193,12 +162,12 @@ static bool filter_key_scale_make(double p, FilterKeyScale *k) {
 // 32768. Then every term is min(trunc(x * p), 255) as a byte (a NaN term, which converts to the
 // lowest integer, is 0: below every other term and stored as 0), and the operation is a byte
 // maximum or minimum of those.
-static bool filter_byte_scale_make(double p, FilterScale *s) {
+static bool filter_byte_scale_make(double p, TextureScale *s) {
     if (p != p) {
-        *s = FilterScale{0, 0, 0, false};
+        *s = TextureScale{0, 0, 0, false};
         return true;
     }
-    return filter_scale_make(p, s) && !s->negative && std::floor(255 * p) <= 32767;
+    return texture_scale_make(p, s) && !s->negative && std::floor(255 * p) <= 32767;
 }
 
 // A scale below 1 as |p| = k / 2^16 + k2 / 2^32 exactly (at most 32 fraction bits), so that the
@@ -210,8 +179,8 @@ struct FilterFineScale {
 };
 
 static bool filter_fine_scale_make(double p, FilterFineScale *f) {
-    FilterScale s;
-    if (!filter_scale_make(p, &s)) return false;
+    TextureScale s;
+    if (!texture_scale_make(p, &s)) return false;
     uint32_t x = uint32_t(s.high) << 16 | s.low;
     if (x == 0) {
         *f = FilterFineScale{0, 0, s.negative};
@@ -226,13 +195,13 @@ static bool filter_fine_scale_make(double p, FilterFineScale *f) {
 // ---------------------------------------------------------------------------------------------
 // SSE2 kernels over whole 16-byte blocks.
 
-#if TEXTURE_FILTERS_SSE2
+#if TEXTURE_SIMD_SSE2
 
 struct FilterScaleVectors {
     __m128i high, low, shift;
 };
 
-static FilterScaleVectors filter_scale_vectors(const FilterScale &s) {
+static FilterScaleVectors filter_scale_vectors(const TextureScale &s) {
     return FilterScaleVectors{_mm_set1_epi16(static_cast<short>(s.high)), _mm_set1_epi16(static_cast<short>(s.low)),
                               _mm_cvtsi32_si128(s.shift)};
 }
@@ -242,7 +211,7 @@ static inline __m128i filter_scale_words(__m128i x, const FilterScaleVectors &v)
     return _mm_srl_epi16(_mm_add_epi16(_mm_mullo_epi16(x, v.high), _mm_mulhi_epu16(x, v.low)), v.shift);
 }
 
-static void filter_scale_fast(const uint8_t *a, const FilterScale &s, size_t bytes, uint8_t *dst) {
+static void filter_scale_fast(const uint8_t *a, const TextureScale &s, size_t bytes, uint8_t *dst) {
     FilterScaleVectors v = filter_scale_vectors(s);
     const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
     for (size_t i = 0; i < bytes; i += 16) {
@@ -347,7 +316,7 @@ static inline __m128i filter_product_words(__m128i q, const FilterScaleVectors &
 }
 
 // trunc(a * b * p) limited above at 255; a negative scale keeps the low 8 bits (layer Multiply).
-static void filter_product_fast(const uint8_t *a, const uint8_t *b, const FilterScale &s, size_t bytes,
+static void filter_product_fast(const uint8_t *a, const uint8_t *b, const TextureScale &s, size_t bytes,
                                 uint8_t *dst) {
     FilterScaleVectors v = filter_scale_vectors(s);
     const __m128i shift = _mm_cvtsi32_si128(s.shift), zero = _mm_setzero_si128();
@@ -371,7 +340,7 @@ static inline __m128i filter_scale_bytes(__m128i x, const FilterScaleVectors &v)
 }
 
 template <bool Maximum>
-static void filter_extreme_bytes_fast(const uint8_t *a, const FilterScale &sa, const uint8_t *b, const FilterScale &sb,
+static void filter_extreme_bytes_fast(const uint8_t *a, const TextureScale &sa, const uint8_t *b, const TextureScale &sb,
                                       size_t bytes, uint8_t *dst) {
     FilterScaleVectors va = filter_scale_vectors(sa), vb = filter_scale_vectors(sb);
     for (size_t i = 0; i < bytes; i += 16) {
@@ -412,7 +381,7 @@ static void filter_product_fine_fast(const uint8_t *a, const uint8_t *b, const F
 
 // trunc(a * b * p) upper-limited at 255 for 1 <= p < 256: every product of 256 or more gives 255,
 // so the products are capped at 255 first and scaled as bytes.
-static void filter_product_large_fast(const uint8_t *a, const uint8_t *b, const FilterScale &s, size_t bytes,
+static void filter_product_large_fast(const uint8_t *a, const uint8_t *b, const TextureScale &s, size_t bytes,
                                       uint8_t *dst) {
     FilterScaleVectors v = filter_scale_vectors(s);
     const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
@@ -430,7 +399,7 @@ static void filter_product_large_fast(const uint8_t *a, const uint8_t *b, const 
     }
 }
 
-#endif // TEXTURE_FILTERS_SSE2
+#endif // TEXTURE_SIMD_SSE2
 
 // ---------------------------------------------------------------------------------------------
 // The per-byte operations: the fast kernel over whole blocks when the parameters allow it, the
@@ -438,7 +407,7 @@ static void filter_product_large_fast(const uint8_t *a, const uint8_t *b, const 
 
 static void filter_add(const uint8_t *a, double p0, const uint8_t *b, double p1, size_t bytes, uint8_t *dst) {
     size_t done = 0;
-#if TEXTURE_FILTERS_SSE2
+#if TEXTURE_SIMD_SSE2
     FilterPairScale s;
     if (filter_pair_scale_make(p0, p1, &s)) {
         done = bytes & ~size_t(15);
@@ -451,8 +420,8 @@ static void filter_add(const uint8_t *a, double p0, const uint8_t *b, double p1,
 static void filter_extreme(bool maximum, const uint8_t *a, double p0, const uint8_t *b, double p1, size_t bytes,
                            uint8_t *dst) {
     size_t done = 0;
-#if TEXTURE_FILTERS_SSE2
-    FilterScale s0, s1;
+#if TEXTURE_SIMD_SSE2
+    TextureScale s0, s1;
     FilterKeyScale k0, k1;
     if (filter_byte_scale_make(p0, &s0) && filter_byte_scale_make(p1, &s1)) {
         done = bytes & ~size_t(15);
@@ -475,9 +444,9 @@ static void filter_extreme(bool maximum, const uint8_t *a, double p0, const uint
 // 202 Multiply: trunc(a * p0) with the upper limit only.
 static void filter_scale(const uint8_t *a, double p0, size_t bytes, uint8_t *dst) {
     size_t done = 0;
-#if TEXTURE_FILTERS_SSE2
-    FilterScale s;
-    if (filter_scale_make(p0, &s)) {
+#if TEXTURE_SIMD_SSE2
+    TextureScale s;
+    if (texture_scale_make(p0, &s)) {
         done = bytes & ~size_t(15);
         filter_scale_fast(a, s, done, dst);
     }
@@ -496,19 +465,19 @@ static void filter_product(const uint8_t *a, const uint8_t *b, double p0, bool c
         std::memset(dst, 0, bytes);
         return;
     }
-#if TEXTURE_FILTERS_SSE2
+#if TEXTURE_SIMD_SSE2
     FilterFineScale fine;
-    FilterScale s;
+    TextureScale s;
     if (filter_fine_scale_make(p0, &fine)) {
         done = bytes & ~size_t(15);
         if (fine.negative)
             filter_product_fine_fast<true>(a, b, fine, done, dst);
         else
             filter_product_fine_fast<false>(a, b, fine, done, dst);
-    } else if (filter_scale_make(p0, &s) && !s.negative && p0 >= 1) {
+    } else if (texture_scale_make(p0, &s) && !s.negative && p0 >= 1) {
         done = bytes & ~size_t(15);
         filter_product_large_fast(a, b, s, done, dst);
-    } else if (filter_scale_make(p0, &s)) {
+    } else if (texture_scale_make(p0, &s)) {
         done = bytes & ~size_t(15);
         filter_product_fast(a, b, s, done, dst);
     }
