@@ -179,40 +179,60 @@ static void generate_color(const float *p, uint8_t *image, int n) {
     for (int y = 1; y < n; y++) std::memcpy(image + size_t(y) * row, image, row);
 }
 
+// Columns whose value before truncation lies this close below the next whole number are noted: a
+// row whose sine differs from this one's by less than kPlasmaNear / 63.5 can change only there.
+constexpr double kPlasmaNear = 1.0 / 8192;
+
+// v = trunc((sx + sy) * 63.5 + 127) of one column, 0..254 (a NaN sine is stored as -1000, which
+// the lower limit turns into 0).
+static int32_t plasma_value(double sx, double sy, bool *near) {
+    double t = (sx + sy) * 63.5 + 127.0;
+    int32_t whole = static_cast<int32_t>(t);
+    *near = t - whole > 1 - kPlasmaNear;
+    return whole < 0 ? 0 : whole;
+}
+
 #if TEXTURE_SIMD_SSE2
-// trunc((sx + sy) * 63.5 + 127) of two columns, in the low two 32-bit lanes.
-static inline __m128i plasma_pair(const double *sx, __m128d sy) {
+// v of two columns in the low two 32-bit lanes; the bits of those near the next whole number are
+// added to *near (bit k for column x + k).
+static inline __m128i plasma_pair(const double *sx, __m128d sy, int shift, int *near) {
     __m128d t = _mm_mul_pd(_mm_add_pd(_mm_loadu_pd(sx), sy), _mm_set1_pd(63.5));
-    return _mm_cvttpd_epi32(_mm_add_pd(t, _mm_set1_pd(127.0)));
+    t = _mm_add_pd(t, _mm_set1_pd(127.0));
+    __m128i v = _mm_cvttpd_epi32(t);
+    __m128d fraction = _mm_sub_pd(t, _mm_cvtepi32_pd(v));
+    *near |= _mm_movemask_pd(_mm_cmpgt_pd(fraction, _mm_set1_pd(1 - kPlasmaNear))) << shift;
+    return v;
 }
 #endif
 
-// The plasma's v of every pixel of a row: trunc((sin(x a) + sin(y b)) * 63.5 + 127), 0..254 (a
-// NaN sine is stored as -1000, which the lower limit turns into 0).
-static void plasma_row(const double *column_sine, double row_sine, int n, uint8_t *v) {
-    int x = 0;
+// The plasma's v of every pixel of a row; the columns near the next whole number are listed in
+// `near`, their count returned.
+static int plasma_row(const double *column_sine, double row_sine, int n, uint8_t *v, int32_t *near) {
+    int x = 0, count = 0;
 #if TEXTURE_SIMD_SSE2
     const __m128d sy = _mm_set1_pd(row_sine);
     for (; x + 16 <= n; x += 16) {
         const double *sx = column_sine + x;
-        __m128i q0 = _mm_unpacklo_epi64(plasma_pair(sx, sy), plasma_pair(sx + 2, sy));
-        __m128i q1 = _mm_unpacklo_epi64(plasma_pair(sx + 4, sy), plasma_pair(sx + 6, sy));
-        __m128i q2 = _mm_unpacklo_epi64(plasma_pair(sx + 8, sy), plasma_pair(sx + 10, sy));
-        __m128i q3 = _mm_unpacklo_epi64(plasma_pair(sx + 12, sy), plasma_pair(sx + 14, sy));
+        int bits = 0;
+        __m128i q0 = _mm_unpacklo_epi64(plasma_pair(sx, sy, 0, &bits), plasma_pair(sx + 2, sy, 2, &bits));
+        __m128i q1 = _mm_unpacklo_epi64(plasma_pair(sx + 4, sy, 4, &bits), plasma_pair(sx + 6, sy, 6, &bits));
+        __m128i q2 = _mm_unpacklo_epi64(plasma_pair(sx + 8, sy, 8, &bits), plasma_pair(sx + 10, sy, 10, &bits));
+        __m128i q3 = _mm_unpacklo_epi64(plasma_pair(sx + 12, sy, 12, &bits), plasma_pair(sx + 14, sy, 14, &bits));
         // Saturating packs: negative values become 0, the lower limit.
         __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q0, q1), _mm_packs_epi32(q2, q3));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(v + x), bytes);
+        for (int k = 0; bits; k++, bits >>= 1)
+            if (bits & 1) near[count++] = x + k;
     }
 #endif
     for (; x < n; x++) {
-        int32_t t = static_cast<int32_t>((column_sine[x] + row_sine) * 63.5 + 127.0);
-        v[x] = static_cast<uint8_t>(t < 0 ? 0 : t);
+        bool close;
+        v[x] = static_cast<uint8_t>(plasma_value(column_sine[x], row_sine, &close));
+        if (close) near[count++] = x;
     }
+    return count;
 }
 
-// Rows are drawn in the order of their sine. v grows with the sine at every column, so rows with
-// equal v rows are neighbours in that order: each row is compared with the one drawn before it and
-// copied when they agree (the plasma's symmetries make many rows repeat).
 static void generate_plasma(const float *p, uint8_t *image, int n) {
     float a = static_cast<float>(p[3] * 6.283185307179586 / n);
     float b = static_cast<float>(p[4] * 6.283185307179586 / n);
@@ -220,9 +240,10 @@ static void generate_plasma(const float *p, uint8_t *image, int n) {
     colour_scale_make(p, &colour);
     size_t row = size_t(n) * 3;
     double *sine = static_cast<double *>(std::malloc(size_t(n) * 2 * sizeof(double)));
-    uint8_t *v = static_cast<uint8_t *>(std::malloc(size_t(n) * 2));
-    int32_t *order = static_cast<int32_t *>(std::malloc(size_t(n) * sizeof(int32_t)));
+    uint8_t *v = static_cast<uint8_t *>(std::malloc(size_t(n) * 3));
+    int32_t *order = static_cast<int32_t *>(std::malloc(size_t(n) * 2 * sizeof(int32_t)));
     if (sine && v && order) {
+        int32_t *near = order + n;
         double *column_sine = sine, *row_sine = sine + n;
         for (int i = 0; i < n; i++) {
             // A NaN sine reads as far below the range, which the lower limit turns into v = 0.
@@ -233,10 +254,23 @@ static void generate_plasma(const float *p, uint8_t *image, int n) {
             order[i] = i;
         }
         std::sort(order, order + n, [&](int32_t l, int32_t r) { return row_sine[l] < row_sine[r]; });
-        uint8_t *current = v, *previous = v + n;
+        // The v rows: this row's, the one before's, and that of the last row computed in full.
+        uint8_t *current = v, *previous = v + n, *computed = v + 2 * n;
+        double computed_sine = 0;
+        int near_count = -1; // none computed yet
         for (int i = 0; i < n; i++) {
             int y = order[i];
-            plasma_row(column_sine, row_sine[y], n, current);
+            if (near_count >= 0 && 63.5 * (row_sine[y] - computed_sine) + 1e-12 < kPlasmaNear) {
+                std::memcpy(current, computed, size_t(n));
+                for (int k = 0; k < near_count; k++) {
+                    bool close;
+                    current[near[k]] = static_cast<uint8_t>(plasma_value(column_sine[near[k]], row_sine[y], &close));
+                }
+            } else {
+                near_count = plasma_row(column_sine, row_sine[y], n, computed, near);
+                computed_sine = row_sine[y];
+                std::memcpy(current, computed, size_t(n));
+            }
             uint8_t *dst = image + size_t(y) * row;
             if (i > 0 && std::memcmp(current, previous, size_t(n)) == 0)
                 std::memcpy(dst, image + size_t(order[i - 1]) * row, row);

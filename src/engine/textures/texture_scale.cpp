@@ -51,12 +51,13 @@ static inline __m128i texture_scale_words(__m128i v, const TextureScaleVectors &
     return _mm_srl_epi16(_mm_add_epi16(_mm_mullo_epi16(v, s.high), _mm_mulhi_epu16(v, s.low)), s.shift);
 }
 
-// One channel of 16 values: the low 8 bits of +-floor(v * |p|). Plain: the scale is non-negative
-// and every floor is at most 255, so the saturating pack alone gives the bytes.
-template <bool Plain> static inline __m128i texture_scale_channel(__m128i v, const TextureScaleVectors &s) {
-    const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
-    __m128i lo = texture_scale_words(_mm_unpacklo_epi8(v, zero), s);
-    __m128i hi = texture_scale_words(_mm_unpackhi_epi8(v, zero), s);
+// One channel of 16 values (held as two vectors of words): the low 8 bits of +-floor(v * |p|).
+// Plain: the scale is non-negative and every floor is at most 255, so the saturating pack alone
+// gives the bytes.
+template <bool Plain>
+static inline __m128i texture_scale_channel(__m128i v_lo, __m128i v_hi, const TextureScaleVectors &s) {
+    const __m128i c255 = _mm_set1_epi16(255);
+    __m128i lo = texture_scale_words(v_lo, s), hi = texture_scale_words(v_hi, s);
     if (!Plain) {
         lo = _mm_and_si128(_mm_sub_epi16(_mm_xor_si128(lo, s.negative), s.negative), c255);
         hi = _mm_and_si128(_mm_sub_epi16(_mm_xor_si128(hi, s.negative), s.negative), c255);
@@ -78,8 +79,9 @@ static inline void texture_scale_put4(__m128i words, uint8_t *dst) {
 // 16 pixels: 48 bytes at dst, and 4 more that the next pixels overwrite.
 template <bool Plain> static inline void texture_scale_put16(__m128i v, const TextureScaleVectors *s, uint8_t *dst) {
     const __m128i zero = _mm_setzero_si128();
-    __m128i r = texture_scale_channel<Plain>(v, s[0]), g = texture_scale_channel<Plain>(v, s[1]);
-    __m128i b = texture_scale_channel<Plain>(v, s[2]);
+    __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
+    __m128i r = texture_scale_channel<Plain>(lo, hi, s[0]), g = texture_scale_channel<Plain>(lo, hi, s[1]);
+    __m128i b = texture_scale_channel<Plain>(lo, hi, s[2]);
     __m128i rg_lo = _mm_unpacklo_epi8(r, g), rg_hi = _mm_unpackhi_epi8(r, g);
     __m128i b_lo = _mm_unpacklo_epi8(b, zero), b_hi = _mm_unpackhi_epi8(b, zero);
     texture_scale_put4(_mm_unpacklo_epi16(rg_lo, b_lo), dst);
