@@ -689,10 +689,11 @@ static inline int filter_ripple_word(const uint8_t *a, size_t last, int32_t offs
     return static_cast<int>(w);
 }
 
-static inline int filter_ripple_load(const uint8_t *a, int32_t offset) {
-    uint32_t w;
-    std::memcpy(&w, a + offset, 4);
-    return static_cast<int>(w);
+// Four source words from four offsets, in the lanes of one vector.
+static inline __m128i filter_ripple_loads(const uint8_t *a, const int32_t *offset) {
+    __m128i w0 = _mm_loadu_si32(a + uint32_t(offset[0])), w1 = _mm_loadu_si32(a + uint32_t(offset[1]));
+    __m128i w2 = _mm_loadu_si32(a + uint32_t(offset[2])), w3 = _mm_loadu_si32(a + uint32_t(offset[3]));
+    return _mm_unpacklo_epi64(_mm_unpacklo_epi32(w0, w1), _mm_unpacklo_epi32(w2, w3));
 }
 
 // Adds four source pixels (one corner of four output pixels), weighted by d, to the sums. Whole:
@@ -702,8 +703,7 @@ static inline void filter_ripple_corner(const uint8_t *a, size_t last, const int
                                         __m128 *g, __m128 *b) {
     const __m128i low8 = _mm_set1_epi32(255);
     __m128i words =
-        Whole ? _mm_set_epi32(filter_ripple_load(a, offset[3]), filter_ripple_load(a, offset[2]),
-                              filter_ripple_load(a, offset[1]), filter_ripple_load(a, offset[0]))
+        Whole ? filter_ripple_loads(a, offset)
               : _mm_set_epi32(filter_ripple_word(a, last, offset[3]), filter_ripple_word(a, last, offset[2]),
                               filter_ripple_word(a, last, offset[1]), filter_ripple_word(a, last, offset[0]));
     *r = _mm_add_ps(*r, _mm_mul_ps(_mm_cvtepi32_ps(_mm_and_si128(words, low8)), d));
