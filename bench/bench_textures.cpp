@@ -48,7 +48,9 @@ Buffers &buffers() {
     return b;
 }
 
-double fastest(const std::vector<double> &v) { return v.empty() ? 0 : *std::min_element(v.begin(), v.end()); }
+double fastest(const std::vector<double> &v) {
+    return v.empty() ? 0 : *std::min_element(v.begin(), v.end());
+}
 
 enum Floor { FLOOR_MEMCPY, FLOOR_MEMSET };
 
@@ -111,7 +113,8 @@ void BM_Generator(benchmark::State &state) {
     state.SetLabel(textures::kGeneratorDescriptors[kind].name);
     textures::maze_tiles_build();
     Buffers &buf = buffers();
-    run_against_floor(state, FLOOR_MEMSET, [&] { textures::texture_generate(kind, kParams[kind], buf.out.data(), N); });
+    run_against_floor(state, FLOOR_MEMSET,
+                      [&] { textures::texture_generate(kind, kParams[kind], buf.out.data(), N); });
 }
 BENCHMARK(BM_Generator)->DenseRange(0, textures::kGeneratorCount - 1);
 
@@ -124,7 +127,8 @@ void BM_Filter(benchmark::State &state) {
     Buffers &buf = buffers();
     const float params[9] = {0.6f, 0.5f, 3, 2};
     run_against_floor(state, FLOOR_MEMCPY, [&] {
-        textures::texture_filter_apply(type, buf.a.data(), buf.b.data(), buf.l.data(), params, N, buf.out.data());
+        textures::texture_filter_apply(type, buf.a.data(), buf.b.data(), buf.l.data(), params, N,
+                                       buf.out.data());
     });
 }
 BENCHMARK(BM_Filter)->DenseRange(0, textures::kFilterCount - 1);
@@ -135,7 +139,8 @@ void BM_TestDemoGraph(benchmark::State &state) {
     static bool gl = SDL_Init(SDL_INIT_VIDEO) == 0 && [] {
         win.screen = player::ScreenSize{64, 64};
         win.glsl = 1;
-        return player::gl_window_open(&win, false, false, "bench") && player::gl_window_setup(&win, false, nullptr);
+        return player::gl_window_open(&win, false, false, "bench") &&
+               player::gl_window_setup(&win, false, nullptr);
     }();
     FILE *package = std::fopen(BV_TESTDEMO_DPK, "rb");
     scene::DocumentStatus status;
@@ -147,7 +152,8 @@ void BM_TestDemoGraph(benchmark::State &state) {
         return;
     }
     geometry::cosine_table_build();
-    textures::LayerTable *table = static_cast<textures::LayerTable *>(std::calloc(1, sizeof(textures::LayerTable)));
+    textures::LayerTable *table =
+        static_cast<textures::LayerTable *>(std::calloc(1, sizeof(textures::LayerTable)));
     for (auto _ : state) {
         scene::Scene *sc = scene::scene_create();
         textures::texture_graph_load(sc->textures, table, scene::scene_document_section(doc, 1),

@@ -49,19 +49,24 @@ struct Graph {
     int red(uint32_t i) { return first_byte.count(i) ? first_byte[i] : -1; } // -1: never generated
 };
 
-std::string colour_layer(float r) { return "<layer type=\"0\"><p>" + std::to_string(r) + "</p><p>0</p><p>0</p></layer>"; }
+std::string colour_layer(float r) {
+    return "<layer type=\"0\"><p>" + std::to_string(r) + "</p><p>0</p><p>0</p></layer>";
+}
 
 // A layer operation node: first input, outputs, parameters.
 std::string layer_node(int type, int layer, int input, std::vector<int> outputs, float p0, float p1) {
-    std::string x = "<t type=\"" + std::to_string(type) + "\" layer_id=\"" + std::to_string(layer) + "\"><i>" +
-                    std::to_string(input) + "</i>";
-    for (int o : outputs) x += "<output>" + std::to_string(o) + "</output>";
+    std::string x = "<t type=\"" + std::to_string(type) + "\" layer_id=\"" + std::to_string(layer) +
+                    "\"><i>" + std::to_string(input) + "</i>";
+    for (int o : outputs)
+        x += "<output>" + std::to_string(o) + "</output>";
     return x + "<p>" + std::to_string(p0) + "</p><p>" + std::to_string(p1) + "</p></t>";
 }
 
 std::string add2_node(int a, int b, std::vector<int> outputs) {
-    std::string x = "<t type=\"207\"><i>" + std::to_string(a) + "</i><input>" + std::to_string(b) + "</input>";
-    for (int o : outputs) x += "<output>" + std::to_string(o) + "</output>";
+    std::string x =
+        "<t type=\"207\"><i>" + std::to_string(a) + "</i><input>" + std::to_string(b) + "</input>";
+    for (int o : outputs)
+        x += "<output>" + std::to_string(o) + "</output>";
     return x + "<p>1</p><p>1</p></t>";
 }
 
@@ -77,13 +82,15 @@ TEST(TextureGraph, LayerNodeWithoutInputIsItsLayer) {
 
 TEST(TextureGraph, SharedConsumerWaitsForBothRoots) {
     // 1 and 2 are roots feeding 3 (Add 2); 3 is generated after the second root.
-    Graph g(kLayers, layer_node(101, 0, 0, {3}, 0, 1) + layer_node(101, 1, 0, {3}, 0, 1) + add2_node(1, 2, {}));
+    Graph g(kLayers,
+            layer_node(101, 0, 0, {3}, 0, 1) + layer_node(101, 1, 0, {3}, 0, 1) + add2_node(1, 2, {}));
     EXPECT_EQ(g.red(3), 60);
 }
 
 TEST(TextureGraph, ConsumersListedBeforeTheirInputs) {
     // 1 = 2 + 3 (Add 2), 2 = layer 0, 3 = layer 1 scaled by 2.
-    Graph g(kLayers, add2_node(2, 3, {}) + layer_node(101, 0, 0, {1}, 0, 1) + layer_node(101, 1, 0, {1}, 0, 2));
+    Graph g(kLayers,
+            add2_node(2, 3, {}) + layer_node(101, 0, 0, {1}, 0, 1) + layer_node(101, 1, 0, {1}, 0, 2));
     EXPECT_EQ(g.red(1), 20 + 2 * 40);
     // A chain listed backwards: 1 <- 2 <- 3.
     Graph chain(kLayers, layer_node(101, 0, 2, {}, 2, 0) + layer_node(101, 0, 3, {1}, 1, 0) +
@@ -95,18 +102,22 @@ TEST(TextureGraph, ConsumersListedBeforeTheirInputs) {
 
 TEST(TextureGraph, ConsumerMissingFromAnInputsOutputsWaits) {
     // 3 takes 1 and 2, but only 1 lists it. 1 finishes first, so 3 never runs.
-    Graph first(kLayers, layer_node(101, 0, 0, {3}, 0, 1) + layer_node(101, 1, 0, {}, 0, 1) + add2_node(1, 2, {}));
+    Graph first(kLayers,
+                layer_node(101, 0, 0, {3}, 0, 1) + layer_node(101, 1, 0, {}, 0, 1) + add2_node(1, 2, {}));
     EXPECT_EQ(first.red(3), -1);
-    EXPECT_EQ(first.log, "Warning: procedural textures 3 were not generated: they wait on a cycle or on an input "
-                         "that never finishes.\r\n");
+    EXPECT_EQ(first.log,
+              "Warning: procedural textures 3 were not generated: they wait on a cycle or on an input "
+              "that never finishes.\r\n");
     // Listed the other way round, 1 finishes last and releases 3.
-    Graph last(kLayers, layer_node(101, 1, 0, {}, 0, 1) + layer_node(101, 0, 0, {3}, 0, 1) + add2_node(2, 1, {}));
+    Graph last(kLayers,
+               layer_node(101, 1, 0, {}, 0, 1) + layer_node(101, 0, 0, {3}, 0, 1) + add2_node(2, 1, {}));
     EXPECT_EQ(last.red(3), 60);
 }
 
 TEST(TextureGraph, CyclesStayUncomputedWithoutHanging) {
     // 1 <-> 2, fed by nothing else; 3 is an innocent bystander.
-    Graph g(kLayers, layer_node(101, 0, 2, {2}, 1, 1) + layer_node(101, 0, 1, {1}, 1, 1) + layer_node(101, 1, 0, {}, 0, 1));
+    Graph g(kLayers, layer_node(101, 0, 2, {2}, 1, 1) + layer_node(101, 0, 1, {1}, 1, 1) +
+                         layer_node(101, 1, 0, {}, 0, 1));
     EXPECT_EQ(g.red(1), -1);
     EXPECT_EQ(g.red(2), -1);
     EXPECT_EQ(g.red(3), 40);
@@ -127,8 +138,10 @@ TEST(TextureGraph, BadIndexesReadAsNothing) {
 // A filter node of one input: type, input, outputs, parameters.
 std::string filter_node(int type, int input, std::vector<int> outputs, std::vector<float> params = {}) {
     std::string x = "<t type=\"" + std::to_string(type) + "\"><i>" + std::to_string(input) + "</i>";
-    for (int o : outputs) x += "<output>" + std::to_string(o) + "</output>";
-    for (float p : params) x += "<p>" + std::to_string(p) + "</p>";
+    for (int o : outputs)
+        x += "<output>" + std::to_string(o) + "</output>";
+    for (float p : params)
+        x += "<p>" + std::to_string(p) + "</p>";
     return x + "</t>";
 }
 
@@ -153,8 +166,8 @@ TEST(TextureGraph, WorkingImagesFollowTheLiveSet) {
     // 1 (still wanted by 4), 2, 3 and 5 are held; 1 goes after 4, 5 and 4 after 6, and 6 (read by
     // nothing) at once.
     Graph fan(kLayers, layer_node(101, 0, 0, {2, 3, 4}, 0, 1) + filter_node(202, 1, {5}, {1}) +
-                           filter_node(202, 1, {5}, {2}) + filter_node(202, 1, {6}, {3}) + add2_node(2, 3, {6}) +
-                           add2_node(5, 4, {}));
+                           filter_node(202, 1, {5}, {2}) + filter_node(202, 1, {6}, {3}) +
+                           add2_node(2, 3, {6}) + add2_node(5, 4, {}));
     EXPECT_EQ(fan.red(6), 20 + 40 + 60);
     EXPECT_EQ(fan.watch.peak_live_images, 4u);
     EXPECT_EQ(fan.watch.live_images, 0u);

@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 namespace textures {
 
 const FilterDescriptor kFilterDescriptors[kFilterCount] = {
@@ -29,7 +28,8 @@ const FilterDescriptor kFilterDescriptors[kFilterCount] = {
     {"Max 2", 2, 2, {"1. scale", "2. scale"}},
     {"Min 2", 2, 2, {"1. scale", "2. scale"}},
 };
-static_assert(sizeof(kFilterDescriptors) / sizeof(kFilterDescriptors[0]) == kFilterCount, "one row per operation");
+static_assert(sizeof(kFilterDescriptors) / sizeof(kFilterDescriptors[0]) == kFilterCount,
+              "one row per operation");
 
 int texture_filter_row(uint8_t type) {
     if (type >= 101 && type <= 104) return type - 101;
@@ -49,10 +49,14 @@ static int64_t filter_trunc_wide(double v) {
 }
 
 // Both limits applied.
-static uint8_t filter_clamped(int64_t t) { return static_cast<uint8_t>(t < 0 ? 0 : t > 255 ? 255 : t); }
+static uint8_t filter_clamped(int64_t t) {
+    return static_cast<uint8_t>(t < 0 ? 0 : t > 255 ? 255 : t);
+}
 
 // Only the upper limit: a negative result keeps its low 8 bits.
-static uint8_t filter_upper_limited(int64_t t) { return t > 255 ? 255 : static_cast<uint8_t>(t & 0xFF); }
+static uint8_t filter_upper_limited(int64_t t) {
+    return t > 255 ? 255 : static_cast<uint8_t>(t & 0xFF);
+}
 
 enum PerByteKind { PER_BYTE_ADD, PER_BYTE_MAXIMUM, PER_BYTE_MINIMUM };
 
@@ -67,7 +71,8 @@ static void filter_pair_exact(PerByteKind kind, const uint8_t *x, double sx, con
         ty[v] = v * sy;
     }
     if (kind == PER_BYTE_ADD) {
-        for (size_t i = 0; i < bytes; i++) dst[i] = filter_clamped(filter_trunc_wide(tx[x[i]] + ty[y[i]]));
+        for (size_t i = 0; i < bytes; i++)
+            dst[i] = filter_clamped(filter_trunc_wide(tx[x[i]] + ty[y[i]]));
         return;
     }
     int64_t ix[256], iy[256];
@@ -131,9 +136,11 @@ static bool filter_pair_scale_make(double p0, double p1, FilterPairScale *s) {
     if (!(std::fabs(x0) < limit && std::fabs(x1) < limit)) return false;
     int32_t i0 = static_cast<int32_t>(x0), i1 = static_cast<int32_t>(x1);
     // Arithmetic split: the high part rounds down, so the low part is 0..32767 for either sign.
-    int32_t h0 = static_cast<int32_t>(std::floor(x0 / 32768.0)), h1 = static_cast<int32_t>(std::floor(x1 / 32768.0));
-    *s = FilterPairScale{static_cast<int16_t>(h0), static_cast<int16_t>(h1), static_cast<int16_t>(i0 - h0 * 32768),
-                         static_cast<int16_t>(i1 - h1 * 32768), S - 15 > 31 ? 31 : S - 15};
+    int32_t h0 = static_cast<int32_t>(std::floor(x0 / 32768.0)),
+            h1 = static_cast<int32_t>(std::floor(x1 / 32768.0));
+    *s = FilterPairScale{static_cast<int16_t>(h0), static_cast<int16_t>(h1),
+                         static_cast<int16_t>(i0 - h0 * 32768), static_cast<int16_t>(i1 - h1 * 32768),
+                         S - 15 > 31 ? 31 : S - 15};
     return true;
 }
 
@@ -202,8 +209,8 @@ struct FilterScaleVectors {
 };
 
 static FilterScaleVectors filter_scale_vectors(const TextureScale &s) {
-    return FilterScaleVectors{_mm_set1_epi16(static_cast<short>(s.high)), _mm_set1_epi16(static_cast<short>(s.low)),
-                              _mm_cvtsi32_si128(s.shift)};
+    return FilterScaleVectors{_mm_set1_epi16(static_cast<short>(s.high)),
+                              _mm_set1_epi16(static_cast<short>(s.low)), _mm_cvtsi32_si128(s.shift)};
 }
 
 // floor(x * |p|) of eight bytes held in 16-bit lanes (the result fits: below 65280).
@@ -240,7 +247,8 @@ static inline __m128i filter_add_dwords(__m128i pairs, __m128i high, __m128i low
 static void filter_add_fast(const uint8_t *a, const uint8_t *b, const FilterPairScale &s, size_t bytes,
                             uint8_t *dst) {
     const __m128i zero = _mm_setzero_si128();
-    const __m128i high = _mm_set_epi16(s.high1, s.high0, s.high1, s.high0, s.high1, s.high0, s.high1, s.high0);
+    const __m128i high =
+        _mm_set_epi16(s.high1, s.high0, s.high1, s.high0, s.high1, s.high0, s.high1, s.high0);
     const __m128i low = _mm_set_epi16(s.low1, s.low0, s.low1, s.low0, s.low1, s.low0, s.low1, s.low0);
     const __m128i shift = _mm_cvtsi32_si128(s.shift);
     for (size_t i = 0; i < bytes; i += 16) {
@@ -271,8 +279,8 @@ static FilterKeyVectors filter_key_vectors(const FilterKeyScale &k) {
 
 static inline __m128i filter_key_words(__m128i x, const FilterKeyVectors &v) {
     __m128i f = filter_scale_words(x, v.scale);
-    f = _mm_sub_epi16(f, _mm_subs_epu16(f, v.cap));                     // min(f, cap), unsigned
-    f = _mm_sub_epi16(_mm_xor_si128(f, v.negative), v.negative);       // negated for a negative scale
+    f = _mm_sub_epi16(f, _mm_subs_epu16(f, v.cap));              // min(f, cap), unsigned
+    f = _mm_sub_epi16(_mm_xor_si128(f, v.negative), v.negative); // negated for a negative scale
     return _mm_or_si128(f, v.nan_key);
 }
 
@@ -288,15 +296,17 @@ static inline __m128i filter_extreme_words(__m128i x, const FilterKeyVectors &va
 }
 
 template <bool Maximum>
-static void filter_extreme_fast(const uint8_t *a, const FilterKeyScale &ka, const uint8_t *b, const FilterKeyScale &kb,
-                                size_t bytes, uint8_t *dst) {
+static void filter_extreme_fast(const uint8_t *a, const FilterKeyScale &ka, const uint8_t *b,
+                                const FilterKeyScale &kb, size_t bytes, uint8_t *dst) {
     FilterKeyVectors va = filter_key_vectors(ka), vb = filter_key_vectors(kb);
     const __m128i zero = _mm_setzero_si128();
     for (size_t i = 0; i < bytes; i += 16) {
         __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
         __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        __m128i lo = filter_extreme_words<Maximum>(_mm_unpacklo_epi8(x, zero), va, _mm_unpacklo_epi8(y, zero), vb);
-        __m128i hi = filter_extreme_words<Maximum>(_mm_unpackhi_epi8(x, zero), va, _mm_unpackhi_epi8(y, zero), vb);
+        __m128i lo =
+            filter_extreme_words<Maximum>(_mm_unpacklo_epi8(x, zero), va, _mm_unpacklo_epi8(y, zero), vb);
+        __m128i hi =
+            filter_extreme_words<Maximum>(_mm_unpackhi_epi8(x, zero), va, _mm_unpackhi_epi8(y, zero), vb);
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), _mm_packus_epi16(lo, hi));
     }
 }
@@ -304,14 +314,20 @@ static void filter_extreme_fast(const uint8_t *a, const FilterKeyScale &ka, cons
 // trunc(q * p) of eight byte products q (below 2^16) as words: floor(q * |p|) in 32-bit lanes,
 // negated to its low 8 bits for a negative scale, then saturated to 16 bits (the floors stay below
 // 2^24, so every value above 255 becomes 32767).
-static inline __m128i filter_product_words(__m128i q, const FilterScaleVectors &v, __m128i shift, __m128i negative) {
+static inline __m128i filter_product_words(__m128i q, const FilterScaleVectors &v, __m128i shift,
+                                           __m128i negative) {
     const __m128i zero = _mm_setzero_si128(), c255 = _mm_set1_epi32(255);
-    __m128i lo = _mm_mullo_epi16(q, v.high), hi = _mm_mulhi_epu16(q, v.high), fraction = _mm_mulhi_epu16(q, v.low);
-    __m128i f0 = _mm_srl_epi32(_mm_add_epi32(_mm_unpacklo_epi16(lo, hi), _mm_unpacklo_epi16(fraction, zero)), shift);
-    __m128i f1 = _mm_srl_epi32(_mm_add_epi32(_mm_unpackhi_epi16(lo, hi), _mm_unpackhi_epi16(fraction, zero)), shift);
+    __m128i lo = _mm_mullo_epi16(q, v.high), hi = _mm_mulhi_epu16(q, v.high),
+            fraction = _mm_mulhi_epu16(q, v.low);
+    __m128i f0 =
+        _mm_srl_epi32(_mm_add_epi32(_mm_unpacklo_epi16(lo, hi), _mm_unpacklo_epi16(fraction, zero)), shift);
+    __m128i f1 =
+        _mm_srl_epi32(_mm_add_epi32(_mm_unpackhi_epi16(lo, hi), _mm_unpackhi_epi16(fraction, zero)), shift);
     // For a negative scale: (-f) & 255, selected without a branch.
-    f0 = _mm_or_si128(_mm_andnot_si128(negative, f0), _mm_and_si128(negative, _mm_and_si128(_mm_sub_epi32(zero, f0), c255)));
-    f1 = _mm_or_si128(_mm_andnot_si128(negative, f1), _mm_and_si128(negative, _mm_and_si128(_mm_sub_epi32(zero, f1), c255)));
+    f0 = _mm_or_si128(_mm_andnot_si128(negative, f0),
+                      _mm_and_si128(negative, _mm_and_si128(_mm_sub_epi32(zero, f0), c255)));
+    f1 = _mm_or_si128(_mm_andnot_si128(negative, f1),
+                      _mm_and_si128(negative, _mm_and_si128(_mm_sub_epi32(zero, f1), c255)));
     return _mm_packs_epi32(f0, f1);
 }
 
@@ -324,10 +340,10 @@ static void filter_product_fast(const uint8_t *a, const uint8_t *b, const Textur
     for (size_t i = 0; i < bytes; i += 16) {
         __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
         __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        __m128i lo = filter_product_words(_mm_mullo_epi16(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)), v,
-                                          shift, negative);
-        __m128i hi = filter_product_words(_mm_mullo_epi16(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)), v,
-                                          shift, negative);
+        __m128i lo = filter_product_words(
+            _mm_mullo_epi16(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)), v, shift, negative);
+        __m128i hi = filter_product_words(
+            _mm_mullo_epi16(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)), v, shift, negative);
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), _mm_packus_epi16(lo, hi));
     }
 }
@@ -340,13 +356,14 @@ static inline __m128i filter_scale_bytes(__m128i x, const FilterScaleVectors &v)
 }
 
 template <bool Maximum>
-static void filter_extreme_bytes_fast(const uint8_t *a, const TextureScale &sa, const uint8_t *b, const TextureScale &sb,
-                                      size_t bytes, uint8_t *dst) {
+static void filter_extreme_bytes_fast(const uint8_t *a, const TextureScale &sa, const uint8_t *b,
+                                      const TextureScale &sb, size_t bytes, uint8_t *dst) {
     FilterScaleVectors va = filter_scale_vectors(sa), vb = filter_scale_vectors(sb);
     for (size_t i = 0; i < bytes; i += 16) {
         __m128i u = filter_scale_bytes(_mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i)), va);
         __m128i w = filter_scale_bytes(_mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i)), vb);
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), Maximum ? _mm_max_epu8(u, w) : _mm_min_epu8(u, w));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i),
+                         Maximum ? _mm_max_epu8(u, w) : _mm_min_epu8(u, w));
     }
 }
 
@@ -364,17 +381,17 @@ template <bool Negative> static inline __m128i filter_fine_words(__m128i q, __m1
 }
 
 template <bool Negative>
-static void filter_product_fine_fast(const uint8_t *a, const uint8_t *b, const FilterFineScale &s, size_t bytes,
-                                     uint8_t *dst) {
+static void filter_product_fine_fast(const uint8_t *a, const uint8_t *b, const FilterFineScale &s,
+                                     size_t bytes, uint8_t *dst) {
     const __m128i zero = _mm_setzero_si128(), k = _mm_set1_epi16(static_cast<short>(s.k));
     const __m128i k2 = _mm_set1_epi16(static_cast<short>(s.k2));
     for (size_t i = 0; i < bytes; i += 16) {
         __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(a + i));
         __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i *>(b + i));
-        __m128i lo =
-            filter_fine_words<Negative>(_mm_mullo_epi16(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)), k, k2);
-        __m128i hi =
-            filter_fine_words<Negative>(_mm_mullo_epi16(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)), k, k2);
+        __m128i lo = filter_fine_words<Negative>(
+            _mm_mullo_epi16(_mm_unpacklo_epi8(x, zero), _mm_unpacklo_epi8(y, zero)), k, k2);
+        __m128i hi = filter_fine_words<Negative>(
+            _mm_mullo_epi16(_mm_unpackhi_epi8(x, zero), _mm_unpackhi_epi8(y, zero)), k, k2);
         _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), _mm_packus_epi16(lo, hi));
     }
 }
@@ -417,8 +434,8 @@ static void filter_add(const uint8_t *a, double p0, const uint8_t *b, double p1,
     filter_pair_exact(PER_BYTE_ADD, a + done, p0, b + done, p1, bytes - done, dst + done);
 }
 
-static void filter_extreme(bool maximum, const uint8_t *a, double p0, const uint8_t *b, double p1, size_t bytes,
-                           uint8_t *dst) {
+static void filter_extreme(bool maximum, const uint8_t *a, double p0, const uint8_t *b, double p1,
+                           size_t bytes, uint8_t *dst) {
     size_t done = 0;
 #if TEXTURE_SIMD_SSE2
     TextureScale s0, s1;
@@ -452,8 +469,10 @@ static void filter_scale(const uint8_t *a, double p0, size_t bytes, uint8_t *dst
     }
 #endif
     uint8_t table[256];
-    for (int v = 0; v < 256; v++) table[v] = filter_upper_limited(filter_trunc_wide(v * p0));
-    for (size_t i = done; i < bytes; i++) dst[i] = table[a[i]];
+    for (int v = 0; v < 256; v++)
+        table[v] = filter_upper_limited(filter_trunc_wide(v * p0));
+    for (size_t i = done; i < bytes; i++)
+        dst[i] = table[a[i]];
 }
 
 // 102 and 208: trunc(a * b * p0), clamped or with the upper limit only.
@@ -488,8 +507,10 @@ static void filter_product(const uint8_t *a, const uint8_t *b, double p0, bool c
 static void filter_invert(const uint8_t *__restrict a, size_t bytes, uint8_t *__restrict dst) {
     size_t i = 0;
     for (; i + 64 <= bytes; i += 64)
-        for (int k = 0; k < 64; k++) dst[i + k] = static_cast<uint8_t>(255 - a[i + k]);
-    for (; i < bytes; i++) dst[i] = static_cast<uint8_t>(255 - a[i]);
+        for (int k = 0; k < 64; k++)
+            dst[i + k] = static_cast<uint8_t>(255 - a[i + k]);
+    for (; i < bytes; i++)
+        dst[i] = static_cast<uint8_t>(255 - a[i]);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -523,8 +544,10 @@ static void filter_column_sums(const uint8_t *__restrict up, const uint8_t *__re
     uint16_t *s = sums + 3;
     size_t i = 0;
     for (; i + 16 <= row; i += 16)
-        for (int k = 0; k < 16; k++) s[i + k] = static_cast<uint16_t>(up[i + k] + mid[i + k] + down[i + k]);
-    for (; i < row; i++) s[i] = static_cast<uint16_t>(up[i] + mid[i] + down[i]);
+        for (int k = 0; k < 16; k++)
+            s[i + k] = static_cast<uint16_t>(up[i + k] + mid[i + k] + down[i + k]);
+    for (; i < row; i++)
+        s[i] = static_cast<uint16_t>(up[i] + mid[i] + down[i]);
     for (int k = 0; k < 3; k++) {
         sums[k] = s[row - 3 + k];
         s[row + k] = s[k];
@@ -555,8 +578,8 @@ static void filter_blur(const uint8_t *a, int n, uint8_t *out) {
     uint16_t *sums = static_cast<uint16_t *>(std::malloc((row + 6) * sizeof(uint16_t)));
     if (!sums) return;
     for (int y = 0; y < n; y++) {
-        filter_column_sums(a + size_t((y + n - 1) % n) * row, a + size_t(y) * row, a + size_t((y + 1) % n) * row,
-                           row, sums);
+        filter_column_sums(a + size_t((y + n - 1) % n) * row, a + size_t(y) * row,
+                           a + size_t((y + 1) % n) * row, row, sums);
         filter_blur_row(sums, row, out + size_t(y) * row);
     }
     std::free(sums);
@@ -574,8 +597,10 @@ static void filter_widen_row(const uint8_t *__restrict src, size_t row, int16_t 
     int16_t *w = wide + 3;
     size_t i = 0;
     for (; i + 16 <= row; i += 16)
-        for (int k = 0; k < 16; k++) w[i + k] = src[i + k];
-    for (; i < row; i++) w[i] = src[i];
+        for (int k = 0; k < 16; k++)
+            w[i + k] = src[i + k];
+    for (; i < row; i++)
+        w[i] = src[i];
     for (int k = 0; k < 3; k++) {
         wide[k] = w[row - 3 + k];
         w[row + k] = w[k];
@@ -594,13 +619,14 @@ static void filter_emboss_row(const int16_t *__restrict up, const int16_t *__res
         for (int k = 0; k < 16; k++) {
             size_t j = i + k;
             int16_t s = static_cast<int16_t>(w0 * up[j] + w1 * up[j + 3] + w2 * up[j + 6] + w3 * mid[j] +
-                                             w4 * mid[j + 3] + w5 * mid[j + 6] + w6 * down[j] + w7 * down[j + 3] +
-                                             w8 * down[j + 6]);
+                                             w4 * mid[j + 3] + w5 * mid[j + 6] + w6 * down[j] +
+                                             w7 * down[j + 3] + w8 * down[j + 6]);
             out[j] = static_cast<uint8_t>(s < 0 ? 0 : s > 255 ? 255 : s);
         }
     for (; i < row; i++) {
-        int16_t s = static_cast<int16_t>(w0 * up[i] + w1 * up[i + 3] + w2 * up[i + 6] + w3 * mid[i] + w4 * mid[i + 3] +
-                                         w5 * mid[i + 6] + w6 * down[i] + w7 * down[i + 3] + w8 * down[i + 6]);
+        int16_t s = static_cast<int16_t>(w0 * up[i] + w1 * up[i + 3] + w2 * up[i + 6] + w3 * mid[i] +
+                                         w4 * mid[i + 3] + w5 * mid[i + 6] + w6 * down[i] + w7 * down[i + 3] +
+                                         w8 * down[i + 6]);
         out[i] = static_cast<uint8_t>(s < 0 ? 0 : s > 255 ? 255 : s);
     }
 }
@@ -614,7 +640,8 @@ static void filter_emboss(const uint8_t *a, const float *p, int n, uint8_t *out)
     filter_widen_row(a + size_t(n - 1) * row, row, rows);
     filter_widen_row(a, row, rows + wide);
     for (int y = 0; y < n; y++) {
-        int16_t *up = rows + (y % 3) * wide, *mid = rows + ((y + 1) % 3) * wide, *down = rows + ((y + 2) % 3) * wide;
+        int16_t *up = rows + (y % 3) * wide, *mid = rows + ((y + 1) % 3) * wide,
+                *down = rows + ((y + 2) % 3) * wide;
         filter_widen_row(a + size_t((y + 1) % n) * row, row, down);
         filter_emboss_row(up, mid, down, weights, row, out + size_t(y) * row);
     }
@@ -699,8 +726,8 @@ static inline __m128i filter_ripple_loads(const uint8_t *a, const int32_t *offse
 // Adds four source pixels (one corner of four output pixels), weighted by d, to the sums. Whole:
 // none of the four is the image's last pixel, so four bytes can be read at each.
 template <bool Whole>
-static inline void filter_ripple_corner(const uint8_t *a, size_t last, const int32_t *offset, __m128 d, __m128 *r,
-                                        __m128 *g, __m128 *b) {
+static inline void filter_ripple_corner(const uint8_t *a, size_t last, const int32_t *offset, __m128 d,
+                                        __m128 *r, __m128 *g, __m128 *b) {
     const __m128i low8 = _mm_set1_epi32(255);
     __m128i words =
         Whole ? filter_ripple_loads(a, offset)
@@ -713,7 +740,8 @@ static inline void filter_ripple_corner(const uint8_t *a, size_t last, const int
 
 // trunc of one channel's four quotients (in the low byte of each lane); clears the lanes of `sure`
 // whose quotient lies within 1/1024 of a whole number.
-static inline __m128i filter_ripple_channel(__m128 num, __m128 inverse, __m128 margin, __m128 top, __m128 *sure) {
+static inline __m128i filter_ripple_channel(__m128 num, __m128 inverse, __m128 margin, __m128 top,
+                                            __m128 *sure) {
     __m128 q = _mm_mul_ps(num, inverse);
     __m128i t = _mm_cvttps_epi32(q);
     __m128 fraction = _mm_sub_ps(q, _mm_cvtepi32_ps(t));
@@ -723,7 +751,8 @@ static inline __m128i filter_ripple_channel(__m128 num, __m128 inverse, __m128 m
 
 // Four pixels: 12 bytes at dst (16 stored; the last 4 belong to the next pixels). Returns the bits
 // of the pixels whose estimate is not sure.
-template <bool Whole> static int filter_ripple_four(const uint8_t *a, size_t last, const RippleFour &f, uint8_t *dst) {
+template <bool Whole>
+static int filter_ripple_four(const uint8_t *a, size_t last, const RippleFour &f, uint8_t *dst) {
     __m128 d00 = _mm_sqrt_ps(_mm_add_ps(f.fx2, f.fy2)), d10 = _mm_sqrt_ps(_mm_add_ps(f.gx2, f.fy2));
     __m128 d01 = _mm_sqrt_ps(_mm_add_ps(f.fx2, f.gy2)), d11 = _mm_sqrt_ps(_mm_add_ps(f.gx2, f.gy2));
     __m128 inverse = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(_mm_add_ps(d00, d10), _mm_add_ps(d01, d11)));
@@ -742,7 +771,8 @@ template <bool Whole> static int filter_ripple_four(const uint8_t *a, size_t las
                               _mm_slli_epi32(_mm_and_si128(b, low8), 16));
     const __m128i low3 = _mm_set_epi32(0, 0xFFFFFF, 0, 0xFFFFFF), low64 = _mm_set_epi32(0, 0, -1, -1);
     __m128i pairs = _mm_or_si128(_mm_and_si128(px, low3), _mm_slli_epi64(_mm_srli_epi64(px, 32), 24));
-    __m128i packed = _mm_or_si128(_mm_and_si128(pairs, low64), _mm_srli_si128(_mm_andnot_si128(low64, pairs), 2));
+    __m128i packed =
+        _mm_or_si128(_mm_and_si128(pairs, low64), _mm_srli_si128(_mm_andnot_si128(low64, pairs), 2));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), packed);
     return ~_mm_movemask_ps(sure) & 15;
 }
@@ -753,7 +783,8 @@ static inline void filter_ripple_corners(__m128i i, __m128i j, int bits, RippleF
     const __m128i mask = _mm_set1_epi32((1 << bits) - 1), one = _mm_set1_epi32(1);
     const __m128i count = _mm_cvtsi32_si128(bits);
     __m128i i1 = _mm_and_si128(_mm_add_epi32(i, one), mask);
-    __m128i row0 = _mm_sll_epi32(j, count), row1 = _mm_sll_epi32(_mm_and_si128(_mm_add_epi32(j, one), mask), count);
+    __m128i row0 = _mm_sll_epi32(j, count),
+            row1 = _mm_sll_epi32(_mm_and_si128(_mm_add_epi32(j, one), mask), count);
     // Any corner can be the last pixel: compare every one with it.
     const __m128i final = _mm_set1_epi32((1 << (2 * bits)) - 1);
     __m128i pixel[4] = {_mm_add_epi32(row0, i), _mm_add_epi32(row0, i1), _mm_add_epi32(row1, i),
@@ -786,17 +817,20 @@ static void filter_ripple_positions(double shift, const double *column_shift, in
                                     RippleFour *f) {
     const __m128d ones = _mm_set1_pd(1.0), dy = _mm_set1_pd(y), sx = _mm_set1_pd(shift);
     __m128d u0 = _mm_add_pd(sx, _mm_set_pd(x + 1, x)), u1 = _mm_add_pd(sx, _mm_set_pd(x + 3, x + 2));
-    __m128d v0 = _mm_add_pd(_mm_loadu_pd(column_shift + x), dy), v1 = _mm_add_pd(_mm_loadu_pd(column_shift + x + 2), dy);
+    __m128d v0 = _mm_add_pd(_mm_loadu_pd(column_shift + x), dy),
+            v1 = _mm_add_pd(_mm_loadu_pd(column_shift + x + 2), dy);
     __m128i i0, i1, j0, j1;
-    __m128d fx0 = _mm_sub_pd(u0, filter_ripple_floor(u0, &i0)), fx1 = _mm_sub_pd(u1, filter_ripple_floor(u1, &i1));
-    __m128d fy0 = _mm_sub_pd(v0, filter_ripple_floor(v0, &j0)), fy1 = _mm_sub_pd(v1, filter_ripple_floor(v1, &j1));
+    __m128d fx0 = _mm_sub_pd(u0, filter_ripple_floor(u0, &i0)),
+            fx1 = _mm_sub_pd(u1, filter_ripple_floor(u1, &i1));
+    __m128d fy0 = _mm_sub_pd(v0, filter_ripple_floor(v0, &j0)),
+            fy1 = _mm_sub_pd(v1, filter_ripple_floor(v1, &j1));
     f->fx2 = filter_ripple_squares(fx0, fx1);
     f->gx2 = filter_ripple_squares(_mm_sub_pd(ones, fx0), _mm_sub_pd(ones, fx1));
     f->fy2 = filter_ripple_squares(fy0, fy1);
     f->gy2 = filter_ripple_squares(_mm_sub_pd(ones, fy0), _mm_sub_pd(ones, fy1));
     const __m128i mask = _mm_set1_epi32((1 << bits) - 1);
-    filter_ripple_corners(_mm_and_si128(_mm_unpacklo_epi64(i0, i1), mask), _mm_and_si128(_mm_unpacklo_epi64(j0, j1), mask),
-                          bits, f);
+    filter_ripple_corners(_mm_and_si128(_mm_unpacklo_epi64(i0, i1), mask),
+                          _mm_and_si128(_mm_unpacklo_epi64(j0, j1), mask), bits, f);
 }
 
 // Whether s + k is exact in a double for every whole k from 0 to n - 1 (|s| + n below 2^30): then
@@ -824,7 +858,8 @@ static float filter_ripple_square(double fraction) {
 static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift, const double *column_shift,
                                uint8_t *out) {
     int bits = 0;
-    while ((1 << bits) < n) bits++;
+    while ((1 << bits) < n)
+        bits++;
     // Columns whose every pixel has the same fraction: their squares and integer parts, once.
     float *column = static_cast<float *>(std::malloc(size_t(n) * 2 * sizeof(float)));
     int32_t *column_floor = static_cast<int32_t *>(std::malloc(size_t(n) * sizeof(int32_t)));
@@ -849,7 +884,8 @@ static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift,
         double shift = row_shift[y];
         bool even = columns_even && filter_ripple_exact_sums(shift, n);
         double fu = std::floor(shift);
-        __m128 fx2 = _mm_set1_ps(filter_ripple_square(shift - fu)), gx2 = _mm_set1_ps(filter_ripple_square(1 - (shift - fu)));
+        __m128 fx2 = _mm_set1_ps(filter_ripple_square(shift - fu)),
+               gx2 = _mm_set1_ps(filter_ripple_square(1 - (shift - fu)));
         __m128i first = _mm_set1_epi32(static_cast<int32_t>(fu)), dy = _mm_set1_epi32(y);
         uint8_t *dst = out + size_t(y) * row;
         for (int x = 0; x < n; x += 4) {
@@ -861,7 +897,8 @@ static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift,
                 f.gy2 = _mm_loadu_ps(gy2 + x);
                 __m128i i = _mm_and_si128(_mm_add_epi32(first, _mm_set_epi32(x + 3, x + 2, x + 1, x)), mask);
                 __m128i j = _mm_and_si128(
-                    _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(column_floor + x)), dy), mask);
+                    _mm_add_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i *>(column_floor + x)), dy),
+                    mask);
                 filter_ripple_corners(i, j, bits, &f);
             } else {
                 filter_ripple_positions(shift, column_shift, x, y, bits, &f);
@@ -870,11 +907,13 @@ static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift,
             uint8_t spare[16];
             bool end = x + 4 == n;
             uint8_t *to = end ? spare : dst + size_t(x) * 3;
-            int unsure = f.whole ? filter_ripple_four<true>(a, last, f, to) : filter_ripple_four<false>(a, last, f, to);
+            int unsure = f.whole ? filter_ripple_four<true>(a, last, f, to)
+                                 : filter_ripple_four<false>(a, last, f, to);
             if (end) std::memcpy(dst + size_t(x) * 3, spare, 12);
             for (int k = 0; k < 4; k++)
                 if (unsure & (1 << k))
-                    filter_ripple_pixel(a, n, shift + (x + k), column_shift[x + k] + y, dst + size_t(x + k) * 3);
+                    filter_ripple_pixel(a, n, shift + (x + k), column_shift[x + k] + y,
+                                        dst + size_t(x + k) * 3);
         }
     }
     std::free(column);
@@ -910,8 +949,8 @@ static void filter_ripple(const uint8_t *a, const float *p, int n, uint8_t *out)
     std::free(shift);
 }
 
-void texture_filter_apply(uint8_t type, const uint8_t *a, const uint8_t *b, const uint8_t *l, const float *p, int n,
-                          uint8_t *dst) {
+void texture_filter_apply(uint8_t type, const uint8_t *a, const uint8_t *b, const uint8_t *l, const float *p,
+                          int n, uint8_t *dst) {
     size_t bytes = size_t(n) * n * 3;
     double p0 = p[0], p1 = p[1];
     switch (type) {

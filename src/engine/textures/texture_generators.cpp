@@ -16,17 +16,21 @@ const GeneratorDescriptor kGeneratorDescriptors[kGeneratorCount] = {
     {"Color", 1, 0, {"Color"}},
     {"Sinus plasma", 1, 2, {"Plasma color", "Repeat x", "Repeat y"}},
     {"Radial colors", 2, 2, {"Center color", "Margin color", "Inverse radian", "Color offset (0-127)"}},
-    {"Maze", 1, 3, {"Color", "Maze size (1 - 7 integer)", "Maze field (integer)", "Maze fullness (0 - 1 float)"}},
+    {"Maze",
+     1,
+     3,
+     {"Color", "Maze size (1 - 7 integer)", "Maze field (integer)", "Maze fullness (0 - 1 float)"}},
     {"Bricks",
      2,
      5,
-     {"Brick color", "Wall color", "Horizontal number", "Vertical number", "Horizontal margin", "Vertical margin",
-      "Second line offset"}},
+     {"Brick color", "Wall color", "Horizontal number", "Vertical number", "Horizontal margin",
+      "Vertical margin", "Second line offset"}},
     {"Noise", 1, 1, {"Color", "Random seed"}},
 };
 static_assert(sizeof(kGeneratorDescriptors) / sizeof(kGeneratorDescriptors[0]) == kGeneratorCount,
               "one descriptor per generator");
 
+// clang-format off
 const uint8_t kMazeCurve[256] = {
       0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   0,   1,   1,   1,   1,   1,
       1,   1,   2,   2,   2,   2,   2,   3,   3,   3,   3,   3,   4,   4,   4,   5,
@@ -45,6 +49,7 @@ const uint8_t kMazeCurve[256] = {
     205, 207, 208, 210, 211, 213, 214, 216, 218, 219, 221, 222, 224, 225, 227, 228,
     230, 232, 233, 235, 236, 238, 239, 241, 242, 244, 246, 247, 249, 250, 252, 253,
 };
+// clang-format on
 static_assert(sizeof(kMazeCurve) == 256, "one entry per byte value");
 
 uint8_t texture_byte(double v) {
@@ -87,7 +92,8 @@ void maze_tiles_build() {
                     (C * (m - R) * k + (m - C) * R * k) * k * 255,
                     (C * ((m - R) * k + R * k) + (m - C) * R * k) * k * 255,
                 };
-                for (int tile = 0; tile < 4; tile++) g_tiles[s][tile][r * n + c] = kMazeCurve[texture_byte(t[tile])];
+                for (int tile = 0; tile < 4; tile++)
+                    g_tiles[s][tile][r * n + c] = kMazeCurve[texture_byte(t[tile])];
             }
         }
     }
@@ -140,12 +146,14 @@ static void generator_row_from_table(const uint32_t *table, int n, uint8_t *row,
             std::memcpy(row + size_t(x) * 3 + 8, &w1, 4);
         }
     }
-    for (; x < n; x++) std::memcpy(row + size_t(x) * 3, &table[index_of(x)], 3);
+    for (; x < n; x++)
+        std::memcpy(row + size_t(x) * 3, &table[index_of(x)], 3);
 }
 
 // n copies of a pixel.
 static void generator_fill_row(uint32_t px, int n, uint8_t *row) {
-    for (int x = 0; x + 1 < n; x++) std::memcpy(row + size_t(x) * 3, &px, 4);
+    for (int x = 0; x + 1 < n; x++)
+        std::memcpy(row + size_t(x) * 3, &px, 4);
     if (n > 0) std::memcpy(row + size_t(n - 1) * 3, &px, 3);
 }
 
@@ -162,7 +170,8 @@ static void colour_scale_make(const float *colour, ColourScale *s) {
     s->exact = texture_scale_make(colour[0], &s->rgb[0]) && texture_scale_make(colour[1], &s->rgb[1]) &&
                texture_scale_make(colour[2], &s->rgb[2]);
     if (!s->exact)
-        for (int v = 0; v < 256; v++) s->table[v] = generator_scaled_pixel(v, colour);
+        for (int v = 0; v < 256; v++)
+            s->table[v] = generator_scaled_pixel(v, colour);
 }
 
 static void colour_scale_row(const ColourScale &s, const uint8_t *v, int n, uint8_t *out) {
@@ -174,9 +183,11 @@ static void colour_scale_row(const ColourScale &s, const uint8_t *v, int n, uint
 
 static void generate_color(const float *p, uint8_t *image, int n) {
     size_t row = size_t(n) * 3;
-    generator_fill_row(generator_pixel(texture_byte(p[0] * 255.0), texture_byte(p[1] * 255.0), texture_byte(p[2] * 255.0)),
-                       n, image);
-    for (int y = 1; y < n; y++) std::memcpy(image + size_t(y) * row, image, row);
+    generator_fill_row(
+        generator_pixel(texture_byte(p[0] * 255.0), texture_byte(p[1] * 255.0), texture_byte(p[2] * 255.0)),
+        n, image);
+    for (int y = 1; y < n; y++)
+        std::memcpy(image + size_t(y) * row, image, row);
 }
 
 // Columns whose value before truncation lies this close below the next whole number are noted: a
@@ -216,8 +227,10 @@ static int plasma_row(const double *column_sine, double row_sine, int n, uint8_t
         int bits = 0;
         __m128i q0 = _mm_unpacklo_epi64(plasma_pair(sx, sy, 0, &bits), plasma_pair(sx + 2, sy, 2, &bits));
         __m128i q1 = _mm_unpacklo_epi64(plasma_pair(sx + 4, sy, 4, &bits), plasma_pair(sx + 6, sy, 6, &bits));
-        __m128i q2 = _mm_unpacklo_epi64(plasma_pair(sx + 8, sy, 8, &bits), plasma_pair(sx + 10, sy, 10, &bits));
-        __m128i q3 = _mm_unpacklo_epi64(plasma_pair(sx + 12, sy, 12, &bits), plasma_pair(sx + 14, sy, 14, &bits));
+        __m128i q2 =
+            _mm_unpacklo_epi64(plasma_pair(sx + 8, sy, 8, &bits), plasma_pair(sx + 10, sy, 10, &bits));
+        __m128i q3 =
+            _mm_unpacklo_epi64(plasma_pair(sx + 12, sy, 12, &bits), plasma_pair(sx + 14, sy, 14, &bits));
         // Saturating packs: negative values become 0, the lower limit.
         __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(q0, q1), _mm_packs_epi32(q2, q3));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(v + x), bytes);
@@ -264,7 +277,8 @@ static void generate_plasma(const float *p, uint8_t *image, int n) {
                 std::memcpy(current, computed, size_t(n));
                 for (int k = 0; k < near_count; k++) {
                     bool close;
-                    current[near[k]] = static_cast<uint8_t>(plasma_value(column_sine[near[k]], row_sine[y], &close));
+                    current[near[k]] =
+                        static_cast<uint8_t>(plasma_value(column_sine[near[k]], row_sine[y], &close));
                 }
             } else {
                 near_count = plasma_row(column_sine, row_sine[y], n, computed, near);
@@ -303,7 +317,8 @@ static uint32_t radial_pixel(const Radial &r, int32_t D) {
         margin = 2 * a;
         centre = 255 - 2 * a;
     }
-    return generator_pixel(texture_byte(margin * p[3] + centre * p[0]), texture_byte(margin * p[4] + centre * p[1]),
+    return generator_pixel(texture_byte(margin * p[3] + centre * p[0]),
+                           texture_byte(margin * p[4] + centre * p[1]),
                            texture_byte(margin * p[5] + centre * p[2]));
 }
 
@@ -336,7 +351,8 @@ static void radial_pixels(const Radial &r, const int32_t *D, int32_t count, uint
         _mm_storel_epi64(reinterpret_cast<__m128i *>(out + i), px);
     }
 #endif
-    for (; i < count; i++) out[i] = radial_pixel(r, D[i]);
+    for (; i < count; i++)
+        out[i] = radial_pixel(r, D[i]);
 }
 
 // The largest squared distance 0..limit for which `below` holds, given that it holds at 0 and,
@@ -356,8 +372,10 @@ template <typename Below> static int32_t radial_last(int32_t limit, Below below)
 // floor(sqrt(m)) of a whole number m >= 0, exactly.
 static int32_t radial_root(int32_t m) {
     int32_t r = static_cast<int32_t>(std::sqrt(double(m)));
-    while (r * r > m) r--;
-    while ((r + 1) * (r + 1) <= m) r++;
+    while (r * r > m)
+        r--;
+    while ((r + 1) * (r + 1) <= m)
+        r++;
     return r;
 }
 
@@ -380,7 +398,8 @@ static void generate_radial(const float *p, uint8_t *image, int n) {
             return r.h * (f / (r.h - r.k)) <= 127;
         });
     }
-    uint32_t centre_px = radial_pixel(r, 0), margin_px = radial_pixel(r, flat_margin < limit ? flat_margin + 1 : 0);
+    uint32_t centre_px = radial_pixel(r, 0),
+             margin_px = radial_pixel(r, flat_margin < limit ? flat_margin + 1 : 0);
     int32_t base = flat_centre + 1, ring = flat_margin - flat_centre; // the ring is base .. base + ring - 1
     size_t row = size_t(n) * 3;
     int32_t *square = static_cast<int32_t *>(std::malloc(size_t(n) * sizeof(int32_t)));
@@ -389,7 +408,8 @@ static void generate_radial(const float *p, uint8_t *image, int n) {
     uint32_t *table = static_cast<uint32_t *>(std::malloc((size_t(ring) + 1) * 2 * sizeof(uint32_t)));
     uint8_t *flat = static_cast<uint8_t *>(std::malloc(row * 2)); // a row of each flat colour
     if (square && seen && todo && table && flat) {
-        for (int c = 0; c < n; c++) square[c] = (hc - c) * (hc - c);
+        for (int c = 0; c < n; c++)
+            square[c] = (hc - c) * (hc - c);
         // Every D of the image is dx^2 + dy^2 with 0 <= dy <= dx <= reach; those of the ring have
         // base <= D <= flat_margin.
         int32_t count = 0;
@@ -406,7 +426,8 @@ static void generate_radial(const float *p, uint8_t *image, int n) {
         }
         uint32_t *computed = table + ring + 1;
         radial_pixels(r, todo, count, computed);
-        for (int32_t i = 0; i < count; i++) table[todo[i] - base] = computed[i];
+        for (int32_t i = 0; i < count; i++)
+            table[todo[i] - base] = computed[i];
         generator_fill_row(centre_px, n, flat);
         generator_fill_row(margin_px, n, flat + row);
         for (int y = 0; y < n; y++) {
@@ -423,7 +444,8 @@ static void generate_radial(const float *p, uint8_t *image, int n) {
             int32_t bounds[4] = {hc - outer, hc - inner, hc + inner + 1, hc + outer + 1};
             if (inner < 0) bounds[1] = bounds[2] = hc;
             if (outer < 0) bounds[0] = bounds[3] = hc;
-            for (int32_t &b : bounds) b = b < 0 ? 0 : b > n ? n : b;
+            for (int32_t &b : bounds)
+                b = b < 0 ? 0 : b > n ? n : b;
             std::memcpy(dst, flat + row, size_t(bounds[0]) * 3);
             const int32_t *column = square;
             int32_t offset = square[y] - base;
@@ -470,7 +492,8 @@ static constexpr MazePatternRead kMazePatterns[16] = {
 static_assert(sizeof(kMazePatterns) / sizeof(kMazePatterns[0]) == 16, "one read per corner pattern");
 
 // The cell image of one pattern: tile x tile pixels, from the pixel table of the 256 tile values.
-static void maze_cell_draw(int pattern, int size, int tile, const ColourScale &colour, uint8_t *index, uint8_t *cell) {
+static void maze_cell_draw(int pattern, int size, int tile, const ColourScale &colour, uint8_t *index,
+                           uint8_t *cell) {
     MazePatternRead read = kMazePatterns[pattern];
     const uint8_t *t = read.tile >= 0 ? maze_tile(size, read.tile) : nullptr;
     int n1 = tile - 1;
@@ -538,7 +561,8 @@ static void generate_maze(const float *p, uint8_t *image, int n) {
                     } else {
                         // Narrow cells: whole 8-byte words; the overshoot lands in the next cell,
                         // which is written after.
-                        for (size_t w = 0; w < width; w += 8) std::memcpy(to + w, src + w, 8);
+                        for (size_t w = 0; w < width; w += 8)
+                            std::memcpy(to + w, src + w, 8);
                     }
                 }
             }
@@ -582,7 +606,8 @@ static void generate_bricks(const float *p, uint8_t *image, int n) {
     float bh = static_cast<float>(n) / static_cast<float>(h);
     float bw = static_cast<float>(n) / static_cast<float>(v);
     // The offset modulo n exactly, whatever its size; NaN and infinities give 0.
-    int32_t o = std::isfinite(p[10]) ? resources::convert_to_i32(std::fmod(std::trunc(double(p[10])), double(n))) : 0;
+    int32_t o =
+        std::isfinite(p[10]) ? resources::convert_to_i32(std::fmod(std::trunc(double(p[10])), double(n))) : 0;
     if (o < 0) o += n;
 
     uint8_t *rows = static_cast<uint8_t *>(std::malloc(size_t(n) * 3 * 3));
@@ -597,7 +622,8 @@ static void generate_bricks(const float *p, uint8_t *image, int n) {
             brick_row[x * 3 + i] = texture_byte(joint ? wall[i] : brick[i]);
         }
     }
-    for (int x = 0; x < n; x++) std::memcpy(offset_row + x * 3, brick_row + ((x + o) % n) * 3, 3);
+    for (int x = 0; x < n; x++)
+        std::memcpy(offset_row + x * 3, brick_row + ((x + o) % n) * 3, 3);
     for (int y = 0; y < n; y++) {
         int count;
         double t = bricks_reduce(y, bh, &count);
@@ -618,14 +644,16 @@ constexpr int kNoiseStreams = 8;
 #if TEXTURE_SIMD_SSE2
 // Four states advanced by eight steps (a 32-bit multiply is two 64-bit ones, lanes 0, 2 and 1, 3).
 static inline __m128i noise_advance(__m128i s) {
-    const __m128i a8 = _mm_set1_epi32(static_cast<int>(kRandomA8)), c8 = _mm_set1_epi32(static_cast<int>(kRandomC8));
+    const __m128i a8 = _mm_set1_epi32(static_cast<int>(kRandomA8)),
+                  c8 = _mm_set1_epi32(static_cast<int>(kRandomC8));
     __m128i even = _mm_mul_epu32(s, a8), odd = _mm_mul_epu32(_mm_srli_epi64(s, 32), a8);
     return _mm_add_epi32(_mm_unpacklo_epi32(_mm_shuffle_epi32(even, 0x08), _mm_shuffle_epi32(odd, 0x08)), c8);
 }
 
 // trunc(r * scale) of four values r (two vectors of two), in 32-bit lanes.
 static inline __m128i noise_channel(__m128d r01, __m128d r23, __m128d scale) {
-    return _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(r01, scale)), _mm_cvttpd_epi32(_mm_mul_pd(r23, scale)));
+    return _mm_unpacklo_epi64(_mm_cvttpd_epi32(_mm_mul_pd(r01, scale)),
+                              _mm_cvttpd_epi32(_mm_mul_pd(r23, scale)));
 }
 
 // The four pixels of four states, written as 12 bytes at dst (and 4 more that later pixels
@@ -640,14 +668,16 @@ static inline void noise_put4(__m128i s, const __m128d sc[3], uint8_t *dst) {
     __m128i px = _mm_or_si128(_mm_and_si128(red, low8), _mm_slli_epi32(_mm_and_si128(green, low8), 8));
     px = _mm_or_si128(px, _mm_slli_epi32(_mm_and_si128(blue, low8), 16));
     __m128i pairs = _mm_or_si128(_mm_and_si128(px, low3), _mm_slli_epi64(_mm_srli_epi64(px, 32), 24));
-    __m128i packed = _mm_or_si128(_mm_and_si128(pairs, low64), _mm_srli_si128(_mm_andnot_si128(low64, pairs), 2));
+    __m128i packed =
+        _mm_or_si128(_mm_and_si128(pairs, low64), _mm_srli_si128(_mm_andnot_si128(low64, pairs), 2));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), packed);
 }
 #endif
 
 // The noise pixels from the interleaved states (pixel i takes state i mod 8), the channel of value
 // r being texture_byte(r * scale[c]).
-static void noise_pixels(uint32_t state[kNoiseStreams], const double scale[3], size_t pixels, uint8_t *image) {
+static void noise_pixels(uint32_t state[kNoiseStreams], const double scale[3], size_t pixels,
+                         uint8_t *image) {
     size_t i = 0;
 #if TEXTURE_SIMD_SSE2
     __m128i s0 = _mm_loadu_si128(reinterpret_cast<const __m128i *>(state));
@@ -667,7 +697,8 @@ static void noise_pixels(uint32_t state[kNoiseStreams], const double scale[3], s
         uint32_t &st = state[i % kNoiseStreams];
         double r = static_cast<double>((st >> 16) & 0x7FFF);
         st = st * kRandomA8 + kRandomC8;
-        uint32_t px = generator_pixel(texture_byte(r * scale[0]), texture_byte(r * scale[1]), texture_byte(r * scale[2]));
+        uint32_t px = generator_pixel(texture_byte(r * scale[0]), texture_byte(r * scale[1]),
+                                      texture_byte(r * scale[2]));
         std::memcpy(image + i * 3, &px, 3);
     }
 }
@@ -676,7 +707,8 @@ static void generate_noise(const float *p, uint8_t *image, int n) {
     TextureRandom random = texture_random_seed(p[3]);
     // u = r / 32768 exactly, so u * p * 255 = r * (p * 255 / 32768), every step exact in a double.
     double scale[3];
-    for (int i = 0; i < 3; i++) scale[i] = p[i] * 255.0 / 32768.0;
+    for (int i = 0; i < 3; i++)
+        scale[i] = p[i] * 255.0 / 32768.0;
     uint32_t state[kNoiseStreams];
     for (int j = 0; j < kNoiseStreams; j++) {
         texture_random_next(&random);

@@ -12,11 +12,12 @@
 
 namespace textures {
 
-using resources::XmlNode;
 using resources::object_at;
+using resources::XmlNode;
 
 void texture_layers_read(LayerTable *table, const XmlNode *section, RecordDone done, void *user) {
-    for (const XmlNode *element = section ? section->first_child : nullptr; element; element = element->next) {
+    for (const XmlNode *element = section ? section->first_child : nullptr; element;
+         element = element->next) {
         if (table->count < kMaxTextureLayers) {
             TextureLayer *layer = &table->entries[table->count++];
             std::memset(layer, 0, sizeof *layer);
@@ -111,8 +112,8 @@ void generate_node(Graph &g, ProceduralTexture *node, uint32_t position) {
                     l = g.table->entries[node->layer_index].image;
                 else
                     resources::log_format(
-                        "Warning: procedural texture %u reads texture layer %d, which does not exist.\r\n", position,
-                        node->layer_index);
+                        "Warning: procedural texture %u reads texture layer %d, which does not exist.\r\n",
+                        position, node->layer_index);
             }
             texture_filter_apply(node->type, a, b, l, node->parameters, kGraphImageSize, node->image);
         }
@@ -172,9 +173,10 @@ void texture_graph_generate(resources::ObjectList *textures, const LayerTable *t
         if (node && node->pending != NODE_COMPUTED) left += (left.empty() ? "" : ", ") + std::to_string(i);
     }
     if (!left.empty())
-        resources::log_format("Warning: procedural textures %s were not generated: they wait on a cycle or on an "
-                              "input that never finishes.\r\n",
-                              left.c_str());
+        resources::log_format(
+            "Warning: procedural textures %s were not generated: they wait on a cycle or on an "
+            "input that never finishes.\r\n",
+            left.c_str());
     if (watch) {
         watch->live_images = g.live;
         watch->peak_live_images = g.peak;
@@ -191,8 +193,8 @@ void texture_graph_release_images(resources::ObjectList *textures) {
 }
 
 void texture_graph_load(resources::ObjectList *textures, LayerTable *table, const XmlNode *layer_section,
-                        const XmlNode *node_section, const TextureFormatTable *formats, RecordDone done, void *user,
-                        TextureGraphWatch *watch) {
+                        const XmlNode *node_section, const TextureFormatTable *formats, RecordDone done,
+                        void *user, TextureGraphWatch *watch) {
     texture_layers_read(table, layer_section, done, user);
     for (const XmlNode *r = node_section ? node_section->first_child : nullptr; r; r = r->next) {
         procedural_texture_read(textures, r, formats);

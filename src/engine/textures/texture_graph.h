@@ -49,9 +49,10 @@ void texture_layers_release(LayerTable *table);
 
 // Reads section 1 and section 2 and generates every pending node; the layer table and the working
 // images stay for the caller, who releases them (texture_layers_release, texture_graph_release_images).
-void texture_graph_load(resources::ObjectList *textures, LayerTable *table, const resources::XmlNode *layer_section,
-                        const resources::XmlNode *node_section, const TextureFormatTable *formats, RecordDone done,
-                        void *user, TextureGraphWatch *watch = nullptr);
+void texture_graph_load(resources::ObjectList *textures, LayerTable *table,
+                        const resources::XmlNode *layer_section, const resources::XmlNode *node_section,
+                        const TextureFormatTable *formats, RecordDone done, void *user,
+                        TextureGraphWatch *watch = nullptr);
 
 // Generate all pending: marks the descendants of pending nodes as waiting (a visited set keeps
 // cycles from looping), then generates pending nodes in list order; each generated node releases

@@ -42,8 +42,9 @@ struct TextureScaleVectors {
 };
 
 static TextureScaleVectors texture_scale_vectors(const TextureScale &s) {
-    return TextureScaleVectors{_mm_set1_epi16(static_cast<short>(s.high)), _mm_set1_epi16(static_cast<short>(s.low)),
-                               _mm_cvtsi32_si128(s.shift), _mm_set1_epi16(s.negative ? -1 : 0)};
+    return TextureScaleVectors{_mm_set1_epi16(static_cast<short>(s.high)),
+                               _mm_set1_epi16(static_cast<short>(s.low)), _mm_cvtsi32_si128(s.shift),
+                               _mm_set1_epi16(s.negative ? -1 : 0)};
 }
 
 // floor(v * |p|) of eight values in 16-bit lanes.
@@ -72,12 +73,14 @@ static inline void texture_scale_put4(__m128i words, uint8_t *dst) {
     // Each 64-bit lane: its two pixels' six bytes side by side.
     __m128i pairs = _mm_or_si128(_mm_and_si128(words, low3), _mm_slli_epi64(_mm_srli_epi64(words, 32), 24));
     // The upper lane's six bytes moved down to follow the lower lane's.
-    __m128i packed = _mm_or_si128(_mm_and_si128(pairs, low8), _mm_srli_si128(_mm_andnot_si128(low8, pairs), 2));
+    __m128i packed =
+        _mm_or_si128(_mm_and_si128(pairs, low8), _mm_srli_si128(_mm_andnot_si128(low8, pairs), 2));
     _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), packed);
 }
 
 // 16 pixels: 48 bytes at dst, and 4 more that the next pixels overwrite.
-template <bool Plain> static inline void texture_scale_put16(__m128i v, const TextureScaleVectors *s, uint8_t *dst) {
+template <bool Plain>
+static inline void texture_scale_put16(__m128i v, const TextureScaleVectors *s, uint8_t *dst) {
     const __m128i zero = _mm_setzero_si128();
     __m128i lo = _mm_unpacklo_epi8(v, zero), hi = _mm_unpackhi_epi8(v, zero);
     __m128i r = texture_scale_channel<Plain>(lo, hi, s[0]), g = texture_scale_channel<Plain>(lo, hi, s[1]);
@@ -91,7 +94,8 @@ template <bool Plain> static inline void texture_scale_put16(__m128i v, const Te
 }
 
 template <bool Plain>
-static size_t texture_scale_pixels_fast(const uint8_t *v, size_t count, const TextureScale rgb[3], uint8_t *out) {
+static size_t texture_scale_pixels_fast(const uint8_t *v, size_t count, const TextureScale rgb[3],
+                                        uint8_t *out) {
     const TextureScaleVectors s[3] = {texture_scale_vectors(rgb[0]), texture_scale_vectors(rgb[1]),
                                       texture_scale_vectors(rgb[2])};
     size_t i = 0;
@@ -113,11 +117,14 @@ void texture_scale_pixels(const uint8_t *v, size_t count, const TextureScale rgb
     size_t i = 0;
 #if TEXTURE_SIMD_SSE2
     bool plain = true;
-    for (int c = 0; c < 3; c++) plain = plain && !rgb[c].negative && texture_scale_floor(rgb[c], 255) <= 255;
-    i = plain ? texture_scale_pixels_fast<true>(v, count, rgb, out) : texture_scale_pixels_fast<false>(v, count, rgb, out);
+    for (int c = 0; c < 3; c++)
+        plain = plain && !rgb[c].negative && texture_scale_floor(rgb[c], 255) <= 255;
+    i = plain ? texture_scale_pixels_fast<true>(v, count, rgb, out)
+              : texture_scale_pixels_fast<false>(v, count, rgb, out);
 #endif
     for (; i < count; i++)
-        for (int c = 0; c < 3; c++) out[i * 3 + c] = texture_scale_byte(rgb[c], v[i]);
+        for (int c = 0; c < 3; c++)
+            out[i * 3 + c] = texture_scale_byte(rgb[c], v[i]);
 }
 
 } // namespace textures
