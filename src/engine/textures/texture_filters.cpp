@@ -716,10 +716,17 @@ static inline int filter_ripple_word(const uint8_t *a, size_t last, int32_t offs
     return static_cast<int>(w);
 }
 
+// One source word straight into the low lane of a vector.
+static inline __m128i filter_ripple_load(const uint8_t *a, int32_t offset) {
+    int w;
+    std::memcpy(&w, a + uint32_t(offset), 4);
+    return _mm_cvtsi32_si128(w);
+}
+
 // Four source words from four offsets, in the lanes of one vector.
 static inline __m128i filter_ripple_loads(const uint8_t *a, const int32_t *offset) {
-    __m128i w0 = _mm_loadu_si32(a + uint32_t(offset[0])), w1 = _mm_loadu_si32(a + uint32_t(offset[1]));
-    __m128i w2 = _mm_loadu_si32(a + uint32_t(offset[2])), w3 = _mm_loadu_si32(a + uint32_t(offset[3]));
+    __m128i w0 = filter_ripple_load(a, offset[0]), w1 = filter_ripple_load(a, offset[1]);
+    __m128i w2 = filter_ripple_load(a, offset[2]), w3 = filter_ripple_load(a, offset[3]);
     return _mm_unpacklo_epi64(_mm_unpacklo_epi32(w0, w1), _mm_unpacklo_epi32(w2, w3));
 }
 
