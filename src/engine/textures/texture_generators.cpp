@@ -520,10 +520,11 @@ static void generate_maze(const float *p, uint8_t *image, int n) {
     int side = g + 1;
     size_t cell_bytes = size_t(tile) * tile * 3 + 8; // 8 spare bytes for whole-word copies
     uint8_t *grid = static_cast<uint8_t *>(std::malloc(size_t(side) * side));
-    uint8_t *cells = static_cast<uint8_t *>(std::calloc(16, cell_bytes));
+    uint8_t *cells[16] = {}; // each pattern's cell image, made when first used
     uint8_t *patterns = static_cast<uint8_t *>(std::malloc(size_t(side)));
     uint8_t *index = static_cast<uint8_t *>(std::malloc(size_t(tile)));
-    if (grid && cells && patterns && index) {
+    bool ok = grid && patterns && index;
+    if (ok) {
         for (int i = 0; i < side * side; i++) {
             double u = texture_random_next(&random) + 2 * fullness - 1;
             u = u < 0 ? 0 : u > 1 ? 1 : u;
@@ -538,23 +539,24 @@ static void generate_maze(const float *p, uint8_t *image, int n) {
         // Tile value t gives trunc(t * colour) (255 is the full colour).
         ColourScale colour;
         colour_scale_make(p, &colour);
-        bool drawn[16] = {};
         size_t width = size_t(tile) * 3;
-        for (int ci = 0; ci < g; ci++) {
+        for (int ci = 0; ci < g && ok; ci++) {
             for (int cj = 0; cj < g; cj++) {
                 int a = grid[ci * side + cj], b = grid[ci * side + cj + 1];
                 int c = grid[(ci + 1) * side + cj], d = grid[(ci + 1) * side + cj + 1];
                 int pattern = 8 * a + 4 * b + 2 * c + d;
                 patterns[cj] = static_cast<uint8_t>(pattern);
-                if (!drawn[pattern]) {
-                    maze_cell_draw(pattern, s, tile, colour, index, cells + size_t(pattern) * cell_bytes);
-                    drawn[pattern] = true;
+                if (!cells[pattern]) {
+                    cells[pattern] = static_cast<uint8_t *>(std::calloc(cell_bytes, 1));
+                    ok = cells[pattern] != nullptr;
+                    if (!ok) break;
+                    maze_cell_draw(pattern, s, tile, colour, index, cells[pattern]);
                 }
             }
-            for (int R = 0; R < tile; R++) {
+            for (int R = 0; R < tile && ok; R++) {
                 uint8_t *dst = image + (size_t(ci) * tile + R) * size_t(n) * 3;
                 for (int cj = 0; cj < g; cj++) {
-                    const uint8_t *src = cells + size_t(patterns[cj]) * cell_bytes + size_t(R) * width;
+                    const uint8_t *src = cells[patterns[cj]] + size_t(R) * width;
                     uint8_t *to = dst + size_t(cj) * width;
                     if (width >= 48 || cj == g - 1) {
                         std::memcpy(to, src, width);
@@ -569,7 +571,8 @@ static void generate_maze(const float *p, uint8_t *image, int n) {
         }
     }
     std::free(grid);
-    std::free(cells);
+    for (uint8_t *cell : cells)
+        std::free(cell);
     std::free(patterns);
     std::free(index);
 }
