@@ -133,6 +133,19 @@ void BM_Filter(benchmark::State &state) {
 }
 BENCHMARK(BM_Filter)->DenseRange(0, textures::kFilterCount - 1);
 
+// Ripple of a flat image: every quotient is a whole number give or take a rounding, so every
+// pixel takes the double arithmetic (the slowest case).
+void BM_RippleOfFlatImage(benchmark::State &state) {
+    geometry::cosine_table_build();
+    Buffers &buf = buffers();
+    std::vector<uint8_t> flat(kBytes, 77);
+    const float params[9] = {0.6f, 0.5f, 3, 2};
+    run_against_floor(state, FLOOR_MEMCPY, [&] {
+        textures::texture_filter_apply(204, flat.data(), flat.data(), flat.data(), params, N, buf.out.data());
+    });
+}
+BENCHMARK(BM_RippleOfFlatImage);
+
 // The test demo's graph: layers drawn, nodes computed, output nodes uploaded (needs a GL window).
 void BM_TestDemoGraph(benchmark::State &state) {
     static player::GlWindow win;

@@ -860,6 +860,52 @@ static float filter_ripple_square(double fraction) {
     return f * f;
 }
 
+// One channel of two pixels from their four corners with the operation's double arithmetic:
+// trunc of ((A00 d00 + A10 d10) + A01 d01 + A11 d11) / sum, in the low two lanes.
+static inline __m128i filter_ripple_exact_channel(const uint8_t *a, const int32_t corner[4][2], int c,
+                                                  __m128d d00, __m128d d10, __m128d d01, __m128d d11,
+                                                  __m128d sum) {
+    auto at = [&](int k) { return _mm_set_pd(a[corner[k][1] + c], a[corner[k][0] + c]); };
+    __m128d num = _mm_add_pd(_mm_mul_pd(at(0), d00), _mm_mul_pd(at(1), d10));
+    num = _mm_add_pd(_mm_add_pd(num, _mm_mul_pd(at(2), d01)), _mm_mul_pd(at(3), d11));
+    return _mm_cvttpd_epi32(_mm_div_pd(num, sum));
+}
+
+// Two pixels of row y (columns x0 and x1) with the operation's own double arithmetic, side by
+// side: the pixels whose single-precision estimate was not sure.
+static void filter_ripple_exact_pair(const uint8_t *a, int bits, double shift, const double *column_shift,
+                                     int y, int x0, int x1, uint8_t *row_out) {
+    const __m128d one = _mm_set1_pd(1.0);
+    __m128d u = _mm_add_pd(_mm_set1_pd(shift), _mm_set_pd(x1, x0));
+    __m128d v = _mm_add_pd(_mm_set_pd(column_shift[x1], column_shift[x0]), _mm_set1_pd(y));
+    __m128i fi, fj;
+    __m128d fx = _mm_sub_pd(u, filter_ripple_floor(u, &fi)), fy = _mm_sub_pd(v, filter_ripple_floor(v, &fj));
+    __m128d gx = _mm_sub_pd(one, fx), gy = _mm_sub_pd(one, fy);
+    __m128d fx2 = _mm_mul_pd(fx, fx), gx2 = _mm_mul_pd(gx, gx), fy2 = _mm_mul_pd(fy, fy),
+            gy2 = _mm_mul_pd(gy, gy);
+    __m128d d00 = _mm_sqrt_pd(_mm_add_pd(fx2, fy2)), d10 = _mm_sqrt_pd(_mm_add_pd(gx2, fy2));
+    __m128d d01 = _mm_sqrt_pd(_mm_add_pd(fx2, gy2)), d11 = _mm_sqrt_pd(_mm_add_pd(gx2, gy2));
+    __m128d sum = _mm_add_pd(_mm_add_pd(_mm_add_pd(d00, d10), d01), d11);
+    int32_t whole[4];
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(whole), _mm_unpacklo_epi64(fi, fj));
+    int32_t mask = (1 << bits) - 1, corner[4][2];
+    for (int k = 0; k < 2; k++) {
+        int32_t i = whole[k] & mask, j = whole[2 + k] & mask, i1 = (i + 1) & mask, j1 = (j + 1) & mask;
+        corner[0][k] = ((j << bits) + i) * 3;
+        corner[1][k] = ((j << bits) + i1) * 3;
+        corner[2][k] = ((j1 << bits) + i) * 3;
+        corner[3][k] = ((j1 << bits) + i1) * 3;
+    }
+    int32_t bytes[3][4];
+    for (int c = 0; c < 3; c++)
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(bytes[c]),
+                         filter_ripple_exact_channel(a, corner, c, d00, d10, d01, d11, sum));
+    for (int c = 0; c < 3; c++) {
+        row_out[x0 * 3 + c] = static_cast<uint8_t>(bytes[c][0]);
+        row_out[x1 * 3 + c] = static_cast<uint8_t>(bytes[c][1]);
+    }
+}
+
 // The vector rows (n a power of two, at least 4; every shift finite and below 2^30 - n). Returns
 // false, writing nothing, when memory is short.
 static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift, const double *column_shift,
@@ -869,7 +915,7 @@ static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift,
         bits++;
     // Columns whose every pixel has the same fraction: their squares and integer parts, once.
     float *column = static_cast<float *>(std::malloc(size_t(n) * 2 * sizeof(float)));
-    int32_t *column_floor = static_cast<int32_t *>(std::malloc(size_t(n) * sizeof(int32_t)));
+    int32_t *column_floor = static_cast<int32_t *>(std::malloc(size_t(n) * 2 * sizeof(int32_t)));
     if (!column || !column_floor) {
         std::free(column);
         std::free(column_floor);
@@ -886,6 +932,7 @@ static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift,
     }
     const __m128i mask = _mm_set1_epi32(n - 1);
     size_t last = (size_t(n) * n - 1) * 3, row = size_t(n) * 3;
+    int32_t *redo = column_floor + n; // the row's pixels to do again in doubles
     RippleFour f;
     for (int y = 0; y < n; y++) {
         double shift = row_shift[y];
@@ -895,6 +942,7 @@ static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift,
                gx2 = _mm_set1_ps(filter_ripple_square(1 - (shift - fu)));
         __m128i first = _mm_set1_epi32(static_cast<int32_t>(fu)), dy = _mm_set1_epi32(y);
         uint8_t *dst = out + size_t(y) * row;
+        int redo_count = 0;
         for (int x = 0; x < n; x += 4) {
             if (even) {
                 // i = floor(shift) + x and j = floor(column shift) + y, each taken modulo n.
@@ -918,10 +966,13 @@ static bool filter_ripple_fast(const uint8_t *a, int n, const double *row_shift,
                                  : filter_ripple_four<false>(a, last, f, to);
             if (end) std::memcpy(dst + size_t(x) * 3, spare, 12);
             for (int k = 0; k < 4; k++)
-                if (unsure & (1 << k))
-                    filter_ripple_pixel(a, n, shift + (x + k), column_shift[x + k] + y,
-                                        dst + size_t(x + k) * 3);
+                if (unsure & (1 << k)) redo[redo_count++] = x + k;
         }
+        int k = 0;
+        for (; k + 2 <= redo_count; k += 2)
+            filter_ripple_exact_pair(a, bits, shift, column_shift, y, redo[k], redo[k + 1], dst);
+        if (k < redo_count)
+            filter_ripple_pixel(a, n, shift + redo[k], column_shift[redo[k]] + y, dst + size_t(redo[k]) * 3);
     }
     std::free(column);
     std::free(column_floor);
