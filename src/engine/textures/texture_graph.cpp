@@ -52,8 +52,12 @@ struct Graph {
     uint32_t live, peak;      // node working images held now and at most
 };
 
+// The node at a texture-list position; null for 0 and for positions past the list (the reader
+// counts are kept for positions 1..count only).
 ProceduralTexture *node_at(const Graph &g, int32_t index) {
-    return index > 0 ? object_at<ProceduralTexture>(g.textures, static_cast<uint32_t>(index)) : nullptr;
+    return index > 0 && static_cast<uint32_t>(index) <= g.textures->count
+               ? object_at<ProceduralTexture>(g.textures, static_cast<uint32_t>(index))
+               : nullptr;
 }
 
 // Marks the descendants of a node as waiting; nodes already waiting were reached before.
