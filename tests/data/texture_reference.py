@@ -9,14 +9,69 @@ import struct
 N = 256
 
 
+FLT_MAX = 3.4028234663852886e38
+
+
 def f32(x):
-    return struct.unpack("<f", struct.pack("<f", x))[0]
+    """x rounded to single precision; beyond the float range it becomes FLT_MAX or infinity as IEEE
+    rounding gives (struct refuses those)."""
+    try:
+        return struct.unpack("<f", struct.pack("<f", x))[0]
+    except OverflowError:
+        big = FLT_MAX if abs(x) < 2.0 ** 128 - 2.0 ** 103 else math.inf
+        return math.copysign(big, x)
 
 
 def trunc_byte(v):
     if not (-2147483649.0 < v < 2147483648.0):
         return 0
     return int(v) & 0xFF
+
+
+# The engine's stated results for document numbers turned into integers: truncation toward zero,
+# NaN gives 0 (or the lower limit of a clamp), values beyond the 32-bit range are held at its ends.
+def conv_i32(v):
+    if v != v:
+        return 0
+    if v <= -2147483648.0:
+        return -2147483648
+    if v >= 2147483647.0:
+        return 2147483647
+    return int(v)
+
+
+def conv_clamped(v, lo, hi):
+    if v != v:
+        return lo
+    return min(max(conv_i32(v), lo), hi)
+
+
+def wrap(v, n):
+    """A document offset as a whole number of steps modulo n: trunc(v) mod n exactly, whatever its
+    size; NaN and infinities give 0."""
+    if not math.isfinite(v):
+        return 0
+    return int(v) % n
+
+
+def trunc_wide(v):
+    """trunc() of the per-byte operations: NaN gives the lowest 64-bit value, magnitudes beyond 9e18
+    the end of their side."""
+    if not (-9.0e18 < v < 9.0e18):
+        return 2 ** 63 - 1 if v > 0 else -2 ** 63
+    return int(v)
+
+
+def clamped(t):
+    return min(max(t, 0), 255)
+
+
+def upper_limited(t):
+    return 255 if t > 255 else t & 0xFF
+
+
+def sin(x):
+    return math.sin(x) if math.isfinite(x) else math.nan
 
 
 CURVE = [
@@ -36,7 +91,8 @@ assert len(CURVE) == 256
 
 class Random:
     def __init__(self, seed):
-        self.s = int(math.trunc(seed)) & 0xFFFFFFFF
+        # The low 32 bits of the truncated seed; NaN and infinities seed 0.
+        self.s = int(math.trunc(seed)) & 0xFFFFFFFF if math.isfinite(seed) else 0
 
     def next(self):
         self.s = (self.s * 1103515245 + 12345) & 0xFFFFFFFF
@@ -66,21 +122,24 @@ def plasma(p):
     b = f32(p[4] * 6.283185307179586 / N)
     img = blank()
     for y in range(N):
-        sy = math.sin(f32(y * b))
+        sy = sin(f32(y * b))
         for x in range(N):
-            v = int((math.sin(f32(x * a)) + sy) * 63.5 + 127.0)
+            t = (sin(f32(x * a)) + sy) * 63.5 + 127.0
+            v = int(t) if t == t else 0  # a NaN sine gives 0
             put(img, x, y, [trunc_byte(v * p[i]) for i in range(3)])
     return img
 
 
 def radial(p):
     h = N // 2
-    k = min(max(int(p[7]), 0), 127)
+    k = conv_clamped(p[7], 0, 127)
     img = blank()
     for y in range(N):
         for x in range(N):
             d = math.sqrt((h - x) ** 2 + (h - y) ** 2)
-            f = max(d * p[6] - k, 0.0)
+            f = d * p[6] - k
+            if f < 0:  # NaN stays
+                f = 0.0
             a = h * (f / (h - k))
             margin, centre = (2 * a, 255 - 2 * a) if a <= 127 else (255.0, 0.0)
             put(img, x, y, [trunc_byte(margin * p[3 + i] + centre * p[i]) for i in range(3)])
@@ -103,10 +162,11 @@ def maze_tiles(s):
 
 
 def maze(p):
-    s = min(max(round(p[3]), 1), 7)
+    rounded = round(p[3]) if math.isfinite(p[3]) else p[3]  # ties to even
+    s = conv_clamped(rounded, 1, 7)
     n = 1 << s
     g = N // n
-    full = min(max(p[5], 0.0), 1.0)
+    full = min(max(p[5], 0.0), 1.0) if p[5] == p[5] else 0.0  # NaN fullness sets no corner
     rnd = Random(p[4])
     side = g + 1
     grid = [round(min(max(rnd.next() + 2 * full - 1, 0.0), 1.0)) for _ in range(side * side)]
@@ -145,16 +205,25 @@ def maze(p):
 def bricks(p):
     brick = [p[i] * 255.0 for i in range(3)]
     wall = [p[3 + i] * 255.0 for i in range(3)]
-    h, v, hm, vm = int(p[6]), int(p[7]), int(p[8]), int(p[9])
-    bh = f32(N / h) if h else math.inf
-    bw = f32(N / v) if v else math.inf
-    o = int(math.fmod(int(p[10]), N))
-    if o < 0:
-        o += N
+    h, v, hm, vm = conv_i32(p[6]), conv_i32(p[7]), conv_i32(p[8]), conv_i32(p[9])
+    # Single-precision division of the float values (a double quotient rounded once more is the same).
+    bh = f32(f32(N) / f32(h)) if h else math.inf
+    bw = f32(f32(N) / f32(v)) if v else math.inf
+    o = wrap(p[10], N)
 
     def reduce(t, step):
+        """Whole steps taken off while t is above the step; steps below one pixel in one go (their
+        parity is what counts)."""
         count = 0
-        while step > 0 and t > step:
+        if not (step > 0) or not math.isfinite(step):
+            return t, 0
+        if step < 1.0:
+            q = math.ceil(t / step) - 1
+            if q > 0:
+                count = int(math.fmod(q, 2.0))
+                t -= q * step
+            return t, count
+        while t > step:
             t -= step
             count += 1
         return t, count
@@ -191,24 +260,24 @@ GENERATORS = [color, plasma, radial, maze, bricks, noise]
 COSINE = [f32(math.cos(i * 0.0015339807861328126)) for i in range(8192)]
 
 
-def cos_step(k):
-    return COSINE[4096 + int(math.fmod(k, 4096))]
+def cos_step(v):
+    """The cosine table at step trunc(v), taken modulo 4096 with its sign; NaN and infinities read
+    step 0."""
+    if not math.isfinite(v):
+        return COSINE[4096]
+    return COSINE[4096 + int(math.fmod(int(v), 4096))]
 
 
 def invert(a, b, p):
     return bytearray(255 - v for v in a)
 
 
-def add2(a, b, p):
-    return bytearray(min(max(int(x * p[0] + y * p[1]), 0), 255) for x, y in zip(a, b))
-
-
 def mul2(a, b, p):
-    return bytearray(min(max(int(x * y * p[0]), 0), 255) for x, y in zip(a, b))
+    return bytearray(clamped(trunc_wide(x * y * p[0])) for x, y in zip(a, b))
 
 
 def offset(a, b, p):
-    X, Y = int(p[0]) % N, int(p[1]) % N
+    X, Y = wrap(p[0], N), wrap(p[1], N)
     out = blank()
     for y in range(N):
         for x in range(N):
@@ -218,13 +287,19 @@ def offset(a, b, p):
 
 
 def ripple(a, b, p):
-    ax, ay, wx, wy = p[0], p[1], abs(int(p[2])), abs(int(p[3]))
+    def wavelength(w):
+        return float(abs(math.trunc(w))) if math.isfinite(w) else abs(w)
+
+    ax, ay, wx, wy = p[0], p[1], wavelength(p[2]), wavelength(p[3])
     out = blank()
     for y in range(N):
-        cy = cos_step(int(wy * 4096 * (1 / N) * y))
+        cy = cos_step(wy * 4096 * (1 / N) * y)
         for x in range(N):
-            cx = cos_step(int(x * wx * 4096 * (1 / N)))
+            cx = cos_step(x * wx * 4096 * (1 / N))
             u, v = ax * N * cy + x, ay * N * cx + y
+            # A source position that is not finite reads as position 0.
+            u = u if math.isfinite(u) else 0.0
+            v = v if math.isfinite(v) else 0.0
             i, j = math.floor(u), math.floor(v)
             fx, fy = u - i, v - j
             i, j = i % N, j % N
@@ -252,7 +327,7 @@ EMBOSS = [[[-2, -1, 0], [-1, 1, 1], [0, 1, 2]], [[0, -1, -2], [1, 1, -1], [2, 1,
 
 
 def emboss(a, b, p):
-    w = EMBOSS[min(max(int(p[0]), 1), 4) - 1]
+    w = EMBOSS[conv_clamped(p[0], 1, 4) - 1]
     out = blank()
     for y in range(N):
         for x in range(N):
@@ -263,4 +338,26 @@ def emboss(a, b, p):
     return out
 
 
-FILTERS = {201: invert, 203: offset, 204: ripple, 205: blur, 206: emboss, 207: add2, 208: mul2}
+def add(a, b, p):
+    return bytearray(clamped(trunc_wide(x * p[0] + y * p[1])) for x, y in zip(a, b))
+
+
+def multiply_layer(a, l, p):
+    return bytearray(upper_limited(trunc_wide(y * x * p[0])) for x, y in zip(a, l))
+
+
+def maximum(a, b, p):
+    return bytearray(upper_limited(max(trunc_wide(y * p[1]), trunc_wide(x * p[0]))) for x, y in zip(a, b))
+
+
+def minimum(a, b, p):
+    return bytearray(upper_limited(min(trunc_wide(x * p[0]), trunc_wide(y * p[1]))) for x, y in zip(a, b))
+
+
+def multiply(a, b, p):
+    return bytearray(upper_limited(trunc_wide(x * p[0])) for x in a)
+
+
+# Operations by node type: f(first input, second input or layer image, parameters).
+FILTERS = {101: add, 102: multiply_layer, 103: maximum, 104: minimum, 201: invert, 202: multiply, 203: offset,
+           204: ripple, 205: blur, 206: emboss, 207: add, 208: mul2, 209: maximum, 210: minimum}

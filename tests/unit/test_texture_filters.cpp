@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 using namespace textures;
@@ -14,25 +16,32 @@ namespace {
 constexpr int N = 256;
 using Image = std::vector<uint8_t>;
 
-Image constant(uint8_t v) { return Image(N * N * 3, v); }
+Image constant(uint8_t v) {
+    return Image(N * N * 3, v);
+}
 
 // A pattern whose every byte differs from its neighbours.
 Image pattern() {
     Image img(N * N * 3);
-    for (size_t i = 0; i < img.size(); i++) img[i] = static_cast<uint8_t>((i * 37 + i / 768 * 11) & 0xFF);
+    for (size_t i = 0; i < img.size(); i++)
+        img[i] = static_cast<uint8_t>((i * 37 + i / 768 * 11) & 0xFF);
     return img;
 }
 
-Image apply(uint8_t type, const Image &a, const Image &b, const Image &l, std::initializer_list<float> params) {
+Image apply(uint8_t type, const Image &a, const Image &b, const Image &l,
+            std::initializer_list<float> params) {
     float p[9] = {};
     int i = 0;
-    for (float v : params) p[i++] = v;
+    for (float v : params)
+        p[i++] = v;
     Image out(N * N * 3, 0x5A);
     texture_filter_apply(type, a.data(), b.data(), l.data(), p, N, out.data());
     return out;
 }
 
-const uint8_t *px(const Image &img, int x, int y) { return &img[(size_t(y) * N + x) * 3]; }
+const uint8_t *px(const Image &img, int x, int y) {
+    return &img[(size_t(y) * N + x) * 3];
+}
 
 TEST(Filters, DescriptorRowsFollowTheTypes) {
     EXPECT_EQ(texture_filter_row(101), 0);
@@ -70,7 +79,8 @@ TEST(Filters, PerByteArithmeticAndItsLimits) {
     };
     for (const Case &c : cases) {
         float params[9] = {};
-        for (size_t i = 0; i < c.params.size(); i++) params[i] = c.params[i];
+        for (size_t i = 0; i < c.params.size(); i++)
+            params[i] = c.params[i];
         Image out(N * N * 3, 0x5A);
         texture_filter_apply(c.type, c.a.data(), c.b.data(), c.l.data(), params, N, out.data());
         EXPECT_EQ(out, constant(c.expected)) << c.what;
@@ -114,13 +124,15 @@ TEST(Filters, BlurEmbossAndRippleByHand) {
     Image blurred = apply(205, p, p, p, {});
     int sum = 0;
     for (int dy : {255, 0, 1})
-        for (int dx : {255, 0, 1}) sum += px(p, dx, dy)[1];
+        for (int dx : {255, 0, 1})
+            sum += px(p, dx, dy)[1];
     EXPECT_EQ(px(blurred, 0, 0)[1], static_cast<uint8_t>(sum * 0.111111111));
     // Emboss direction 1 at (5, 5): weights -2 -1 0 / -1 1 1 / 0 1 2.
     Image embossed = apply(206, p, p, p, {1});
     int w[3][3] = {{-2, -1, 0}, {-1, 1, 1}, {0, 1, 2}}, e = 0;
     for (int dy = -1; dy <= 1; dy++)
-        for (int dx = -1; dx <= 1; dx++) e += w[dy + 1][dx + 1] * px(p, 5 + dx, 5 + dy)[2];
+        for (int dx = -1; dx <= 1; dx++)
+            e += w[dy + 1][dx + 1] * px(p, 5 + dx, 5 + dy)[2];
     EXPECT_EQ(px(embossed, 5, 5)[2], e < 0 ? 0 : e > 255 ? 255 : e);
 
     // Ripple with both amplitudes 0: the weighted right, lower and lower-right neighbours.
@@ -135,6 +147,134 @@ TEST(Filters, BlurEmbossAndRippleByHand) {
             }
 }
 
+// The formulas of the per-byte operations, evaluated directly in doubles: trunc() wide enough for
+// any product (NaN the lowest value, beyond 9e18 the end of its side), then both limits or only
+// the upper one (a negative result keeping its low 8 bits).
+int64_t formula_trunc(double v) {
+    if (!(v > -9.0e18 && v < 9.0e18)) return v > 0 ? INT64_MAX : INT64_MIN;
+    return static_cast<int64_t>(v);
+}
+uint8_t formula_clamped(int64_t t) {
+    return static_cast<uint8_t>(t < 0 ? 0 : t > 255 ? 255 : t);
+}
+uint8_t formula_upper(int64_t t) {
+    return t > 255 ? 255 : static_cast<uint8_t>(t & 0xFF);
+}
+
+uint8_t per_byte_formula(uint8_t type, uint8_t x, uint8_t y, double p0, double p1) {
+    switch (type) {
+    case 101:
+    case 207: return formula_clamped(formula_trunc(x * p0 + y * p1));
+    case 102: return formula_upper(formula_trunc(double(y) * x * p0));
+    case 103:
+    case 209: return formula_upper(std::max(formula_trunc(y * p1), formula_trunc(x * p0)));
+    case 104:
+    case 210: return formula_upper(std::min(formula_trunc(x * p0), formula_trunc(y * p1)));
+    case 202: return formula_upper(formula_trunc(x * p0));
+    case 208: return formula_clamped(formula_trunc(double(x) * y * p0));
+    default: return 0;
+    }
+}
+
+TEST(Filters, PerByteOperationsFollowTheirFormulaForEveryBytePair) {
+    // 149 x 149 pixels hold every pair (x, y) of input bytes once, and leave a tail of bytes
+    // outside whole 16-byte blocks. The scales reach each exact fixed-point form (short and long
+    // mantissas, below and above 1/2, 1 and 256, tiny, negative) and the plain double fallbacks.
+    const int n = 149;
+    const size_t bytes = size_t(n) * n * 3;
+    Image x(bytes), y(bytes), out(bytes);
+    for (size_t i = 0; i < bytes; i++) {
+        x[i] = static_cast<uint8_t>(i & 0xFF);
+        y[i] = static_cast<uint8_t>((i >> 8) & 0xFF);
+    }
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const float scales[] = {0,       -0.0f,  0.5f,   0.6f,  1.0f / 255, 0.7f,  0.999999f, 1.3f,
+                            3.7f,    100.3f, 255.9f, 256,   300.5f,     -0.6f, -2.5f,     -128.7f,
+                            -200.3f, 1e-5f,  1e-30f, 1e10f, -1e10f,     inf,   -inf,      nan};
+    const float seconds[] = {0.7f, -1, 0.01f, nan};
+    for (uint8_t type : {101, 102, 103, 104, 202, 207, 208, 209, 210})
+        for (float p0 : scales)
+            for (float p1 : seconds) {
+                float p[9] = {p0, p1};
+                texture_filter_apply(type, x.data(), y.data(), y.data(), p, n, out.data());
+                size_t wrong = 0, first = 0;
+                for (size_t i = 0; i < bytes; i++)
+                    if (out[i] != per_byte_formula(type, x[i], y[i], p0, p1) && !wrong++) first = i;
+                EXPECT_EQ(wrong, 0u) << "type " << int(type) << " scales " << p0 << ", " << p1
+                                     << ": first at x " << int(x[first]) << ", y " << int(y[first]);
+            }
+}
+
+// Blur, Emboss and Ripple at every pixel, from their formulas written out plainly.
+uint8_t blur_formula(const Image &a, int n, int x, int y, int c) {
+    int sum = 0;
+    for (int dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1; dx++)
+            sum += a[(size_t((y + dy + n) % n) * n + (x + dx + n) % n) * 3 + c];
+    return static_cast<uint8_t>(sum * 0.111111111);
+}
+
+uint8_t ripple_formula(const Image &a, int n, const float *p, int x, int y, int c) {
+    double ax = p[0], ay = p[1], wx = std::fabs(std::trunc(double(p[2]))),
+           wy = std::fabs(std::trunc(double(p[3])));
+    double cy = geometry::cosine_step(static_cast<int64_t>(wy * 4096 * (1.0 / n) * y));
+    double cx = geometry::cosine_step(static_cast<int64_t>(x * wx * 4096 * (1.0 / n)));
+    double u = ax * n * cy + x, v = ay * n * cx + y;
+    double i = std::floor(u), j = std::floor(v), fx = u - i, fy = v - j;
+    int i0 = static_cast<int>(((static_cast<int64_t>(i) % n) + n) % n),
+        j0 = static_cast<int>(((static_cast<int64_t>(j) % n) + n) % n);
+    int i1 = (i0 + 1) % n, j1 = (j0 + 1) % n;
+    double d00 = std::sqrt(fx * fx + fy * fy), d10 = std::sqrt((1 - fx) * (1 - fx) + fy * fy);
+    double d01 = std::sqrt(fx * fx + (1 - fy) * (1 - fy)),
+           d11 = std::sqrt((1 - fx) * (1 - fx) + (1 - fy) * (1 - fy));
+    auto at = [&](int col, int row) { return a[(size_t(row) * n + col) * 3 + c]; };
+    return static_cast<uint8_t>(
+        static_cast<int>((at(i0, j0) * d00 + at(i1, j0) * d10 + at(i0, j1) * d01 + at(i1, j1) * d11) /
+                         (d00 + d10 + d01 + d11)));
+}
+
+TEST(Filters, NeighbourhoodOperationsFollowTheirFormulaAtEveryPixel) {
+    // Images: random bytes, bytes near 0 and near 255 (the extremes of the nine-byte sums), a flat
+    // one and a smooth one (where Ripple's quotients sit on or near whole numbers).
+    uint32_t state = 99;
+    auto next = [&] { return (state = state * 1103515245u + 12345u) >> 16; };
+    std::vector<Image> images;
+    for (int kind = 0; kind < 5; kind++) {
+        Image img(N * N * 3);
+        for (size_t i = 0; i < img.size(); i++) {
+            uint32_t r = next();
+            img[i] = static_cast<uint8_t>(kind == 0   ? r
+                                          : kind == 1 ? r % 16
+                                          : kind == 2 ? 240 + r % 16
+                                          : kind == 3 ? 77
+                                                      : (i / 768 + i % 768 / 3) / 2);
+        }
+        images.push_back(img);
+    }
+    const float ripples[][4] = {{0.6f, 0.5f, 3, 2}, {0.01f, 0.02f, 3, 2}, {-0.3f, 0.2f, 1, 7},
+                                {0.05f, 0, 0, 5},   {1.7f, -2.2f, 9, 4},  {0, 0, 0, 0}};
+    for (size_t k = 0; k < images.size(); k++) {
+        const Image &a = images[k];
+        Image blurred = apply(205, a, a, a, {});
+        size_t wrong = 0;
+        for (int y = 0; y < N; y++)
+            for (int x = 0; x < N; x++)
+                for (int c = 0; c < 3; c++)
+                    wrong += px(blurred, x, y)[c] != blur_formula(a, N, x, y, c);
+        EXPECT_EQ(wrong, 0u) << "blur of image " << k;
+        for (const float *r : ripples) {
+            Image rippled = apply(204, a, a, a, {r[0], r[1], r[2], r[3]});
+            wrong = 0;
+            for (int y = 0; y < N; y++)
+                for (int x = 0; x < N; x++)
+                    for (int c = 0; c < 3; c++)
+                        wrong += px(rippled, x, y)[c] != ripple_formula(a, N, r, x, y, c);
+            EXPECT_EQ(wrong, 0u) << "ripple " << r[0] << ", " << r[1] << ", " << r[2] << ", " << r[3]
+                                 << " of image " << k;
+        }
+    }
+}
+
 TEST(CosineTable, EntriesAndLookup) {
     const float *t = geometry::cosine_table();
     EXPECT_EQ(t[0], 1.0f);
@@ -144,8 +284,8 @@ TEST(CosineTable, EntriesAndLookup) {
     EXPECT_EQ(geometry::cosine_step(-1), t[4095]);
     EXPECT_EQ(geometry::cosine_step(4097), t[4097]);
     EXPECT_EQ(geometry::cosine_step(-4097), t[4095]);
-    EXPECT_EQ(geometry::cosine_lookup(3.14159265), t[4096 + 2047]); // trunc(2047.99...) = 2047
-    EXPECT_EQ(geometry::cosine_lookup(-0.001), t[4096]);            // trunc(-0.65) = 0
+    EXPECT_EQ(geometry::cosine_lookup(3.14159265), t[4096 + 2047]);          // trunc(2047.99...) = 2047
+    EXPECT_EQ(geometry::cosine_lookup(-0.001), t[4096]);                     // trunc(-0.65) = 0
     EXPECT_EQ(geometry::cosine_lookup(1e30), geometry::cosine_lookup(1e30)); // no undefined conversion
 }
 

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <cstring>
 #include <vector>
 
@@ -22,7 +24,8 @@ struct Image {
 Image generate(int32_t kind, std::initializer_list<float> values) {
     float p[kLayerParameters] = {};
     int i = 0;
-    for (float v : values) p[i++] = v;
+    for (float v : values)
+        p[i++] = v;
     Image image;
     texture_generate(kind, p, image.bytes.data(), N);
     return image;
@@ -71,8 +74,10 @@ TEST(Generators, MazeSizeLimitsDeterminismAndTiling) {
     EXPECT_EQ(size0.bytes, size1.bytes);
     EXPECT_EQ(size9.bytes, size7.bytes);
     // Sizes round to nearest, ties to even: 2.5 is 2, 3.5 is 4.
-    EXPECT_EQ(generate(GENERATOR_MAZE, {1, 1, 1, 2.5f, 42, 0.5f}).bytes, generate(GENERATOR_MAZE, {1, 1, 1, 2, 42, 0.5f}).bytes);
-    EXPECT_EQ(generate(GENERATOR_MAZE, {1, 1, 1, 3.5f, 42, 0.5f}).bytes, generate(GENERATOR_MAZE, {1, 1, 1, 4, 42, 0.5f}).bytes);
+    EXPECT_EQ(generate(GENERATOR_MAZE, {1, 1, 1, 2.5f, 42, 0.5f}).bytes,
+              generate(GENERATOR_MAZE, {1, 1, 1, 2, 42, 0.5f}).bytes);
+    EXPECT_EQ(generate(GENERATOR_MAZE, {1, 1, 1, 3.5f, 42, 0.5f}).bytes,
+              generate(GENERATOR_MAZE, {1, 1, 1, 4, 42, 0.5f}).bytes);
     Image again = generate(GENERATOR_MAZE, {1, 1, 1, 4, 42, 0.5f});
     Image same = generate(GENERATOR_MAZE, {1, 1, 1, 4, 42, 0.5f});
     Image other = generate(GENERATOR_MAZE, {1, 1, 1, 4, 43, 0.5f});
@@ -120,7 +125,8 @@ TEST(Generators, BricksJointsAndOffsetRows) {
     };
     // Rows 0, 1 are a horizontal joint (t < 2), row 63 too (64 - 63 < 2), row 64 (t = 64 is not
     // above 64: 64 - 64 < 2), row 65 (t = 1).
-    for (int y : {0, 1, 63, 64, 65}) EXPECT_EQ(colour(10, y), 'W') << "row " << y;
+    for (int y : {0, 1, 63, 64, 65})
+        EXPECT_EQ(colour(10, y), 'W') << "row " << y;
     // Brick rows: vertical joints at columns 0, 1, 63, 64, 65 of the brick row.
     EXPECT_EQ(colour(10, 2), 'B');
     EXPECT_EQ(colour(0, 2), 'W');
@@ -161,6 +167,64 @@ TEST(Generators, NoiseSeedsAndTheFirstState) {
     const uint8_t *p = a.at(17, 3);
     EXPECT_EQ(p[0], p[1]);
     EXPECT_EQ(p[1], p[2]);
+}
+
+TEST(Generators, OutOfRangeParametersGiveTheirStatedResults) {
+    // Document numbers become integers by truncation, NaN reading as 0 (or the lower limit of a
+    // clamp) and values beyond 32 bits held at the ends; offsets are taken modulo 256 exactly; a NaN
+    // maze fullness sets no corner. Each case must draw what its plain equivalent draws.
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    struct Case {
+        const char *what;
+        int32_t kind;
+        std::vector<float> params, same_as;
+    } cases[] = {
+        {"maze NaN fullness is 0", GENERATOR_MAZE, {1, 1, 1, 3, 7, nan}, {1, 1, 1, 3, 7, 0}},
+        {"maze NaN size is 1", GENERATOR_MAZE, {1, 1, 1, nan, 7, 0.5f}, {1, 1, 1, 1, 7, 0.5f}},
+        {"maze huge size is 7", GENERATOR_MAZE, {1, 1, 1, 1e10f, 7, 0.5f}, {1, 1, 1, 7, 7, 0.5f}},
+        {"maze NaN seed is 0", GENERATOR_MAZE, {1, 1, 1, 3, nan, 0.5f}, {1, 1, 1, 3, 0, 0.5f}},
+        {"radial NaN offset is 0",
+         GENERATOR_RADIAL,
+         {1, 0, 0, 0, 1, 0, 1.3f, nan},
+         {1, 0, 0, 0, 1, 0, 1.3f, 0}},
+        {"radial huge offset is 127",
+         GENERATOR_RADIAL,
+         {1, 0, 0, 0, 1, 0, 3, 1e10f},
+         {1, 0, 0, 0, 1, 0, 3, 127}},
+        {"bricks huge offset is 0 modulo 256",
+         GENERATOR_BRICKS,
+         {1, 0, 0, 0, 0, 1, 4, 4, 2, 2, 1e20f},
+         {1, 0, 0, 0, 0, 1, 4, 4, 2, 2, 0}},
+        {"bricks offset -300 is 212",
+         GENERATOR_BRICKS,
+         {1, 0, 0, 0, 0, 1, 4, 4, 2, 2, -300},
+         {1, 0, 0, 0, 0, 1, 4, 4, 2, 2, 212}},
+        {"bricks infinite offset is 0",
+         GENERATOR_BRICKS,
+         {1, 0, 0, 0, 0, 1, 4, 4, 2, 2, inf},
+         {1, 0, 0, 0, 0, 1, 4, 4, 2, 2, 0}},
+        {"bricks NaN margins are 0",
+         GENERATOR_BRICKS,
+         {1, 0, 0, 0, 0, 1, 4, 4, nan, nan, 0},
+         {1, 0, 0, 0, 0, 1, 4, 4, 0, 0, 0}},
+        {"bricks huge count is 2^31 - 1",
+         GENERATOR_BRICKS,
+         {1, 0, 0, 0, 0, 1, 1e10f, 4, 1, 1, 0},
+         {1, 0, 0, 0, 0, 1, 2147483647.0f, 4, 1, 1, 0}},
+        {"noise infinite seed is 0", GENERATOR_NOISE, {1, 1, 1, inf}, {1, 1, 1, 0}},
+        {"noise NaN seed is 0", GENERATOR_NOISE, {1, 1, 1, nan}, {1, 1, 1, 0}},
+    };
+    for (const Case &c : cases) {
+        float p[kLayerParameters] = {}, q[kLayerParameters] = {};
+        std::copy(c.params.begin(), c.params.end(), p);
+        std::copy(c.same_as.begin(), c.same_as.end(), q);
+        Image a, b;
+        texture_generate(c.kind, p, a.bytes.data(), N);
+        texture_generate(c.kind, q, b.bytes.data(), N);
+        EXPECT_EQ(a.bytes, b.bytes) << c.what;
+    }
+    // A NaN fullness draws the black maze (nothing set), not whatever a NaN conversion gives.
+    EXPECT_TRUE(all_pixels(generate(GENERATOR_MAZE, {1, 1, 1, 3, 7, nan}), 0, 0, 0));
 }
 
 } // namespace

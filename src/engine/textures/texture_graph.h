@@ -33,23 +33,37 @@ struct LayerTable {
 // Called after each record that counts towards the loading progress.
 using RecordDone = void (*)(void *user);
 
+// Optional watch over a graph's generation (tools and tests): a call for each node right after it
+// is computed, with its image (null when it could not be allocated), and the count of node working
+// images held, now and at most at once.
+struct TextureGraphWatch {
+    void (*computed)(void *user, uint32_t position, const uint8_t *image);
+    void *user;
+    uint32_t live_images;
+    uint32_t peak_live_images;
+};
+
 // Reads section 1 into the table, drawing each layer. The caller checks the 248-layer limit first.
 void texture_layers_read(LayerTable *table, const resources::XmlNode *section, RecordDone done, void *user);
 void texture_layers_release(LayerTable *table);
 
 // Reads section 1 and section 2 and generates every pending node; the layer table and the working
 // images stay for the caller, who releases them (texture_layers_release, texture_graph_release_images).
-void texture_graph_load(resources::ObjectList *textures, LayerTable *table, const resources::XmlNode *layer_section,
-                        const resources::XmlNode *node_section, const TextureFormatTable *formats, RecordDone done,
-                        void *user);
+void texture_graph_load(resources::ObjectList *textures, LayerTable *table,
+                        const resources::XmlNode *layer_section, const resources::XmlNode *node_section,
+                        const TextureFormatTable *formats, RecordDone done, void *user,
+                        TextureGraphWatch *watch = nullptr);
 
 // Generate all pending: marks the descendants of pending nodes as waiting (a visited set keeps
 // cycles from looping), then generates pending nodes in list order; each generated node releases
 // the outputs whose inputs are all computed. Nodes left uncomputed are reported in one log line.
+// A working image is given back as soon as every node that reads it has been computed (at once
+// for a node that nothing reads), so memory follows the images still needed, not the node count;
+// output nodes keep theirs (the uploaded copy) until texture_graph_release_images.
 void texture_graph_generate(resources::ObjectList *textures, const LayerTable *table,
-                            const TextureFormatTable *formats);
+                            const TextureFormatTable *formats, TextureGraphWatch *watch = nullptr);
 
-// Frees every node's working image (GL textures remain).
+// Frees every node's working image that is left (GL textures remain).
 void texture_graph_release_images(resources::ObjectList *textures);
 
 } // namespace textures
