@@ -15,10 +15,15 @@ namespace music {
 // Frames decoded per call when resampling, and the most frames one resampler call writes.
 constexpr uint32_t kDecodeFrames = 1024;
 constexpr uint32_t kResampleFrames = 2048;
+// Everything the decoder allocates comes from one block of this size (ordinary files need about
+// 250 KiB): a damaged file cannot make it take more, and nothing it allocates outlives the stream,
+// even on the error paths where the decoder itself forgets to free.
+constexpr uint32_t kDecoderArena = 4u << 20;
 
 struct MusicStream {
     stb_vorbis *decoder;
     FILE *file;
+    char *arena; // kDecoderArena bytes, the decoder's only memory
     uint32_t rate;
     SRC_STATE *resampler; // null at 44.1 kHz: the decoder's samples go to the ring unchanged
     double ratio;         // output frames per input frame
@@ -37,21 +42,26 @@ MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
         return nullptr;
     }
     std::rewind(file);
-    int error = 0;
-    // Not closing on failure: the caller still owns the file then.
-    stb_vorbis *decoder = stb_vorbis_open_file(file, 0, &error, nullptr);
-    if (!decoder) {
-        *result = MUSIC_UNDECODABLE;
+    *result = MUSIC_UNDECODABLE;
+    MusicStream *s = static_cast<MusicStream *>(std::calloc(1, sizeof(MusicStream)));
+    char *arena = static_cast<char *>(std::malloc(kDecoderArena));
+    if (!s || !arena) {
+        std::free(s);
+        std::free(arena);
         return nullptr;
     }
-    MusicStream *s = static_cast<MusicStream *>(std::calloc(1, sizeof(MusicStream)));
-    if (!s) {
-        stb_vorbis_close(decoder);
-        *result = MUSIC_UNDECODABLE;
+    stb_vorbis_alloc alloc = {arena, int(kDecoderArena)};
+    int error = 0;
+    // Not closing on failure: the caller still owns the file then.
+    stb_vorbis *decoder = stb_vorbis_open_file(file, 0, &error, &alloc);
+    if (!decoder) {
+        std::free(arena);
+        std::free(s);
         return nullptr;
     }
     s->decoder = decoder;
     s->file = file;
+    s->arena = arena;
     s->rate = stb_vorbis_get_info(decoder).sample_rate;
     if (s->rate != kDeviceRate) {
         s->ratio = s->rate ? double(kDeviceRate) / s->rate : 0.0;
@@ -59,8 +69,8 @@ MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
         if (src_is_valid_ratio(s->ratio)) s->resampler = src_new(SRC_SINC_MEDIUM_QUALITY, 2, &src_error);
         if (!s->resampler) {
             stb_vorbis_close(decoder);
+            std::free(arena);
             std::free(s);
-            *result = MUSIC_UNDECODABLE;
             return nullptr;
         }
     }
@@ -118,6 +128,7 @@ void music_stream_close(MusicStream *stream) {
     stb_vorbis_close(stream->decoder);
     if (stream->resampler) src_delete(stream->resampler);
     std::fclose(stream->file);
+    std::free(stream->arena);
     std::free(stream);
 }
 

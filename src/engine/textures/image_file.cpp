@@ -71,14 +71,16 @@ bool image_file_png_plausible(const uint8_t *bytes, uint32_t size, uint32_t *wid
     uint8_t scratch[16384];
     uint64_t produced = 0;
     bool ok = true, ended = false;
-    while (ok && !ended && byte_reader_remaining(&r) >= 12) {
+    // Every chunk up to IEND must lie inside the file: the decoder sizes its buffer for the IDAT
+    // chunks by their length words before it reads them.
+    while (ok && byte_reader_remaining(&r) > 0) {
         uint32_t length = resources::byte_reader_u32be(&r);
         const uint8_t *chunk_type = resources::byte_reader_take(&r, 4);
         const uint8_t *data = resources::byte_reader_take(&r, length);
         resources::byte_reader_take(&r, 4); // CRC
-        if (!chunk_type || !data) break;    // a cut chunk: the decoder refuses the image itself
-        if (std::memcmp(chunk_type, "IEND", 4) == 0) break;
-        if (std::memcmp(chunk_type, "IDAT", 4) != 0) continue;
+        if (r.failed) ok = false;
+        if (!ok || std::memcmp(chunk_type, "IEND", 4) == 0) break;
+        if (ended || std::memcmp(chunk_type, "IDAT", 4) != 0) continue;
         z.next_in = const_cast<Bytef *>(data);
         z.avail_in = length;
         while (z.avail_in > 0 && ok && !ended) {
