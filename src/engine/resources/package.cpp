@@ -48,7 +48,6 @@ static IndexCursor index_cursor_make(FILE *f, uint64_t file_size) {
 // index or the index holds more than kPackageMaxEntries entries.
 static IndexRead index_cursor_next(IndexCursor *c, PackageEntryInfo *out) {
     uint32_t i = c->next;
-    if (i >= kPackageMaxEntries) return INDEX_BROKEN;
     if (i >= c->block_first + c->buffered) {
         uint64_t at = kPackageHeaderSize + uint64_t(i) * kPackageEntrySize;
         if (at > c->file_size || (i == 0 && std::fseek(c->file, static_cast<long>(at), SEEK_SET) != 0))
@@ -67,7 +66,7 @@ static IndexRead index_cursor_next(IndexCursor *c, PackageEntryInfo *out) {
         return INDEX_BROKEN;
     }
     if (raw[0] == 0) return INDEX_END;
-    if (got < kPackageEntrySize) return INDEX_BROKEN;
+    if (got < kPackageEntrySize || i >= kPackageMaxEntries) return INDEX_BROKEN;
     c->next = i + 1;
     std::memcpy(out->name, raw, kPackageNameSize);
     out->name[kPackageNameSize] = 0;
