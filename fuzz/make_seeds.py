@@ -1,5 +1,6 @@
 """Writes the seed corpora of the fuzz targets, one folder per target, from the test demo, the
-e2e scene builders, the malformed corpus and a few files made by oggenc and ImageMagick:
+e2e scene builders, the malformed corpus (tests/data/malformed) and a few files made by oggenc and
+ImageMagick:
 
     make_seeds.py OUTPUT_FOLDER
 """
@@ -10,17 +11,18 @@ import subprocess
 import sys
 import tempfile
 import wave
-import math
+import math  # noqa: I001
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..")
 sys.path.insert(0, os.path.join(ROOT, "scripts"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "data", "malformed"))
 import bvassets  # noqa: E402
+import make_malformed  # noqa: E402
 import scenes  # noqa: E402
 
 TESTDEMO = os.path.join(ROOT, "tests", "data", "testdemo")
-MALFORMED = os.path.join(ROOT, "tests", "data", "malformed")
 
 
 def package(entries):
@@ -69,15 +71,6 @@ def scene_documents():
     return {"demo.xml": demo, "loading.xml": loading, "quad.xml": quad, "textured.xml": textured}
 
 
-def malformed_documents():
-    out = {}
-    if os.path.isdir(MALFORMED):
-        for name in sorted(os.listdir(MALFORMED)):
-            if name.endswith(".xml"):
-                out[name] = read(os.path.join(MALFORMED, name))
-    return out
-
-
 def tone(folder, name, rate, channels, seconds):
     wav = os.path.join(folder, name + ".wav")
     with wave.open(wav, "wb") as w:
@@ -102,7 +95,7 @@ def magick(folder, arguments, name):
 
 def main(out):
     documents = scene_documents()
-    broken = malformed_documents()
+    broken = make_malformed.documents()
     quad = bvassets.quad()
     cube = bvassets.cube()
     with tempfile.TemporaryDirectory() as tmp:
@@ -128,6 +121,8 @@ def main(out):
     write(os.path.join(out, "package"), "testdemo.dpk", testdemo)
     write(os.path.join(out, "package"), "empty.dpk", package([]))
     write(os.path.join(out, "package"), "a_ab.dpk", package([("a", b"1"), ("ab", b"22"), ("a", b"dup"), ("z", b"")]))
+    for name, files, *_ in make_malformed.cases()[:5]:
+        write(os.path.join(out, "package"), name + ".dpk", files()["t.dpk"])
 
     for name, text in list(documents.items())[:2]:
         write(os.path.join(out, "packed"), name + "z", bvassets.pack(text.encode()))
