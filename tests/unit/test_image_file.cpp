@@ -106,6 +106,15 @@ TEST(ImageFile, OnlyPngAndJpegWithinTheCapsAreDecoded) {
          }(),
          IMAGE_DAMAGED, 0, 0, 0},
         {"empty", {}, IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+        // Found by fuzzing: a JPEG whose Huffman table is all zeros, and a PNG whose IDAT says 1.5 GB.
+        {"JPEG with an empty Huffman table",
+         testutil::read_file(std::string(BV_TEST_DATA) +
+                             "/../../fuzz/regressions/image/jpeg_with_an_empty_huffman_table"),
+         IMAGE_DAMAGED, 0, 0, 0},
+        {"PNG with an IDAT length of 1.5 GB",
+         testutil::read_file(std::string(BV_TEST_DATA) +
+                             "/../../fuzz/regressions/image/png_idat_length_of_1_5_gb"),
+         IMAGE_DAMAGED, 0, 0, 0},
     };
     for (const Case &c : cases) {
         int32_t w = 0, h = 0, n = 0;
