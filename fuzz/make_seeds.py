@@ -12,6 +12,7 @@ import sys
 import tempfile
 import wave
 import math  # noqa: I001
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.join(HERE, "..")
@@ -52,6 +53,34 @@ def section(document, tag):
     start = document.index("<%s>" % tag)
     end = document.index("</%s>" % tag) + len(tag) + 3
     return "<top>" + document[start:end] + "</top>"
+
+
+def package_entries(data):
+    """(name, bytes) of every well-formed entry of a package file."""
+    out = []
+    for i in range(4096):
+        entry = data[3 + 40 * i:3 + 40 * i + 40]
+        if len(entry) < 40 or entry[0] == 0:
+            break
+        first, last = struct.unpack(">II", entry[32:])
+        out.append((entry[:32].rstrip(b"\0").decode(errors="replace"), data[first:last + 1]))
+    return out
+
+
+def sample_demo():
+    """The sample demo's package and documents, once the build has made it (build/sample/)."""
+    path = os.path.join(ROOT, "build", "sample", "sample.dpk")
+    if not os.path.exists(path):
+        return None, {}
+    data = read(path)
+    documents = {}
+    for name, blob in package_entries(data):
+        if name.endswith(".xmlz"):
+            try:
+                documents["sample_" + name[:-1]] = zlib.decompress(blob[4:])
+            except zlib.error:
+                pass
+    return data, documents
 
 
 def scene_documents():
@@ -96,6 +125,8 @@ def magick(folder, arguments, name):
 def main(out):
     documents = scene_documents()
     broken = make_malformed.documents()
+    sample, sample_documents = sample_demo()
+    broken.update(sample_documents)
     quad = bvassets.quad()
     cube = bvassets.cube()
     with tempfile.TemporaryDirectory() as tmp:
@@ -119,6 +150,8 @@ def main(out):
                         ("quad.mdl", bvassets.pack(quad)), ("cube.mdl", bvassets.pack(cube)),
                         ("checker.png", images["rgb.png"])])
     write(os.path.join(out, "package"), "testdemo.dpk", testdemo)
+    if sample is not None and len(sample) < 1 << 20:
+        write(os.path.join(out, "package"), "sample.dpk", sample)
     write(os.path.join(out, "package"), "empty.dpk", package([]))
     write(os.path.join(out, "package"), "a_ab.dpk", package([("a", b"1"), ("ab", b"22"), ("a", b"dup"), ("z", b"")]))
     for name, files, *_ in make_malformed.cases()[:5]:
