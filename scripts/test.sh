@@ -1,7 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds with warnings as errors and runs every test: first the ordinary
 # build (build/), then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
-# (build-asan/).
+# (build-asan/), then every libFuzzer target for 30 seconds (build-fuzz/, scripts/fuzz.sh).
 # Tests that need OpenGL or a window run under Xvfb when there is no display; -noreset keeps
 # the server from resetting (and refusing connections) whenever its last client goes away.
 set -eu
@@ -22,3 +22,5 @@ run_tests build
 cmake --preset sanitize -DBV_WERROR=ON >/dev/null
 cmake --build build-asan -j2
 run_tests build-asan
+
+scripts/fuzz.sh "${BV_FUZZ_SECONDS:-30}"

@@ -85,8 +85,9 @@ TEST(ImageFile, OnlyPngAndJpegWithinTheCapsAreDecoded) {
         {"TGA", magick(dir, "-size 4x4 xc:red", "tga:red.tga"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
         {"PSD", magick(dir, "-size 4x4 xc:red", "psd:red.psd"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
         {"HDR", magick(dir, "-size 4x4 xc:red", "hdr:red.hdr"), IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
-        {"PNG whose pixel data inflates far beyond its size", png_with_raw(16, 16, bomb), IMAGE_DAMAGED, 0, 0,
-         0},
+        // Rows are inflated as they are needed: ten megabytes of extra pixel data are never unpacked.
+        {"PNG whose pixel data inflates far beyond its size", png_with_raw(16, 16, bomb), IMAGE_OK, 16, 16,
+         3},
         {"PNG header of 4100 x 4100", huge_header, IMAGE_TOO_LARGE, 0, 0, 0},
         {"JPEG 8193 pixels wide", magick(dir, "-size 8193x2 xc:red", "jpg:wide.jpg"), IMAGE_TOO_LARGE, 0, 0,
          0},
@@ -105,6 +106,15 @@ TEST(ImageFile, OnlyPngAndJpegWithinTheCapsAreDecoded) {
          }(),
          IMAGE_DAMAGED, 0, 0, 0},
         {"empty", {}, IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
+        // Found by fuzzing: a JPEG whose Huffman table is all zeros, and a PNG whose IDAT says 1.5 GB.
+        {"JPEG with an empty Huffman table",
+         testutil::read_file(std::string(BV_TEST_DATA) +
+                             "/../../fuzz/regressions/image/jpeg_with_an_empty_huffman_table"),
+         IMAGE_DAMAGED, 0, 0, 0},
+        {"PNG with an IDAT length of 1.5 GB",
+         testutil::read_file(std::string(BV_TEST_DATA) +
+                             "/../../fuzz/regressions/image/png_idat_length_of_1_5_gb"),
+         IMAGE_DAMAGED, 0, 0, 0},
     };
     for (const Case &c : cases) {
         int32_t w = 0, h = 0, n = 0;

@@ -134,6 +134,31 @@ TEST(Package, DamagedIndexesAnswerMissing) {
     EXPECT_EQ(read_named(pkg, "b"), "world");
 }
 
+// Every lookup scans the index from its start, so an index of more than 16384 entries is damaged:
+// names within the limit are found, the one beyond it and the listing are not.
+TEST(Package, IndexBeyondTheEntryLimitIsDamaged) {
+    TempDir dir;
+    std::vector<HandEntry> entries;
+    for (uint32_t i = 0; i <= kPackageMaxEntries; i++)
+        entries.push_back({"e" + std::to_string(i), "x"});
+    std::string pkg = dir.file("many.dpk");
+    testutil::write_file(pkg, hand_package(entries));
+    EXPECT_EQ(read_named(pkg, "e0"), "x");
+    EXPECT_EQ(read_named(pkg, ("e" + std::to_string(kPackageMaxEntries - 1)).c_str()), "x");
+    EXPECT_EQ(read_named(pkg, ("e" + std::to_string(kPackageMaxEntries)).c_str()), "<missing>");
+    FILE *f = std::fopen(pkg.c_str(), "rb");
+    uint32_t count = 0;
+    EXPECT_EQ(package_index_read(f, &count), nullptr);
+    std::fclose(f);
+    entries.pop_back();
+    testutil::write_file(pkg, hand_package(entries));
+    f = std::fopen(pkg.c_str(), "rb");
+    PackageEntryInfo *all = package_index_read(f, &count);
+    std::fclose(f);
+    EXPECT_EQ(count, kPackageMaxEntries);
+    std::free(all);
+}
+
 TEST(Package, WriterMatchesTheFormatByteForByte) {
     TempDir dir;
     testutil::write_file(dir.file("one.txt"), std::string("12345"));

@@ -54,6 +54,10 @@ TEST(Packed, InflatesExactlyAndDetectsEveryMismatch) {
         {"shorter than the length word", {1, 0}, "<null>"},
         {"length word only", {0, 0, 0, 0}, "<null>"},
         {"empty text", pack_with_length("", 0), ""},
+        // An empty stream whose own checksum is wrong, with a right one only at the entry's end.
+        {"checksum after junk",
+         {0, 0, 0, 0, 0x78, 0xDA, 3, 0, 0, 0, 0, 0x78, 0xDA, 3, 0, 0, 0, 0, 0, 0, 0, 1},
+         "<null>"},
     };
     for (const Case &c : cases) {
         PackedStatus status;

@@ -1,6 +1,7 @@
 #include "functions/function.h"
 
 #include "resources/log.h"
+#include "resources/number_convert.h"
 #include "resources/xml.h"
 
 #include <cmath>
@@ -65,9 +66,7 @@ uint32_t function_read(resources::ObjectList *functions, const XmlNode *element)
 // Loop bounds are truncated toward zero and then used as unsigned 32-bit times (a negative bound
 // wraps as a 32-bit integer would; bounds beyond the 32-bit range are held at its ends).
 static uint32_t loop_bound(float v) {
-    if (v >= 0.0f) return v < 4294967296.0f ? static_cast<uint32_t>(v) : 0xFFFFFFFFu;
-    if (v > -2147483648.0f) return static_cast<uint32_t>(static_cast<int32_t>(v));
-    return 0x80000000u;
+    return v >= 0.0f ? resources::convert_to_u32(v) : static_cast<uint32_t>(resources::convert_to_i32(v));
 }
 
 static double spline_value(const float *p, double x) {

@@ -2,28 +2,25 @@
 
 #include "resources/xml.h"
 
-#define STB_VORBIS_HEADER_ONLY
-#include <stb_vorbis.h>
-
 #include <chrono>
-#include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <samplerate.h>
 #include <thread>
+#include <vorbis/vorbisfile.h>
 
 namespace music {
 
-// Frames decoded per call when resampling, and the most frames one resampler call writes.
+// Frames decoded per decoder call when resampling, and the most frames one resampler call writes.
 constexpr uint32_t kDecodeFrames = 1024;
 constexpr uint32_t kResampleFrames = 2048;
 
 struct MusicStream {
-    stb_vorbis *decoder;
+    OggVorbis_File vorbis;
     FILE *file;
     uint32_t rate;
-    SRC_STATE *resampler; // null at 44.1 kHz: the decoder's samples go to the ring unchanged
-    double ratio;         // output frames per input frame
+    SRC_STATE *resampler; // null at 44.1 kHz: the decoded samples go to the ring unchanged
     bool decoder_done;    // the decoder has given its last frame
     uint32_t pending;     // decoded frames in `input` not yet taken by the resampler
     uint32_t taken;       // frames of `input` already taken
@@ -32,6 +29,57 @@ struct MusicStream {
     float output[kResampleFrames * 2];
 };
 
+// The stream reads the file from where it stands; it is never seeked (a plain stream of pages).
+static size_t read_file(void *to, size_t size, size_t count, void *file) {
+    return std::fread(to, size, count, static_cast<FILE *>(file));
+}
+
+// Where each of up to six channels (Vorbis order) is heard: left, right or both.
+enum Side : uint8_t { LEFT = 1, RIGHT = 2, BOTH = 3 };
+static const uint8_t kSides[7][6] = {
+    {0},
+    {BOTH},
+    {LEFT, RIGHT},
+    {LEFT, BOTH, RIGHT},
+    {LEFT, RIGHT, LEFT, RIGHT},
+    {LEFT, BOTH, RIGHT, LEFT, RIGHT},
+    {LEFT, BOTH, RIGHT, LEFT, RIGHT, BOTH},
+};
+static_assert(sizeof(kSides) / sizeof(kSides[0]) == 7, "one row per channel count 0..6");
+
+// A float sample as the decoder's own 16-bit output has it (round to nearest, clamped).
+static int16_t to_short(float v) {
+    long s = std::lrint(static_cast<double>(v * 32768.0f));
+    return static_cast<int16_t>(s > 32767 ? 32767 : s < -32768 ? -32768 : s);
+}
+
+// Decodes up to `frames` stereo frames: mono is heard on both sides, more channels are mixed down
+// (channels beyond six are left out). Returns 0 at the end of the stream or on an error it cannot
+// pass.
+static uint32_t decode_stereo(MusicStream *s, int16_t *out, uint32_t frames) {
+    for (;;) {
+        float **pcm = nullptr;
+        int link = 0;
+        long got = ov_read_float(&s->vorbis, &pcm, int(frames), &link);
+        if (got == OV_HOLE) continue; // a gap in the data: decoding goes on after it
+        if (got <= 0) return 0;
+        vorbis_info *info = ov_info(&s->vorbis, link);
+        int channels = info ? info->channels : 0;
+        if (channels <= 0) return 0;
+        int mixed = channels < 6 ? channels : 6;
+        for (long i = 0; i < got; i++) {
+            float left = 0.0f, right = 0.0f;
+            for (int c = 0; c < mixed; c++) {
+                if (kSides[mixed][c] & LEFT) left += pcm[c][i];
+                if (kSides[mixed][c] & RIGHT) right += pcm[c][i];
+            }
+            out[2 * i] = to_short(left);
+            out[2 * i + 1] = to_short(right);
+        }
+        return static_cast<uint32_t>(got);
+    }
+}
+
 MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
     char header[3] = {0, 0, 0};
     if (std::fread(header, 1, 3, file) != 3 || std::memcmp(header, "Ogg", 3) != 0) {
@@ -39,30 +87,25 @@ MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
         return nullptr;
     }
     std::rewind(file);
-    int error = 0;
-    // Not closing on failure: the caller still owns the file then.
-    stb_vorbis *decoder = stb_vorbis_open_file(file, 0, &error, nullptr);
-    if (!decoder) {
-        *result = MUSIC_UNDECODABLE;
-        return nullptr;
-    }
+    *result = MUSIC_UNDECODABLE;
     MusicStream *s = static_cast<MusicStream *>(std::calloc(1, sizeof(MusicStream)));
-    if (!s) {
-        stb_vorbis_close(decoder);
-        *result = MUSIC_UNDECODABLE;
+    if (!s) return nullptr;
+    ov_callbacks callbacks = {read_file, nullptr, nullptr, nullptr};
+    // Not closing on failure: the caller still owns the file then.
+    if (ov_open_callbacks(file, &s->vorbis, nullptr, 0, callbacks) < 0) {
+        std::free(s);
         return nullptr;
     }
-    s->decoder = decoder;
+    vorbis_info *info = ov_info(&s->vorbis, -1);
     s->file = file;
-    s->rate = stb_vorbis_get_info(decoder).sample_rate;
+    s->rate = info && info->rate > 0 ? static_cast<uint32_t>(info->rate) : 0;
     if (s->rate != kDeviceRate) {
-        s->ratio = s->rate ? double(kDeviceRate) / s->rate : 0.0;
-        int src_error = 0;
-        if (src_is_valid_ratio(s->ratio)) s->resampler = src_new(SRC_SINC_MEDIUM_QUALITY, 2, &src_error);
+        int error = 0;
+        if (s->rate && src_is_valid_ratio(double(kDeviceRate) / s->rate))
+            s->resampler = src_new(SRC_SINC_MEDIUM_QUALITY, 2, &error);
         if (!s->resampler) {
-            stb_vorbis_close(decoder);
+            ov_clear(&s->vorbis);
             std::free(s);
-            *result = MUSIC_UNDECODABLE;
             return nullptr;
         }
     }
@@ -81,11 +124,9 @@ static uint32_t decode_resampled(MusicStream *s, int16_t *out, uint32_t frames) 
     while (produced < frames) {
         bool fed = false;
         if (s->taken == s->pending && !s->decoder_done) {
-            int got =
-                stb_vorbis_get_samples_short_interleaved(s->decoder, 2, s->decoded, int(kDecodeFrames * 2));
             s->taken = 0;
-            s->pending = got > 0 ? uint32_t(got) : 0;
-            s->decoder_done = got <= 0;
+            s->pending = decode_stereo(s, s->decoded, kDecodeFrames);
+            s->decoder_done = s->pending == 0;
             src_short_to_float_array(s->decoded, s->input, int(s->pending * 2));
             fed = true;
         }
@@ -95,7 +136,7 @@ static uint32_t decode_resampled(MusicStream *s, int16_t *out, uint32_t frames) 
         d.input_frames = long(s->pending - s->taken);
         d.data_out = s->output;
         d.output_frames = long(room);
-        d.src_ratio = s->ratio;
+        d.src_ratio = double(kDeviceRate) / s->rate;
         d.end_of_input = s->decoder_done ? 1 : 0;
         if (src_process(s->resampler, &d) != 0) break;
         s->taken += uint32_t(d.input_frames_used);
@@ -109,15 +150,20 @@ static uint32_t decode_resampled(MusicStream *s, int16_t *out, uint32_t frames) 
 
 uint32_t music_stream_decode(void *stream, int16_t *out, uint32_t values) {
     MusicStream *s = static_cast<MusicStream *>(stream);
-    if (s->resampler) return decode_resampled(s, out, values / 2) * 2;
-    int want = values > INT_MAX ? INT_MAX : static_cast<int>(values);
-    int frames = stb_vorbis_get_samples_short_interleaved(s->decoder, 2, out, want);
-    return frames > 0 ? static_cast<uint32_t>(frames) * 2 : 0;
+    uint32_t frames = values / 2;
+    if (s->resampler) return decode_resampled(s, out, frames) * 2;
+    uint32_t done = 0;
+    while (done < frames && !s->decoder_done) {
+        uint32_t got = decode_stereo(s, out + done * 2, frames - done);
+        s->decoder_done = got == 0;
+        done += got;
+    }
+    return done * 2;
 }
 
 void music_stream_close(MusicStream *stream) {
     if (!stream) return;
-    stb_vorbis_close(stream->decoder);
+    ov_clear(&stream->vorbis);
     if (stream->resampler) src_delete(stream->resampler);
     std::fclose(stream->file);
     std::free(stream);

@@ -1,6 +1,7 @@
-// The music file: an Ogg Vorbis stream decoded by stb_vorbis into interleaved 16-bit stereo at
-// 44.1 kHz. Files at other sample rates are resampled on the decoder thread (libsamplerate);
-// 44.1 kHz files go to the ring exactly as decoded.
+// The music file: an Ogg Vorbis stream decoded by libvorbisfile into interleaved 16-bit stereo at
+// 44.1 kHz (mono is heard on both sides, more channels are mixed down). Files at other sample
+// rates are resampled on the decoder thread (libsamplerate); 44.1 kHz stereo files go to the ring
+// exactly as the decoder gives them, the same samples as oggdec's.
 #pragma once
 
 #include "music/music_ring.h"
@@ -23,6 +24,7 @@ constexpr uint32_t kDeviceRate = 44100;
 // Tests the "Ogg" header of an open file and opens the decoder on it from the start. The stream owns
 // the file from then on (closed with the stream). On failure the file is left to the caller; a
 // sample rate that cannot be converted to 44.1 kHz (beyond 256 times either way) is undecodable.
+// A chained file plays every part at the rate of its first.
 MusicStream *music_stream_open(FILE *file, MusicOpen *result);
 
 // The file's own sample rate in Hz.

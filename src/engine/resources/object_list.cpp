@@ -1,5 +1,7 @@
 #include "resources/object_list.h"
 
+#include "resources/memory_budget.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -8,9 +10,18 @@ namespace resources {
 
 template <typename L> static constexpr uint32_t capacity_of() { return sizeof(L::order) / sizeof(L::order[0]); }
 
+// A record block as the memory budget counts it.
+static uint64_t record_bytes(uint32_t element_size) {
+    return element_size ? element_size : 1;
+}
+
 template <typename L> L *slot_list_create(uint32_t element_size) {
+    if (!memory_budget_take(sizeof(L))) return nullptr;
     L *list = static_cast<L *>(std::calloc(1, sizeof(L)));
-    if (!list) return nullptr;
+    if (!list) {
+        memory_budget_give(sizeof(L));
+        return nullptr;
+    }
     list->element_size = element_size;
     list->next_free = 1;
     return list;
@@ -35,8 +46,12 @@ template <typename L> uint32_t slot_list_add(L *list) {
     using Index = decltype(list->next_free);
     if (!list || list->count == capacity_of<L>()) return 0;
     uint32_t s = list->next_free;
+    if (!memory_budget_take(record_bytes(list->element_size))) return 0;
     void *record = std::calloc(1, list->element_size ? list->element_size : 1);
-    if (!record) return 0;
+    if (!record) {
+        memory_budget_give(record_bytes(list->element_size));
+        return 0;
+    }
     list->record[s - 1] = record;
     list->marker[s - 1] = static_cast<Index>(s);
     list->reference_count[s - 1] = 0;
@@ -57,9 +72,12 @@ template <typename L> void slot_list_free(L *list) {
     if (!list) return;
     for (uint32_t p = list->count; p >= 1; p--) {
         uint32_t s = list->order[p - 1];
-        if (s) std::free(list->record[s - 1]);
+        if (!s) continue;
+        std::free(list->record[s - 1]);
+        memory_budget_give(record_bytes(list->element_size));
     }
     std::free(list);
+    memory_budget_give(sizeof(L));
 }
 
 template <typename L> bool slot_list_remove(L *list, uint32_t position) {
@@ -68,6 +86,7 @@ template <typename L> bool slot_list_remove(L *list, uint32_t position) {
     bool was_full = list->count == capacity_of<L>();
     uint32_t s = list->order[position - 1];
     std::free(list->record[s - 1]);
+    memory_budget_give(record_bytes(list->element_size));
     list->record[s - 1] = nullptr;
     list->marker[s - 1] = 0;
     list->reference_count[s - 1] = 0;
@@ -129,8 +148,13 @@ template <typename L> void slot_list_release(L *list, uint32_t slot) {
 
 template <typename L> L *slot_list_copy(const L *list) {
     if (!list) return nullptr;
+    uint64_t bytes = sizeof(L) + uint64_t(list->count) * record_bytes(list->element_size);
+    if (!memory_budget_take(bytes)) return nullptr;
     L *copy = static_cast<L *>(std::malloc(sizeof(L)));
-    if (!copy) return nullptr;
+    if (!copy) {
+        memory_budget_give(bytes);
+        return nullptr;
+    }
     std::memcpy(copy, list, sizeof(L));
     for (uint32_t s = 1; s <= capacity_of<L>(); s++) {
         if (!list->marker[s - 1]) continue;
@@ -142,6 +166,7 @@ template <typename L> L *slot_list_copy(const L *list) {
             for (uint32_t t = 1; t < s; t++)
                 if (list->marker[t - 1]) std::free(copy->record[t - 1]);
             std::free(copy);
+            memory_budget_give(bytes);
             return nullptr;
         }
     }

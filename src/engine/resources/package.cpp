@@ -22,18 +22,52 @@ static bool file_size_of(FILE *f, uint64_t *out) {
 
 enum IndexRead { INDEX_ENTRY, INDEX_END, INDEX_BROKEN };
 
-// Reads index entry i. INDEX_END at the terminator, INDEX_BROKEN when the file ends inside the index.
-static IndexRead read_index_entry(FILE *f, uint32_t i, uint64_t file_size, PackageEntryInfo *out) {
-    uint64_t at = kPackageHeaderSize + uint64_t(i) * kPackageEntrySize;
-    uint8_t raw[kPackageEntrySize];
-    if (at > file_size || std::fseek(f, static_cast<long>(at), SEEK_SET) != 0) return INDEX_BROKEN;
-    size_t got = std::fread(raw, 1, kPackageEntrySize, f);
+// Reads the index front to back in blocks of entries (one seek per lookup, not one per entry).
+struct IndexCursor {
+    FILE *file;
+    uint64_t file_size;
+    uint32_t next;     // index of the next entry to hand out
+    uint32_t buffered; // entries in block, starting at block_first
+    uint32_t block_first;
+    size_t block_bytes; // bytes actually read into block
+    uint8_t block[kPackageEntrySize * 64];
+};
+
+static IndexCursor index_cursor_make(FILE *f, uint64_t file_size) {
+    IndexCursor c;
+    c.file = f;
+    c.file_size = file_size;
+    c.next = 0;
+    c.buffered = 0;
+    c.block_first = 0;
+    c.block_bytes = 0;
+    return c;
+}
+
+// The next index entry. INDEX_END at the terminator, INDEX_BROKEN when the file ends inside the
+// index or the index holds more than kPackageMaxEntries entries.
+static IndexRead index_cursor_next(IndexCursor *c, PackageEntryInfo *out) {
+    uint32_t i = c->next;
+    if (i >= c->block_first + c->buffered) {
+        uint64_t at = kPackageHeaderSize + uint64_t(i) * kPackageEntrySize;
+        if (at > c->file_size || (i == 0 && std::fseek(c->file, static_cast<long>(at), SEEK_SET) != 0))
+            return INDEX_BROKEN;
+        c->block_first = i;
+        c->block_bytes = std::fread(c->block, 1, sizeof c->block, c->file);
+        c->buffered = static_cast<uint32_t>(c->block_bytes / kPackageEntrySize);
+        // The terminator is 32 bytes, not 40: an entry may end the file short of a whole entry.
+        if (c->block_bytes % kPackageEntrySize >= kPackageNameSize) c->buffered++;
+    }
+    size_t offset = size_t(i - c->block_first) * kPackageEntrySize;
+    size_t got = offset < c->block_bytes ? c->block_bytes - offset : 0;
+    const uint8_t *raw = c->block + offset;
     if (got < kPackageNameSize) {
         std::printf("unexpected error\n");
         return INDEX_BROKEN;
     }
     if (raw[0] == 0) return INDEX_END;
-    if (got < kPackageEntrySize) return INDEX_BROKEN;
+    if (got < kPackageEntrySize || i >= kPackageMaxEntries) return INDEX_BROKEN;
+    c->next = i + 1;
     std::memcpy(out->name, raw, kPackageNameSize);
     out->name[kPackageNameSize] = 0;
     ByteReader r = byte_reader_make(raw + kPackageNameSize, 8);
@@ -42,7 +76,7 @@ static IndexRead read_index_entry(FILE *f, uint32_t i, uint64_t file_size, Packa
     uint64_t size = uint64_t(last) + 1 - uint64_t(first); // wraps high when last < first - 1
     out->first = first;
     out->size = static_cast<uint32_t>(size);
-    out->in_bounds = uint64_t(last) + 1 >= first && first + size <= file_size;
+    out->in_bounds = uint64_t(last) + 1 >= first && first + size <= c->file_size;
     return INDEX_ENTRY;
 }
 
@@ -55,9 +89,10 @@ bool package_find_entry(FILE *package, const char *name, PackageEntryInfo *out) 
     uint64_t file_size;
     if (!package || !name || !file_size_of(package, &file_size)) return false;
     size_t len = std::strlen(name);
-    for (uint32_t i = 0;; i++) {
+    IndexCursor cursor = index_cursor_make(package, file_size);
+    for (;;) {
         PackageEntryInfo info;
-        if (read_index_entry(package, i, file_size, &info) != INDEX_ENTRY) return false;
+        if (index_cursor_next(&cursor, &info) != INDEX_ENTRY) return false;
         if (len == 0 || name_matches(info.name, name, len)) {
             if (!info.in_bounds) return false;
             *out = info;
@@ -84,9 +119,10 @@ PackageEntryInfo *package_index_read(FILE *package, uint32_t *out_count) {
     uint64_t file_size;
     if (!package || !file_size_of(package, &file_size)) return nullptr;
     std::vector<PackageEntryInfo> entries;
-    for (uint32_t i = 0;; i++) {
+    IndexCursor cursor = index_cursor_make(package, file_size);
+    for (;;) {
         PackageEntryInfo info;
-        IndexRead r = read_index_entry(package, i, file_size, &info);
+        IndexRead r = index_cursor_next(&cursor, &info);
         if (r == INDEX_BROKEN) return nullptr;
         if (r == INDEX_END) break;
         entries.push_back(info);

@@ -18,6 +18,9 @@ constexpr uint32_t kPackageEntrySize = 40;
 constexpr uint32_t kPackageNameSize = 32;
 constexpr uint32_t kPackageTerminatorSize = 32;
 constexpr uint8_t kPackageHeader[3] = {0x44, 0x50, 0x01};
+// Every lookup scans the index from its start; an index of more entries than this (a demo has
+// tens) counts as damaged, so a package cannot make each lookup take seconds.
+constexpr uint32_t kPackageMaxEntries = 16384;
 
 struct PackageEntryInfo {
     char name[kPackageNameSize + 1]; // always NUL-terminated copy of the stored name
@@ -27,8 +30,8 @@ struct PackageEntryInfo {
 };
 
 // Looks name up (exact, case-sensitive; the first of duplicates wins; an empty name means entry 0).
-// Returns false when the name is missing, the index runs off the end of the file, or the entry's
-// offsets do not lie inside the file.
+// Returns false when the name is missing, the index runs off the end of the file or holds more than
+// kPackageMaxEntries entries before the name, or the entry's offsets do not lie inside the file.
 bool package_find_entry(FILE *package, const char *name, PackageEntryInfo *out);
 
 // Reads the named entry whole into a new heap block of exactly its size (std::free; a size-0 entry
@@ -38,7 +41,7 @@ uint8_t *package_read_entry(FILE *package, const char *name, uint32_t *out_size)
 
 // Reads the whole index in order into a new array (std::free) and stores the entry count.
 // Entries whose offsets are damaged are listed with in_bounds false. Returns null when the index
-// itself runs off the end of the file.
+// itself runs off the end of the file or holds more than kPackageMaxEntries entries.
 PackageEntryInfo *package_index_read(FILE *package, uint32_t *out_count);
 
 // Authoring side: the entry list, a singly linked list ended by a sentinel whose name is null.

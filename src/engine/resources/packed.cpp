@@ -5,27 +5,9 @@
 
 #include <climits>
 #include <cstdlib>
-#include <stb_image.h>
 #include <zlib.h>
 
 namespace resources {
-
-// Adler-32 of a block (RFC 1950), computed here because the decoder does not check it.
-static uint32_t adler32_of(const uint8_t *data, uint32_t size) {
-    uint32_t a = 1, b = 0;
-    while (size > 0) {
-        // 5552 bytes is the most that can be summed before the 32-bit sums must be reduced.
-        uint32_t run = size < 5552 ? size : 5552;
-        size -= run;
-        while (run--) {
-            a += *data++;
-            b += a;
-        }
-        a %= 65521;
-        b %= 65521;
-    }
-    return b << 16 | a;
-}
 
 bool packed_length_plausible(uint32_t length, uint64_t stream_size) {
     return length <= kPackedMaxLength && uint64_t(length) <= stream_size * kDeflateMaxRatio;
@@ -40,16 +22,26 @@ uint8_t *packed_inflate(const uint8_t *packed, uint32_t packed_size, uint32_t *o
     if (r.failed || !packed_length_plausible(length, stream_size) || stream_size > INT_MAX) return nullptr;
     uint8_t *out = static_cast<uint8_t *>(std::malloc(size_t(length) + 1));
     if (!out) return nullptr;
-    // The output may not grow beyond L: a longer stream fails inside the decoder.
-    int got = stbi_zlib_decode_buffer(reinterpret_cast<char *>(out), static_cast<int>(length),
-                                      reinterpret_cast<const char *>(packed + r.position),
-                                      static_cast<int>(stream_size));
-    // The stream ends with the Adler-32 of the text (big-endian); a damaged stream that still
-    // inflates to L bytes is caught here.
-    bool ok = got >= 0 && static_cast<uint32_t>(got) == length && stream_size >= 6;
+    // zlib checks the stream's Adler-32 itself and says where the stream ends; the output may not
+    // grow beyond L, and a stream that ends before L bytes is as damaged as one that needs more.
+    z_stream z = {};
+    bool ok = inflateInit(&z) == Z_OK;
     if (ok) {
-        ByteReader trailer = byte_reader_make(packed + packed_size - 4, 4);
-        ok = byte_reader_u32be(&trailer) == adler32_of(out, length);
+        z.next_in = const_cast<Bytef *>(packed + r.position);
+        z.avail_in = static_cast<uInt>(stream_size);
+        z.next_out = out;
+        z.avail_out = length;
+        int rc = inflate(&z, Z_FINISH);
+        // A full output with the stream not yet ended: one more call tells whether it ends there.
+        if (rc == Z_BUF_ERROR && z.avail_out == 0) {
+            uint8_t probe;
+            z.next_out = &probe;
+            z.avail_out = 1;
+            rc = inflate(&z, Z_FINISH);
+            if (z.avail_out == 0) rc = Z_DATA_ERROR;
+        }
+        ok = rc == Z_STREAM_END && z.total_out == length;
+        inflateEnd(&z);
     }
     if (!ok) {
         std::free(out);

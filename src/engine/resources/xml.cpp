@@ -1,6 +1,7 @@
 #include "resources/xml.h"
 
 #include "resources/file_util.h"
+#include "resources/memory_budget.h"
 #include "resources/text_builder.h"
 
 #include <charconv>
@@ -11,9 +12,15 @@
 
 namespace resources {
 
+// Every node, string and attribute pair of a tree is counted in the memory budget; xml_free gives
+// back exactly what these took.
 static char *copy_range(const char *begin, size_t len) {
+    if (!memory_budget_take(len + 1)) return nullptr;
     char *s = static_cast<char *>(std::malloc(len + 1));
-    if (!s) return nullptr;
+    if (!s) {
+        memory_budget_give(len + 1);
+        return nullptr;
+    }
     std::memcpy(s, begin, len);
     s[len] = 0;
     return s;
@@ -21,7 +28,21 @@ static char *copy_range(const char *begin, size_t len) {
 
 static char *copy_string(const char *s) { return s ? copy_range(s, std::strlen(s)) : nullptr; }
 
-static XmlNode *node_alloc() { return static_cast<XmlNode *>(std::calloc(1, sizeof(XmlNode))); }
+static XmlNode *node_alloc() {
+    if (!memory_budget_take(sizeof(XmlNode))) return nullptr;
+    XmlNode *node = static_cast<XmlNode *>(std::calloc(1, sizeof(XmlNode)));
+    if (!node) memory_budget_give(sizeof(XmlNode));
+    return node;
+}
+
+static uint64_t string_bytes(const char *s) {
+    return s ? std::strlen(s) + 1 : 0;
+}
+
+static void free_string(char *s) {
+    memory_budget_give(string_bytes(s));
+    std::free(s);
+}
 
 static void append_child(XmlNode *parent, XmlNode *child) {
     child->parent = parent;
@@ -34,15 +55,28 @@ static void append_child(XmlNode *parent, XmlNode *child) {
     last->next = child;
 }
 
+// The attribute array grows by doubling (its capacity is the next power of two at or above the
+// count), so a tag with a great many attributes costs linear, not quadratic, copying.
 static bool append_attribute(XmlNode *node, char *name, char *value) {
-    XmlAttribute *grown = static_cast<XmlAttribute *>(
-        std::realloc(node->attributes, sizeof(XmlAttribute) * (static_cast<size_t>(node->attribute_count) + 1)));
-    if (!grown) {
+    size_t count = static_cast<size_t>(node->attribute_count);
+    if (!memory_budget_take(sizeof(XmlAttribute))) {
+        memory_budget_give(string_bytes(name) + string_bytes(value));
         std::free(name);
         std::free(value);
         return false;
     }
-    node->attributes = grown;
+    if ((count & (count - 1)) == 0) {
+        XmlAttribute *grown = static_cast<XmlAttribute *>(
+            std::realloc(node->attributes, sizeof(XmlAttribute) * (count ? count * 2 : 1)));
+        if (!grown) {
+            memory_budget_give(sizeof(XmlAttribute) + string_bytes(name) + string_bytes(value));
+            std::free(name);
+            std::free(value);
+            return false;
+        }
+        node->attributes = grown;
+    }
+    XmlAttribute *grown = node->attributes;
     grown[node->attribute_count].name = name;
     grown[node->attribute_count].value = value;
     node->attribute_count++;
@@ -68,6 +102,8 @@ XmlNode *xml_parse(const char *text) {
     XmlNode *document = node_alloc();
     if (!document || !text) return document;
     XmlNode *current = document;
+    // The document node's last child: stray end tags can bring the parser back to it many times.
+    XmlNode *document_last = nullptr;
     int state = XML_CONTENT;
     size_t token = 0;
     // Whether the current node has been closed, so the next element becomes its sibling.
@@ -83,7 +119,7 @@ XmlNode *xml_parse(const char *text) {
                 if (closed) {
                     if (current->parent) current = current->parent;
                 } else if (i > token) {
-                    std::free(current->text);
+                    free_string(current->text);
                     current->text = copy_range(text + token, i - token);
                 }
                 state = XML_END_TAG;
@@ -96,11 +132,21 @@ XmlNode *xml_parse(const char *text) {
                 XmlNode *node = node_alloc();
                 if (!node) return document;
                 // A stray end tag can leave the document node "closed"; it has no siblings, so
-                // elements found then are still its children.
-                if (closed && current != document)
-                    append_child(current->parent, node);
-                else
+                // elements found then are still its children. A closed node is always the last
+                // child of its parent, so the new one is linked straight behind it.
+                if (closed && current != document) {
+                    node->parent = current->parent;
+                    current->next = node;
+                } else if (current == document) {
+                    node->parent = document;
+                    if (document_last)
+                        document_last->next = node;
+                    else
+                        document->first_child = node;
+                } else {
                     append_child(current, node);
+                }
+                if (node->parent == document) document_last = node;
                 current = node;
                 state = XML_TAG_OPEN;
             }
@@ -109,7 +155,7 @@ XmlNode *xml_parse(const char *text) {
         case '>':
             if (state == XML_CONTENT || state == XML_COMMENT) break;
             if (state == XML_ELEMENT_NAME) {
-                std::free(current->name);
+                free_string(current->name);
                 current->name = copy_range(text + token, i - token);
             }
             if (state != XML_END_TAG) closed = false;
@@ -120,7 +166,7 @@ XmlNode *xml_parse(const char *text) {
             // "/>" ends an empty element; in text and comments it is ordinary content.
             if (text[i + 1] != '>' || state == XML_CONTENT || state == XML_COMMENT) break;
             if (state == XML_ELEMENT_NAME) {
-                std::free(current->name);
+                free_string(current->name);
                 current->name = copy_range(text + token, i - token);
             }
             state = XML_CONTENT;
@@ -140,7 +186,7 @@ XmlNode *xml_parse(const char *text) {
             } else if (state == XML_ATTRIBUTE_VALUE) {
                 if (current->attribute_count > 0) {
                     XmlAttribute *last = &current->attributes[current->attribute_count - 1];
-                    std::free(last->value);
+                    free_string(last->value);
                     last->value = copy_range(text + token, i - token);
                 }
                 state = XML_IN_TAG;
@@ -155,7 +201,7 @@ XmlNode *xml_parse(const char *text) {
         default:
             if (is_space(c)) {
                 if (state == XML_ELEMENT_NAME) {
-                    std::free(current->name);
+                    free_string(current->name);
                     current->name = copy_range(text + token, i - token);
                     state = XML_IN_TAG;
                 }
@@ -173,13 +219,17 @@ XmlNode *xml_parse(const char *text) {
 }
 
 static void free_node_fields(XmlNode *node) {
+    uint64_t bytes = sizeof(XmlNode) + string_bytes(node->name) + string_bytes(node->text);
     std::free(node->name);
     std::free(node->text);
     for (int32_t i = 0; i < node->attribute_count; i++) {
+        bytes += sizeof(XmlAttribute) + string_bytes(node->attributes[i].name) +
+                 string_bytes(node->attributes[i].value);
         std::free(node->attributes[i].name);
         std::free(node->attributes[i].value);
     }
     std::free(node->attributes);
+    memory_budget_give(bytes);
 }
 
 void xml_free(XmlNode *root) {
@@ -293,7 +343,7 @@ XmlNode *xml_add_child(XmlNode *parent, const char *name) {
 void xml_set_attribute(XmlNode *node, const char *name, const char *value) {
     for (int32_t i = 0; i < node->attribute_count; i++) {
         if (node->attributes[i].name && std::strcmp(node->attributes[i].name, name) == 0) {
-            std::free(node->attributes[i].value);
+            free_string(node->attributes[i].value);
             node->attributes[i].value = copy_string(value);
             return;
         }
@@ -330,7 +380,7 @@ void xml_set_attribute_float(XmlNode *node, const char *name, double value) {
 }
 
 void xml_set_text(XmlNode *node, const char *text) {
-    std::free(node->text);
+    free_string(node->text);
     node->text = copy_string(text);
 }
 

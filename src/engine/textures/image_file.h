@@ -1,6 +1,6 @@
-// Image files of a package (bitmaps, mip levels, cube-map faces): PNG or JPEG only, decoded from
-// memory. The linked decoder reads a dozen other formats too; those are refused before it sees
-// them, so the bytes a stranger can hand it are limited to the two formats a demo uses.
+// Image files of a package (bitmaps, mip levels, cube-map faces): PNG (libpng) or JPEG (libjpeg)
+// only, decoded from memory, within stated size caps. Anything else is refused by its signature,
+// so the bytes a stranger can hand a decoder are limited to the two formats a demo uses.
 #pragma once
 
 #include <cstdint>
@@ -13,7 +13,7 @@ enum ImageStatus : uint8_t {
     IMAGE_OK = 0,
     IMAGE_NOT_PNG_OR_JPEG, // neither signature
     IMAGE_TOO_LARGE,       // wider or higher than kImageMaxSide, or more than kImageMaxPixels
-    IMAGE_DAMAGED,         // does not decode, or (PNG) its pixel data inflates beyond its own size
+    IMAGE_DAMAGED,         // the decoder refuses it
 };
 
 constexpr uint32_t kImageMaxSide = 8192;
@@ -22,14 +22,13 @@ constexpr uint64_t kImageMaxPixels = 16u << 20;
 // The kind of an image from its signature (PNG's eight bytes, JPEG's FF D8 FF).
 ImageKind image_file_kind(const uint8_t *bytes, uint32_t size);
 
-// A PNG's pixel data, checked without keeping it: true when the IHDR gives a size within the caps
-// and the IDAT stream inflates to no more bytes than that size needs (so decoding it cannot be
-// made to allocate more than the image). Sets width and height from the IHDR (0 without one).
-bool image_file_png_plausible(const uint8_t *bytes, uint32_t size, uint32_t *width, uint32_t *height);
+// The width and height a PNG's IHDR gives, read before anything is decoded; false without one.
+bool image_file_png_size(const uint8_t *bytes, uint32_t size, uint32_t *width, uint32_t *height);
 
-// Decodes a PNG or JPEG. wanted_channels 0 keeps the image's own channel count. Returns the pixels
-// (rows top to bottom, packed; free with image_file_free) and sets w, h and channels (the count
-// delivered), or null with a status other than IMAGE_OK.
+// Decodes a PNG or JPEG. wanted_channels 0 keeps the image's own channel count (PNG: grey, grey
+// and alpha, RGB or RGBA as stored, palettes expanded, 16 bits cut to 8; JPEG: grey or RGB).
+// Returns the pixels (rows top to bottom, packed; free with image_file_free) and sets w, h and
+// channels (the count delivered), or null with a status other than IMAGE_OK.
 uint8_t *image_file_decode(const uint8_t *bytes, uint32_t size, int wanted_channels, int32_t *w, int32_t *h,
                            int32_t *channels, ImageStatus *status);
 

@@ -15,7 +15,11 @@ namespace textures {
 
 struct TextureFormatTable;
 
-constexpr uint32_t kGraphImageSize = 256; // every graph image is 256 x 256 RGB
+// Every graph image is 256 x 256 RGB (the fuzz build makes them smaller to generate graphs faster).
+#ifndef BV_GRAPH_IMAGE_SIZE
+#define BV_GRAPH_IMAGE_SIZE 256
+#endif
+constexpr uint32_t kGraphImageSize = BV_GRAPH_IMAGE_SIZE;
 constexpr uint32_t kGraphImageBytes = kGraphImageSize * kGraphImageSize * 3;
 
 enum TextureFilter : uint8_t { FILTER_NEAREST = 0, FILTER_LINEAR = 1, FILTER_MIPMAP = 2 };
