@@ -157,7 +157,7 @@ double function_evaluate(Function *f, uint32_t t) {
         }
     }
     double value = segment_value(f->segment_kinds[i], f->parameters[i], static_cast<double>(x));
-    f->cached_value = static_cast<float>(value);
+    f->cached_value = resources::convert_to_float(value);
     return value;
 }
 

@@ -303,7 +303,7 @@ void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
     int count = parameter_count_of(e->kind);
     for (int i = 0; i < count; i++)
         p[i] =
-            static_cast<float>(functions::function_evaluate_index(functions, e->parameter_functions[i], t));
+            resources::convert_to_float(functions::function_evaluate_index(functions, e->parameter_functions[i], t));
     mesh_effect_apply(e, p);
 }
 

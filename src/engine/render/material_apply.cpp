@@ -5,6 +5,7 @@
 
 #include "functions/dynamic_value.h"
 #include "functions/function.h"
+#include "resources/number_convert.h"
 #include "geometry/effect2d.h"
 #include "scene/scene.h"
 #include "textures/texture_definitions.h"
@@ -363,7 +364,7 @@ void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_
     for (int i = 0; sources && i < kUniformCount; i++) {
         if (p->loc_uniforms[i] < 0 || sources[i] == 0) continue;
         glUniform1f(p->loc_uniforms[i],
-                    static_cast<float>(functions::function_evaluate_index(sc->functions, sources[i], t)));
+                    resources::convert_to_float(functions::function_evaluate_index(sc->functions, sources[i], t)));
     }
     for (int l = 0; l < 2; l++) {
         const Light *light = light_at(sc, m->light[l]);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 namespace resources {
 
@@ -28,6 +29,16 @@ inline uint16_t convert_to_u16(double v) {
 inline uint8_t convert_to_u8(double v) {
     uint32_t u = convert_to_u32(v);
     return static_cast<uint8_t>(u > 0xFFu ? 0xFFu : u);
+}
+
+// A double narrowed to a float as IEEE rounding does it, without the undefined behaviour of a cast
+// from beyond the float range: such values become infinities (NaN stays NaN).
+inline float convert_to_float(double v) {
+    // The largest double that still rounds to the largest float, not to infinity.
+    const double kLimit = 3.4028235677973362e38;
+    if (v > kLimit) return std::numeric_limits<float>::infinity();
+    if (v < -kLimit) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(v);
 }
 
 // Truncated toward zero and clamped to lo..hi; NaN gives lo.

@@ -1,5 +1,7 @@
 #include "resources/xml.h"
 
+#include "resources/number_convert.h"
+
 #include "resources/file_util.h"
 #include "resources/memory_budget.h"
 #include "resources/text_builder.h"
@@ -294,12 +296,12 @@ double xml_to_double(const char *s) {
 int32_t xml_attribute_int(const XmlNode *node, const char *name) { return xml_to_int(xml_attribute(node, name)); }
 
 float xml_attribute_float(const XmlNode *node, const char *name) {
-    return static_cast<float>(xml_to_double(xml_attribute(node, name)));
+    return convert_to_float(xml_to_double(xml_attribute(node, name)));
 }
 
 int32_t xml_text_int(const XmlNode *node) { return node ? xml_to_int(node->text) : 0; }
 
-float xml_text_float(const XmlNode *node) { return node ? static_cast<float>(xml_to_double(node->text)) : 0.0f; }
+float xml_text_float(const XmlNode *node) { return node ? convert_to_float(xml_to_double(node->text)) : 0.0f; }
 
 bool xml_name_is(const XmlNode *node, const char *name) {
     return node && node->name && std::strcmp(node->name, name) == 0;
