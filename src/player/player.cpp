@@ -23,19 +23,36 @@ namespace player {
 
 namespace {
 
-// Status-1 exit after start-up has begun: the reason is in the log.
-int fail(const char *format, const char *name) {
-    resources::log_format(format, name);
+// What start-up has made so far; every way out releases it all.
+struct StartUp {
+    scene::Scene *loading, *demo;
+    resources::XmlNode *document;
+    FILE *package;
+};
+
+// Ends start-up with an exit status: frees what it made and shuts SDL down.
+int finish(StartUp *s, int status) {
+    scene::scene_release(s->loading);
+    scene::scene_release(s->demo);
+    resources::xml_free(s->document);
+    if (s->package) std::fclose(s->package);
+    *s = StartUp{};
     SDL_Quit();
-    return 1;
+    return status;
+}
+
+// Status-1 exit after start-up has begun: the reason is in the log.
+int fail(StartUp *s, const char *format, const char *name) {
+    resources::log_format(format, name);
+    return finish(s, 1);
 }
 
 // Reports a document that could not be used; returns the exit status to end with.
-int document_error(scene::DocumentStatus status, const char *name) {
+int document_error(StartUp *s, scene::DocumentStatus status, const char *name) {
     switch (status) {
-    case scene::DOCUMENT_MISSING: return fail("Error: %s is missing from the package.\r\n", name);
-    case scene::DOCUMENT_DAMAGED: return fail("Error: %s is damaged and cannot be inflated.\r\n", name);
-    default: return fail("Error: %s cannot be played.\r\n", name);
+    case scene::DOCUMENT_MISSING: return fail(s, "Error: %s is missing from the package.\r\n", name);
+    case scene::DOCUMENT_DAMAGED: return fail(s, "Error: %s is damaged and cannot be inflated.\r\n", name);
+    default: return fail(s, "Error: %s cannot be played.\r\n", name);
     }
 }
 
@@ -46,8 +63,8 @@ int player_main(int argc, char **argv) {
     char caption[32];
     std::snprintf(caption, sizeof caption, "%s", kCaption);
 
-    scene::Scene *loading = scene::scene_create();
-    scene::Scene *demo = scene::scene_create();
+    StartUp s = {scene::scene_create(), scene::scene_create(), nullptr, nullptr};
+    scene::Scene *loading = s.loading, *demo = s.demo;
     GlWindow win = {};
     win.caps.texture_units = 2;
     win.error_window = true;
@@ -55,7 +72,7 @@ int player_main(int argc, char **argv) {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         // Without a video system nothing can be shown; every later SDL call would fail.
         resources::log_format("Error: cannot initialise video: %s\r\n", SDL_GetError());
-        return 1;
+        return finish(&s, 1);
     }
     const SDL_VideoInfo *video = SDL_GetVideoInfo();
     int32_t desktop_width = video ? video->current_w : 640;
@@ -67,28 +84,26 @@ int player_main(int argc, char **argv) {
     case LAUNCHER_CLOSED:
         resources::log_line("Bye!");
         log_file_close(log);
-        scene::scene_release(loading);
-        scene::scene_release(demo);
-        SDL_Quit();
-        return 0;
-    case LAUNCHER_NO_PICTURES: resources::log_line("error creating surface :-S"); return 1;
+        return finish(&s, 0);
+    case LAUNCHER_NO_PICTURES: resources::log_line("error creating surface :-S"); return finish(&s, 1);
     default:
         // Without the launcher nothing can be chosen or started.
         resources::log_format("Error: cannot open the launcher window: %s\r\n", SDL_GetError());
-        SDL_Quit();
-        return 1;
+        return finish(&s, 1);
     }
 
     std::string package_name = package_scan(".");
     if (package_name.empty()) {
         resources::log_line("Sux... no dpk file.");
-        return 1;
+        return finish(&s, 1);
     }
     resources::log_format("Found %s.\r\n", package_name.c_str());
     // A folder opens for reading on some systems but holds no package.
     std::error_code ec;
-    FILE *package = std::filesystem::is_directory(package_name, ec) ? nullptr : std::fopen(package_name.c_str(), "rb");
-    if (!package) return fail("Error: cannot open %s.\r\n", package_name.c_str());
+    FILE *package =
+        std::filesystem::is_directory(package_name, ec) ? nullptr : std::fopen(package_name.c_str(), "rb");
+    if (!package) return fail(&s, "Error: cannot open %s.\r\n", package_name.c_str());
+    s.package = package;
     resources::log_line("Starting the demo.");
 
     win.screen = screen_size_for(choices.resolution_index, desktop_width, desktop_height);
@@ -100,16 +115,18 @@ int player_main(int argc, char **argv) {
     if (choices.music > 0) SDL_InitSubSystem(SDL_INIT_AUDIO);
     SDL_InitSubSystem(SDL_INIT_TIMER);
 
-    if (!gl_window_open(&win, choices.fullscreen > 0, choices.antialiasing > 0, caption)) return 0;
-    if (!gl_window_setup(&win, choices.vbo > 0, argc > 1 ? argv[1] : nullptr)) return 0;
+    if (!gl_window_open(&win, choices.fullscreen > 0, choices.antialiasing > 0, caption))
+        return finish(&s, 0);
+    if (!gl_window_setup(&win, choices.vbo > 0, argc > 1 ? argv[1] : nullptr)) return finish(&s, 0);
     if (choices.fullscreen > 0) SDL_ShowCursor(SDL_DISABLE);
 
     // The loading screen: no progress frames, no buffer objects or pixel buffers.
     scene::DocumentStatus status;
     resources::XmlNode *document = scene::scene_document_read(package, "loading.xmlz", &status);
-    if (status == scene::DOCUMENT_DAMAGED) return document_error(status, "loading.xmlz");
+    if (status == scene::DOCUMENT_DAMAGED) return document_error(&s, status, "loading.xmlz");
     if (document) {
-        scene::LoadContext ctx = {package, &win.formats, win.loading_caps, win.glsl, nullptr, nullptr, nullptr};
+        scene::LoadContext ctx = {package, &win.formats, win.loading_caps, win.glsl,
+                                  nullptr, nullptr,      nullptr};
         scene::scene_document_build(loading, document, "loading.xmlz", &ctx);
         resources::xml_free(document);
     }
@@ -117,27 +134,30 @@ int player_main(int argc, char **argv) {
     scene::LoadProgress progress = {};
     playback_progress_init(&progress, loading, &win);
     document = scene::scene_document_read(package, "demo.xmlz", &status);
-    if (!document) return document_error(status, "demo.xmlz");
+    if (!document) return document_error(&s, status, "demo.xmlz");
+    s.document = document;
     scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, &progress, nullptr, nullptr};
     status = scene::scene_document_build(demo, document, "demo.xmlz", &ctx);
-    if (status != scene::DOCUMENT_OK) return document_error(status, "demo.xmlz");
+    if (status != scene::DOCUMENT_OK) return document_error(&s, status, "demo.xmlz");
 
     MusicPlayback music = {};
     if (choices.music > 0) {
         const resources::XmlNode *element = scene::scene_document_section(document, scene::kMusicSection);
-        if (music_setup(element, demo, &music) == MUSIC_SETUP_NO_DEVICE) return 1;
+        if (music_setup(element, demo, &music) == MUSIC_SETUP_NO_DEVICE) return finish(&s, 1);
     }
 
     scene::scene_release(loading);
+    s.loading = nullptr;
     resources::xml_free(document);
+    s.document = nullptr;
 
+    // Playback closes the package when the demo ends.
     playback_run(demo, &win, package, &music);
+    s.package = nullptr;
 
     resources::log_line("Bye!");
     log_file_close(log);
-    scene::scene_release(demo);
-    SDL_Quit();
-    return 0;
+    return finish(&s, 0);
 }
 
 } // namespace player

@@ -7,6 +7,7 @@
 #include "music/music_ring.h"
 #include "music/music_stream.h"
 #include "player/platform/platform.h"
+#include "resources/file_util.h"
 #include "render/frame.h"
 #include "scene/scene.h"
 
@@ -126,7 +127,7 @@ bool write_audio(const std::string &path, const ToolScene &ts, const char *packa
         const std::filesystem::path tries[] = {dir / ts.music_file, dir / "music" / ts.music_file,
                                                ts.music_file, std::filesystem::path("music") / ts.music_file};
         for (const std::filesystem::path &p : tries) {
-            FILE *f = std::fopen(p.string().c_str(), "rb");
+            FILE *f = resources::file_open_regular(p.string().c_str());
             if (!f) continue;
             music::MusicOpen opened;
             stream = music::music_stream_open(f, &opened);

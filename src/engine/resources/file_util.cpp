@@ -52,4 +52,10 @@ bool file_name_is_contained(const char *name) {
     return true;
 }
 
+FILE *file_open_regular(const char *path) {
+    std::error_code ec;
+    if (!path || !std::filesystem::is_regular_file(path, ec)) return nullptr;
+    return std::fopen(path, "rb");
+}
+
 } // namespace resources

@@ -14,6 +14,10 @@ uint8_t *file_read_all(const char *path, uint32_t *out_size, uint32_t max_size =
 // Missing parent directories are created. Returns null on failure.
 FILE *file_create_private(const char *path);
 
+// Opens an existing regular file for binary reading; null for anything else (a folder, a device or
+// a pipe, whose open could block for ever) or when it cannot be opened.
+FILE *file_open_regular(const char *path);
+
 // True when name is a relative path that stays inside the folder it is joined to:
 // not empty, not absolute, no drive letter, no ".." component, no backslash.
 bool file_name_is_contained(const char *name);
