@@ -11,10 +11,12 @@ namespace {
 
 std::string shape(int kind, int n) {
     std::string text = "<a>";
-    for (int i = 0; i < n; i++) text += kind == 0 ? "<b/>" : kind == 1 ? "<b/></x>" : "";
+    for (int i = 0; i < n; i++)
+        text += kind == 0 ? "<b/>" : kind == 1 ? "<b/></x>" : "";
     if (kind == 2) {
         text = "<a";
-        for (int i = 0; i < n; i++) text += " k=\"v\"";
+        for (int i = 0; i < n; i++)
+            text += " k=\"v\"";
         text += ">";
     }
     return text + "</a>";

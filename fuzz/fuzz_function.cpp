@@ -40,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             // The cache keeps the value as a float: the same time again gives it narrowed.
             float v = static_cast<float>(function_evaluate(f, t));
             float again = static_cast<float>(function_evaluate(f, t));
-            if (again != v && !(std::isnan(v) && std::isnan(again))) fuzz::fuzz_fail("the cache changed a value");
+            if (again != v && !(std::isnan(v) && std::isnan(again)))
+                fuzz::fuzz_fail("the cache changed a value");
             g_sink = v + function_evaluate_index(list, p, t + 1);
         }
     }

@@ -30,10 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     uint32_t count = 0;
     PackageEntryInfo *index = package_index_read(f, &count);
     if (index) {
-        for (uint32_t i = 0; i < count && i < 64; i++) read_and_check(f, index[i].name, data, size);
+        for (uint32_t i = 0; i < count && i < 64; i++)
+            read_and_check(f, index[i].name, data, size);
         std::free(index);
     }
-    for (const char *name : {"", "demo.xmlz", "a_name_of_exactly_31_characters", "a_name_of_32_characters_is_long_"})
+    for (const char *name :
+         {"", "demo.xmlz", "a_name_of_exactly_31_characters", "a_name_of_32_characters_is_long_"})
         read_and_check(f, name, data, size);
     entry_list_free(package_list(f));
     std::fclose(f);

@@ -36,7 +36,9 @@ struct Frames {
 constexpr render::Viewport kViewport = {0, 0, 1280, 720};
 
 // A clock that moves 7 ms a call: a progress frame every eighth record.
-uint32_t fake_ticks(void *user) { return static_cast<Frames *>(user)->clock += 7; }
+uint32_t fake_ticks(void *user) {
+    return static_cast<Frames *>(user)->clock += 7;
+}
 
 void draw_loading(void *user, uint32_t value) {
     Frames *frames = static_cast<Frames *>(user);
@@ -61,7 +63,8 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
         {"alpha.png", fuzz::fuzz_png(32, 16, 4)},
         {"grey.jpg", fuzz::fuzz_jpeg(64, 64, 1)},
     };
-    for (const char *face : {"sky_px.png", "sky_nx.png", "sky_py.png", "sky_ny.png", "sky_pz.png", "sky_nz.png"})
+    for (const char *face :
+         {"sky_px.png", "sky_nx.png", "sky_py.png", "sky_ny.png", "sky_pz.png", "sky_nz.png"})
         entries.push_back({face, fuzz::fuzz_png(64, 64, 3)});
     g_package = fuzz::fuzz_package(entries);
     g_package_file = fuzz::fuzz_memory_file(g_package.data(), g_package.size());
@@ -75,8 +78,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (!document) return 0;
 
     uint32_t pick = static_cast<uint32_t>(size);
-    render::Capabilities caps = {1, 1, 1, uint8_t(1 + (pick >> 1) % 4), uint8_t((pick >> 3) & 1),
-                                 uint8_t((pick >> 4) & 1), 1, uint8_t((pick >> 5) & 1)};
+    render::Capabilities caps = {1,
+                                 1,
+                                 1,
+                                 uint8_t(1 + (pick >> 1) % 4),
+                                 uint8_t((pick >> 3) & 1),
+                                 uint8_t((pick >> 4) & 1),
+                                 1,
+                                 uint8_t((pick >> 5) & 1)};
     int8_t glsl = int8_t(pick & 1);
     render::matrix_reset(render::matrix_state());
     render::render_set_framebuffer(caps.fbo ? 1 : 0);

@@ -54,13 +54,15 @@ static void put_f32(std::vector<uint8_t> *out, float v) {
 
 std::vector<uint8_t> fuzz_cube_model() {
     static const int kFaces[6][3][3] = {
-        {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}},
-        {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}}};
+        {{1, 0, 0}, {0, 0, -1}, {0, 1, 0}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
+        {{0, 1, 0}, {1, 0, 0}, {0, 0, -1}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+        {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {-1, 0, 0}, {0, 1, 0}}};
     static const int kCorners[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
     std::vector<uint8_t> out = {24, 0, 1, 0};
     for (const auto &f : kFaces)
         for (const auto &c : kCorners)
-            for (int k = 0; k < 3; k++) put_f32(&out, 0.5f * float(f[0][k] + c[0] * f[1][k] + c[1] * f[2][k]));
+            for (int k = 0; k < 3; k++)
+                put_f32(&out, 0.5f * float(f[0][k] + c[0] * f[1][k] + c[1] * f[2][k]));
     for (int i = 0; i < 6; i++)
         for (const auto &c : kCorners) {
             put_f32(&out, float(c[0] + 1) / 2);
@@ -68,7 +70,8 @@ std::vector<uint8_t> fuzz_cube_model() {
         }
     for (const auto &f : kFaces)
         for (int v = 0; v < 4; v++)
-            for (int k = 0; k < 3; k++) put_f32(&out, float(f[0][k]));
+            for (int k = 0; k < 3; k++)
+                put_f32(&out, float(f[0][k]));
     for (int i = 0; i < 6; i++)
         for (int v : {0, 1, 2, 0, 2, 3}) {
             out.push_back(uint8_t(i * 4 + v));
@@ -97,7 +100,8 @@ static std::vector<uint8_t> pattern(int w, int h, int channels) {
     for (int y = 0; y < h; y++)
         for (int x = 0; x < w; x++)
             for (int c = 0; c < channels; c++)
-                pixels[(size_t(y) * w + x) * channels + c] = uint8_t(((x / 8 + y / 8) % 2 ? 220 : 40) + 10 * c);
+                pixels[(size_t(y) * w + x) * channels + c] =
+                    uint8_t(((x / 8 + y / 8) % 2 ? 220 : 40) + 10 * c);
     return pixels;
 }
 

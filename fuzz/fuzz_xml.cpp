@@ -36,7 +36,8 @@ static bool walk(const XmlNode *root) {
     const XmlNode *node = root;
     while (node) {
         if (node != root && !readable_name(node->name)) named = false;
-        for (int32_t i = 0; i < node->attribute_count; i++) convert(node->attributes[i].value);
+        for (int32_t i = 0; i < node->attribute_count; i++)
+            convert(node->attributes[i].value);
         convert(node->text);
         g_sink = xml_attribute_int(node, "type") + xml_attribute_float(node, "value") + xml_child_count(node);
         if (xml_attribute(node, "id") && !xml_name_is(node, "x")) g_sink = xml_text_float(node);
@@ -44,7 +45,8 @@ static bool walk(const XmlNode *root) {
             node = node->first_child;
             continue;
         }
-        while (node && node != root && !node->next) node = node->parent;
+        while (node && node != root && !node->next)
+            node = node->parent;
         node = node && node != root ? node->next : nullptr;
     }
     return named;

@@ -53,7 +53,8 @@ volatile uint8_t g_sink;
 void touch_read(const void *p, size_t bytes) {
     const volatile uint8_t *b = static_cast<const volatile uint8_t *>(p);
     uint8_t sum = 0;
-    for (size_t i = 0; i < bytes; i++) sum = uint8_t(sum + b[i]);
+    for (size_t i = 0; i < bytes; i++)
+        sum = uint8_t(sum + b[i]);
     g_sink = sum;
 }
 
@@ -79,17 +80,24 @@ std::vector<uint8_t> *bound_storage(GLenum target) {
 
 size_t components_of(GLenum format) {
     switch (format) {
-    case GL_RGB: case GL_BGR: return 3;
-    case GL_RGBA: case GL_BGRA: return 4;
-    case GL_LUMINANCE_ALPHA: case GL_RG: return 2;
+    case GL_RGB:
+    case GL_BGR: return 3;
+    case GL_RGBA:
+    case GL_BGRA: return 4;
+    case GL_LUMINANCE_ALPHA:
+    case GL_RG: return 2;
     default: return 1;
     }
 }
 
 size_t type_size(GLenum type) {
     switch (type) {
-    case GL_UNSIGNED_SHORT: case GL_SHORT: case GL_HALF_FLOAT: return 2;
-    case GL_UNSIGNED_INT: case GL_INT: case GL_FLOAT: return 4;
+    case GL_UNSIGNED_SHORT:
+    case GL_SHORT:
+    case GL_HALF_FLOAT: return 2;
+    case GL_UNSIGNED_INT:
+    case GL_INT:
+    case GL_FLOAT: return 4;
     case GL_DOUBLE: return 8;
     default: return 1;
     }
@@ -117,7 +125,8 @@ void read_image(GLsizei w, GLsizei h, GLenum format, GLenum type, const void *pi
     size_t bytes = image_bytes(w, h, format, type, g_state.unpack_alignment);
     if (std::vector<uint8_t> *pbo = bound_storage(GL_PIXEL_UNPACK_BUFFER)) {
         uintptr_t offset = reinterpret_cast<uintptr_t>(pixels);
-        if (offset > pbo->size() || bytes > pbo->size() - offset) fault("texture image runs past its pixel buffer");
+        if (offset > pbo->size() || bytes > pbo->size() - offset)
+            fault("texture image runs past its pixel buffer");
         return;
     }
     if (pixels) touch_read(pixels, bytes);
@@ -128,7 +137,8 @@ void gen_names(GLsizei n, GLuint *names) {
         set_error(GL_INVALID_VALUE);
         return;
     }
-    for (GLsizei i = 0; i < n; i++) names[i] = g_state.next_name++;
+    for (GLsizei i = 0; i < n; i++)
+        names[i] = g_state.next_name++;
 }
 
 void read_names(GLsizei n, const GLuint *names) {
@@ -156,7 +166,8 @@ void check_array(const VertexArray &a, uint64_t last) {
     if (a.buffer) {
         auto it = g_state.buffers.find(a.buffer);
         uint64_t offset = reinterpret_cast<uintptr_t>(a.pointer);
-        if (it == g_state.buffers.end() || offset + end > it->second.size()) fault("draw reads past a vertex buffer");
+        if (it == g_state.buffers.end() || offset + end > it->second.size())
+            fault("draw reads past a vertex buffer");
         return;
     }
     if (!a.pointer) fault("draw with an enabled vertex array that has no pointer");
@@ -167,8 +178,10 @@ void check_arrays(uint64_t last) {
     check_array(g_state.vertex, last);
     check_array(g_state.normal, last);
     check_array(g_state.color, last);
-    for (const VertexArray &a : g_state.texcoord) check_array(a, last);
-    for (const VertexArray &a : g_state.attribute) check_array(a, last);
+    for (const VertexArray &a : g_state.texcoord)
+        check_array(a, last);
+    for (const VertexArray &a : g_state.attribute)
+        check_array(a, last);
 }
 
 VertexArray *client_array(GLenum cap) {
@@ -184,16 +197,25 @@ VertexArray *client_array(GLenum cap) {
 // A name's place among the attribute slots; -1 never (the engine then always binds something).
 GLint location_of(const GLchar *name, GLint count) {
     uint32_t h = 2166136261u;
-    for (size_t i = 0, n = std::strlen(name); i < n; i++) h = (h ^ uint8_t(name[i])) * 16777619u;
+    for (size_t i = 0, n = std::strlen(name); i < n; i++)
+        h = (h ^ uint8_t(name[i])) * 16777619u;
     return GLint(h % uint32_t(count));
 }
 
 size_t light_values(GLenum pname) {
     switch (pname) {
     case GL_SPOT_DIRECTION: return 3;
-    case GL_SPOT_EXPONENT: case GL_SPOT_CUTOFF: case GL_CONSTANT_ATTENUATION: case GL_LINEAR_ATTENUATION:
-    case GL_QUADRATIC_ATTENUATION: case GL_SHININESS: case GL_FOG_DENSITY: case GL_FOG_START: case GL_FOG_END:
-    case GL_FOG_MODE: case GL_FOG_INDEX: return 1;
+    case GL_SPOT_EXPONENT:
+    case GL_SPOT_CUTOFF:
+    case GL_CONSTANT_ATTENUATION:
+    case GL_LINEAR_ATTENUATION:
+    case GL_QUADRATIC_ATTENUATION:
+    case GL_SHININESS:
+    case GL_FOG_DENSITY:
+    case GL_FOG_START:
+    case GL_FOG_END:
+    case GL_FOG_MODE:
+    case GL_FOG_INDEX: return 1;
     default: return 4;
     }
 }
@@ -202,12 +224,14 @@ size_t light_values(GLenum pname) {
 
 void GLAPIENTRY null_gen_buffers(GLsizei n, GLuint *names) {
     gen_names(n, names);
-    for (GLsizei i = 0; i < n; i++) g_state.buffers[names[i]];
+    for (GLsizei i = 0; i < n; i++)
+        g_state.buffers[names[i]];
 }
 
 void GLAPIENTRY null_delete_buffers(GLsizei n, const GLuint *names) {
     read_names(n, names);
-    for (GLsizei i = 0; i < n; i++) g_state.buffers.erase(names[i]);
+    for (GLsizei i = 0; i < n; i++)
+        g_state.buffers.erase(names[i]);
 }
 
 void GLAPIENTRY null_bind_buffer(GLenum target, GLuint buffer) {
@@ -240,19 +264,31 @@ void *GLAPIENTRY null_map_buffer(GLenum target, GLenum access) {
 
 void *GLAPIENTRY null_map_buffer_range(GLenum target, GLintptr offset, GLsizeiptr length, GLbitfield access) {
     std::vector<uint8_t> *storage = bound_storage(target);
-    if (!storage || offset < 0 || length <= 0 || size_t(offset) + size_t(length) > storage->size()) return nullptr;
+    if (!storage || offset < 0 || length <= 0 || size_t(offset) + size_t(length) > storage->size())
+        return nullptr;
     return storage->data() + offset;
 }
 
-GLboolean GLAPIENTRY null_unmap_buffer(GLenum target) { return GL_TRUE; }
+GLboolean GLAPIENTRY null_unmap_buffer(GLenum target) {
+    return GL_TRUE;
+}
 
-void GLAPIENTRY null_gen_names(GLsizei n, GLuint *names) { gen_names(n, names); }
-void GLAPIENTRY null_delete_names(GLsizei n, const GLuint *names) { read_names(n, names); }
+void GLAPIENTRY null_gen_names(GLsizei n, GLuint *names) {
+    gen_names(n, names);
+}
+void GLAPIENTRY null_delete_names(GLsizei n, const GLuint *names) {
+    read_names(n, names);
+}
 
-GLuint GLAPIENTRY null_create_shader(GLenum type) { return g_state.next_name++; }
-GLuint GLAPIENTRY null_create_program() { return g_state.next_name++; }
+GLuint GLAPIENTRY null_create_shader(GLenum type) {
+    return g_state.next_name++;
+}
+GLuint GLAPIENTRY null_create_program() {
+    return g_state.next_name++;
+}
 
-void GLAPIENTRY null_shader_source(GLuint shader, GLsizei count, const GLchar *const *strings, const GLint *lengths) {
+void GLAPIENTRY null_shader_source(GLuint shader, GLsizei count, const GLchar *const *strings,
+                                   const GLint *lengths) {
     if (count < 0) return set_error(GL_INVALID_VALUE);
     for (GLsizei i = 0; i < count; i++) {
         if (!strings[i]) fault("null shader source string");
@@ -262,7 +298,8 @@ void GLAPIENTRY null_shader_source(GLuint shader, GLsizei count, const GLchar *c
 }
 
 void GLAPIENTRY null_get_object_iv(GLuint object, GLenum pname, GLint *params) {
-    *params = (pname == GL_COMPILE_STATUS || pname == GL_LINK_STATUS || pname == GL_VALIDATE_STATUS) ? GL_TRUE : 0;
+    *params =
+        (pname == GL_COMPILE_STATUS || pname == GL_LINK_STATUS || pname == GL_VALIDATE_STATUS) ? GL_TRUE : 0;
 }
 
 void GLAPIENTRY null_get_info_log(GLuint object, GLsizei size, GLsizei *length, GLchar *log) {
@@ -270,15 +307,19 @@ void GLAPIENTRY null_get_info_log(GLuint object, GLsizei size, GLsizei *length, 
     if (length) *length = 0;
 }
 
-GLint GLAPIENTRY null_get_uniform_location(GLuint program, const GLchar *name) { return location_of(name, 64); }
+GLint GLAPIENTRY null_get_uniform_location(GLuint program, const GLchar *name) {
+    return location_of(name, 64);
+}
 GLint GLAPIENTRY null_get_attrib_location(GLuint program, const GLchar *name) {
     return location_of(name, kAttributes);
 }
 
-void GLAPIENTRY null_uniform_matrix4fv(GLint location, GLsizei count, GLboolean transpose, const GLfloat *value) {
+void GLAPIENTRY null_uniform_matrix4fv(GLint location, GLsizei count, GLboolean transpose,
+                                       const GLfloat *value) {
     if (count > 0) touch_read(value, sizeof(GLfloat) * 16 * size_t(count));
 }
-void GLAPIENTRY null_uniform_matrix3fv(GLint location, GLsizei count, GLboolean transpose, const GLfloat *value) {
+void GLAPIENTRY null_uniform_matrix3fv(GLint location, GLsizei count, GLboolean transpose,
+                                       const GLfloat *value) {
     if (count > 0) touch_read(value, sizeof(GLfloat) * 9 * size_t(count));
 }
 void GLAPIENTRY null_uniform4fv(GLint location, GLsizei count, const GLfloat *value) {
@@ -305,8 +346,8 @@ void GLAPIENTRY null_disable_attribute(GLuint index) {
     if (index >= GLuint(kAttributes)) return set_error(GL_INVALID_VALUE);
     g_state.attribute[index].enabled = false;
 }
-void GLAPIENTRY null_attribute_pointer(GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride,
-                                       const void *pointer) {
+void GLAPIENTRY null_attribute_pointer(GLuint index, GLint size, GLenum type, GLboolean normalized,
+                                       GLsizei stride, const void *pointer) {
     if (index >= GLuint(kAttributes)) return set_error(GL_INVALID_VALUE);
     set_array(&g_state.attribute[index], size, type, stride, pointer);
 }
@@ -319,12 +360,12 @@ void GLAPIENTRY null_tex_image_3d(GLenum target, GLint level, GLint internal, GL
     if (!image_size_valid(w, h) || d < 0 || d > kMaxTextureSize) return;
     for (GLsizei z = 0; z < d && pixels; z++)
         read_image(w, h, format, type,
-                   static_cast<const uint8_t *>(pixels) + size_t(z) * image_bytes(w, h, format, type,
-                                                                                 g_state.unpack_alignment));
+                   static_cast<const uint8_t *>(pixels) +
+                       size_t(z) * image_bytes(w, h, format, type, g_state.unpack_alignment));
 }
 
-void GLAPIENTRY null_compressed_tex_image_2d(GLenum target, GLint level, GLenum internal, GLsizei w, GLsizei h,
-                                             GLint border, GLsizei size, const void *data) {
+void GLAPIENTRY null_compressed_tex_image_2d(GLenum target, GLint level, GLenum internal, GLsizei w,
+                                             GLsizei h, GLint border, GLsizei size, const void *data) {
     if (!image_size_valid(w, h) || size < 0) return;
     if (data && !g_state.unpack_buffer) touch_read(data, size_t(size));
 }
@@ -336,8 +377,10 @@ void gl_null_reset() {
     g_state.array_buffer = g_state.element_buffer = g_state.unpack_buffer = g_state.pack_buffer = 0;
     g_state.unpack_alignment = g_state.pack_alignment = 4;
     g_state.vertex = g_state.normal = g_state.color = VertexArray{};
-    for (VertexArray &a : g_state.texcoord) a = VertexArray{};
-    for (VertexArray &a : g_state.attribute) a = VertexArray{};
+    for (VertexArray &a : g_state.texcoord)
+        a = VertexArray{};
+    for (VertexArray &a : g_state.attribute)
+        a = VertexArray{};
     g_state.client_unit = 0;
     g_state.error = GL_NO_ERROR;
 }
@@ -351,7 +394,8 @@ static int64_t read_indices(GLsizei count, GLenum type, const void *indices) {
     const uint8_t *bytes = static_cast<const uint8_t *>(indices);
     if (std::vector<uint8_t> *ebo = bound_storage(GL_ELEMENT_ARRAY_BUFFER)) {
         uintptr_t offset = reinterpret_cast<uintptr_t>(indices);
-        if (offset > ebo->size() || size * size_t(count) > ebo->size() - offset) fault("draw reads past its index buffer");
+        if (offset > ebo->size() || size * size_t(count) > ebo->size() - offset)
+            fault("draw reads past its index buffer");
         bytes = ebo->data() + offset;
     } else if (!indices) {
         fault("draw without indices");
@@ -387,8 +431,12 @@ GLenum GLAPIENTRY glGetError(void) {
     return e;
 }
 
-void GLAPIENTRY glGenTextures(GLsizei n, GLuint *textures) { gen_names(n, textures); }
-void GLAPIENTRY glDeleteTextures(GLsizei n, const GLuint *textures) { read_names(n, textures); }
+void GLAPIENTRY glGenTextures(GLsizei n, GLuint *textures) {
+    gen_names(n, textures);
+}
+void GLAPIENTRY glDeleteTextures(GLsizei n, const GLuint *textures) {
+    read_names(n, textures);
+}
 
 void GLAPIENTRY glPixelStorei(GLenum pname, GLint param) {
     if (param != 1 && param != 2 && param != 4 && param != 8) return set_error(GL_INVALID_VALUE);
@@ -401,22 +449,24 @@ void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei
     if (image_size_valid(w, h)) read_image(w, h, format, type, pixels);
 }
 
-void GLAPIENTRY glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format,
-                                GLenum type, const void *pixels) {
+void GLAPIENTRY glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h,
+                                GLenum format, GLenum type, const void *pixels) {
     if (image_size_valid(w, h)) read_image(w, h, format, type, pixels);
 }
 
-void GLAPIENTRY glTexImage1D(GLenum target, GLint level, GLint internal, GLsizei w, GLint border, GLenum format,
-                             GLenum type, const void *pixels) {
+void GLAPIENTRY glTexImage1D(GLenum target, GLint level, GLint internal, GLsizei w, GLint border,
+                             GLenum format, GLenum type, const void *pixels) {
     if (image_size_valid(w, 1)) read_image(w, 1, format, type, pixels);
 }
 
-void GLAPIENTRY glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type, void *pixels) {
+void GLAPIENTRY glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type,
+                             void *pixels) {
     if (!image_size_valid(w, h)) return;
     size_t bytes = image_bytes(w, h, format, type, g_state.pack_alignment);
     if (std::vector<uint8_t> *pbo = bound_storage(GL_PIXEL_PACK_BUFFER)) {
         uintptr_t offset = reinterpret_cast<uintptr_t>(pixels);
-        if (offset > pbo->size() || bytes > pbo->size() - offset) fault("read pixels run past their pixel buffer");
+        if (offset > pbo->size() || bytes > pbo->size() - offset)
+            fault("read pixels run past their pixel buffer");
         return;
     }
     touch_write(pixels, bytes);
@@ -428,7 +478,8 @@ void GLAPIENTRY glGetTexImage(GLenum target, GLint level, GLenum format, GLenum 
 
 void GLAPIENTRY glGetIntegerv(GLenum pname, GLint *params) {
     switch (pname) {
-    case GL_VIEWPORT: case GL_SCISSOR_BOX:
+    case GL_VIEWPORT:
+    case GL_SCISSOR_BOX:
         params[0] = params[1] = 0;
         params[2] = 1280;
         params[3] = 720;
@@ -486,8 +537,12 @@ void GLAPIENTRY glDrawArrays(GLenum mode, GLint first, GLsizei count) {
     if (count > 0) check_arrays(uint64_t(first) + uint64_t(count) - 1);
 }
 
-void GLAPIENTRY glLoadMatrixf(const GLfloat *m) { touch_read(m, sizeof(GLfloat) * 16); }
-void GLAPIENTRY glMultMatrixf(const GLfloat *m) { touch_read(m, sizeof(GLfloat) * 16); }
+void GLAPIENTRY glLoadMatrixf(const GLfloat *m) {
+    touch_read(m, sizeof(GLfloat) * 16);
+}
+void GLAPIENTRY glMultMatrixf(const GLfloat *m) {
+    touch_read(m, sizeof(GLfloat) * 16);
+}
 void GLAPIENTRY glLightfv(GLenum light, GLenum pname, const GLfloat *params) {
     touch_read(params, sizeof(GLfloat) * light_values(pname));
 }
