@@ -132,3 +132,36 @@ TEST(Effects2D, NormalmapIsBlueAndUnknownKindsAreCleared) {
 }
 
 } // namespace
+
+#include "geometry/mesh_effect.h"
+#include "resources/memory_budget.h"
+
+#include "log_capture.h"
+
+namespace {
+
+TEST(Effects2D, WhatPassesTheMemoryBudgetIsLeftOut) {
+    testutil::LogCapture log;
+    // Room for one 64 x 64 effect (three images of 12 KiB) but not for a 512 x 512 one.
+    resources::memory_budget_reset(resources::memory_budget_used() + 64 * 1024);
+    ReadEffect small("<e type=\"1\" resolution=\"64x64\"/>");
+    EXPECT_EQ(small.e->width, 64);
+    ReadEffect big("<e type=\"2\" resolution=\"512x512\"/>");
+    EXPECT_EQ(big.e->width, 0);
+    EXPECT_EQ(big.e->state, nullptr);
+    EXPECT_EQ(effect2d_image_bytes(big.e), 0u);
+    // An umbrella of 65534 sides needs about 2.6 MB: it stays empty, and tries again later.
+    MeshEffect umbrella{};
+    ASSERT_TRUE(mesh_effect_init(&umbrella, MESH_EFFECT_UMBRELLA));
+    float p[3] = {65534.0f, 1.0f, 1.0f};
+    mesh_effect_apply(&umbrella, p);
+    EXPECT_EQ(umbrella.mesh.vertex_count, 0);
+    p[0] = 8.0f;
+    mesh_effect_apply(&umbrella, p);
+    EXPECT_EQ(umbrella.mesh.vertex_count, 9);
+    mesh_effect_release(&umbrella);
+    EXPECT_NE(log.text().find("MiB of memory; what does not fit is left out."), std::string::npos) << log.text();
+    resources::memory_budget_reset(0);
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 #include "functions/function.h"
 #include "geometry/cosine_table.h"
 #include "geometry/shared_random.h"
+#include "resources/memory_budget.h"
 #include "resources/number_convert.h"
 #include "resources/xml.h"
 
@@ -257,6 +258,12 @@ uint32_t effect2d_read(resources::ObjectList *effects, const XmlNode *element) {
         if (i < kEffect2DParameters)
             e->parameter_functions[i++] = resources::convert_to_u16(resources::xml_text_int(p));
     e->time_stamp = 0xFFFF;
+    // The texture, a pixel buffer and "Amoba"'s own image at most: counted against the memory a
+    // document may use. An effect that does not fit has no size and draws nothing.
+    if (!resources::memory_budget_take(3ull * effect2d_image_bytes(e))) {
+        e->width = e->height = 0;
+        return slot;
+    }
     if (e->kind == EFFECT2D_AMOBA) {
         AmobaState *s = static_cast<AmobaState *>(std::calloc(1, sizeof(AmobaState)));
         if (s) s->image = static_cast<uint8_t *>(std::calloc(effect2d_image_bytes(e), 1));
@@ -293,6 +300,8 @@ void effect2d_generate(Effect2D *e, const float *params, uint8_t *out) {
 }
 
 void effect2d_release(Effect2D *e) {
+    resources::memory_budget_give(3ull * effect2d_image_bytes(e));
+    e->width = e->height = 0;
     AmobaState *s = static_cast<AmobaState *>(e->state);
     if (s) std::free(s->image);
     std::free(s);

@@ -52,6 +52,7 @@ void effect2d_fill(Effect2D *e, const float *params, bool use_buffer, Upload upl
 
 void effect2d_upload_create(Effect2D *e, const resources::ObjectList *functions,
                             const textures::TextureFormatTable *formats, bool pixel_buffers) {
+    if (e->width == 0) return; // left out by the memory budget
     float params[kEffect2DParameters];
     effect2d_parameters(e, functions, 0, params);
     GLuint texture = 0;

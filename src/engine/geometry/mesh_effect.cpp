@@ -4,6 +4,7 @@
 #include "geometry/cosine_table.h"
 #include "geometry/shared_random.h"
 #include "resources/log.h"
+#include "resources/memory_budget.h"
 #include "resources/number_convert.h"
 #include "resources/xml.h"
 
@@ -28,29 +29,47 @@ namespace {
 
 constexpr uint8_t kNoKind = 255;
 
+// Bytes of the arrays of an in-memory mesh, as counted against the document's memory.
+uint64_t mesh_array_bytes(uint32_t vertices, uint32_t indices, uint8_t texcoord_sets) {
+    return uint64_t(vertices) * (6 + 2 * texcoord_sets) * sizeof(float) + uint64_t(indices) * sizeof(uint16_t);
+}
+
 // Allocates the arrays of an in-memory mesh (texture sets of two floats per vertex). False when
-// memory runs out; what was allocated stays with the mesh for mesh_release.
+// memory runs out or the document's memory budget is spent; what was allocated stays with the mesh
+// for mesh_release.
 bool mesh_allocate(Mesh *mesh, uint32_t vertices, uint32_t indices, uint8_t texcoord_sets) {
+    if (!resources::memory_budget_take(mesh_array_bytes(vertices, indices, texcoord_sets))) return false;
+    size_t n = vertices ? vertices : 1;
+    float *positions = static_cast<float *>(std::calloc(n * 3, sizeof(float)));
+    float *normals = static_cast<float *>(std::calloc(n * 3, sizeof(float)));
+    uint16_t *index_array = static_cast<uint16_t *>(std::calloc(indices ? indices : 1, sizeof(uint16_t)));
+    float *sets[3] = {nullptr, nullptr, nullptr};
+    bool ok = positions && normals && index_array;
+    for (uint8_t s = 0; s < texcoord_sets && s < 3; s++) {
+        sets[s] = static_cast<float *>(std::calloc(n * 2, sizeof(float)));
+        ok = ok && sets[s];
+    }
+    if (!ok) {
+        std::free(positions);
+        std::free(normals);
+        std::free(index_array);
+        for (float *set : sets) std::free(set);
+        resources::memory_budget_give(mesh_array_bytes(vertices, indices, texcoord_sets));
+        return false;
+    }
     mesh->vertex_count = static_cast<uint16_t>(vertices);
     mesh->index_count = indices;
     mesh->texcoord_set_count = texcoord_sets;
-    size_t n = vertices ? vertices : 1;
-    mesh->positions = static_cast<float *>(std::calloc(n * 3, sizeof(float)));
-    mesh->normals = static_cast<float *>(std::calloc(n * 3, sizeof(float)));
-    mesh->indices = static_cast<uint16_t *>(std::calloc(indices ? indices : 1, sizeof(uint16_t)));
-    bool ok = mesh->positions && mesh->normals && mesh->indices;
-    for (uint8_t s = 0; s < texcoord_sets; s++) {
-        mesh->texcoords[s] = static_cast<float *>(std::calloc(n * 2, sizeof(float)));
-        ok = ok && mesh->texcoords[s];
-    }
-    if (!ok) {
-        mesh->vertex_count = 0;
-        mesh->index_count = 0;
-    }
-    return ok;
+    mesh->positions = positions;
+    mesh->normals = normals;
+    mesh->indices = index_array;
+    for (int s = 0; s < 3; s++) mesh->texcoords[s] = sets[s];
+    return true;
 }
 
 void mesh_free_arrays(Mesh *mesh) {
+    if (mesh->positions)
+        resources::memory_budget_give(mesh_array_bytes(mesh->vertex_count, mesh->index_count, mesh->texcoord_set_count));
     std::free(mesh->positions);
     std::free(mesh->normals);
     std::free(mesh->indices);
@@ -310,6 +329,7 @@ void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
 void mesh_effect_release(MeshEffect *effect) {
     std::free(effect->state);
     effect->state = nullptr;
+    mesh_free_arrays(&effect->mesh);
     mesh_release(&effect->mesh);
 }
 

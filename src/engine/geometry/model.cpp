@@ -2,6 +2,7 @@
 
 #include "resources/byte_reader.h"
 #include "resources/log.h"
+#include "resources/memory_budget.h"
 #include "resources/packed.h"
 #include "resources/xml.h"
 
@@ -95,7 +96,13 @@ uint32_t model_read(resources::ObjectList *models, const resources::XmlNode *ele
                               name);
         return slot;
     }
+    // The inflated block stays for the model's life: it counts against the document's memory.
+    if (!resources::memory_budget_take(length)) {
+        std::free(block);
+        return slot;
+    }
     if (!mesh_from_model_file(mesh, block, length, name)) {
+        resources::memory_budget_give(length);
         std::free(block);
         return slot;
     }

@@ -1,6 +1,7 @@
 #include "textures/texture_definitions.h"
 
 #include "resources/log.h"
+#include "resources/memory_budget.h"
 #include "resources/package.h"
 #include "resources/xml.h"
 #include "textures/image_file.h"
@@ -55,6 +56,9 @@ uint32_t procedural_texture_read(resources::ObjectList *textures, const XmlNode 
 
     if (t->type == kOutputNodeType) {
         t->layer_index = 0;
+        // Its GL image counts against the memory a document may use (a mip chain adds a third).
+        uint64_t bytes = t->texture_filter == FILTER_MIPMAP ? kGraphImageBytes * 4 / 3 : kGraphImageBytes;
+        if (!resources::memory_budget_take(bytes)) return slot;
         glGenTextures(1, &t->gl_texture);
         glBindTexture(GL_TEXTURE_2D, t->gl_texture);
         glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(texture_format_internal(formats, t->texture_format)),
@@ -91,6 +95,8 @@ void procedural_output_upload(ProceduralTexture *node, const uint8_t *input_imag
         std::memcpy(node->image, input_image, kGraphImageBytes);
     else
         std::memset(node->image, 0, kGraphImageBytes);
+    // An output the memory budget left without a texture has nothing to fill.
+    if (!node->gl_texture) return;
     uint32_t internal = texture_format_internal(formats, node->texture_format);
     glBindTexture(GL_TEXTURE_2D, node->gl_texture);
     texture_upload_level(0, internal, kGraphImageSize, kGraphImageSize, 3, node->image);
@@ -157,6 +163,13 @@ uint32_t bitmap_read(resources::ObjectList *bitmaps, const XmlNode *element, FIL
     if (!pixels) {
         resources::log_format("Error: bitmap %s %s.\r\n", name ? name : "(no filename)",
                               image_file_problem(status));
+        b->width = b->height = b->channels = 0;
+        return slot;
+    }
+    uint64_t gl_bytes = uint64_t(b->width) * b->height * b->channels;
+    if (b->texture_filter == FILTER_MIPMAP) gl_bytes = gl_bytes * 4 / 3;
+    if (!resources::memory_budget_take(gl_bytes)) {
+        image_file_free(pixels);
         b->width = b->height = b->channels = 0;
         return slot;
     }
@@ -234,6 +247,9 @@ uint32_t cube_map_read(resources::ObjectList *cube_maps, const XmlNode *element,
             complete = c->faces[f].pixels && w == c->width && h == c->height;
         }
     }
+    if (complete && same_size && c->width > 0 &&
+        !resources::memory_budget_take(6ull * uint64_t(c->width) * c->height * c->channels))
+        complete = false; // the budget logged it; the cube map stays empty
     if (complete && same_size && c->width > 0) {
         GLint internal = static_cast<GLint>(texture_format_internal(formats, c->texture_format));
         GLenum format = texture_pixel_format(c->channels);
