@@ -142,8 +142,9 @@ namespace {
 
 TEST(Effects2D, WhatPassesTheMemoryBudgetIsLeftOut) {
     testutil::LogCapture log;
-    // Room for one 64 x 64 effect (three images of 12 KiB) but not for a 512 x 512 one.
-    resources::memory_budget_reset(resources::memory_budget_used() + 64 * 1024);
+    // Room for the lists and a 64 x 64 effect (three images of 12 KiB), not for a 512 x 512 one
+    // (three of 768 KiB).
+    resources::memory_budget_reset(resources::memory_budget_used() + (1 << 20));
     ReadEffect small("<e type=\"1\" resolution=\"64x64\"/>");
     EXPECT_EQ(small.e->width, 64);
     ReadEffect big("<e type=\"2\" resolution=\"512x512\"/>");
