@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     render::render_reset_targets();
 
     Frames frames = {scene::scene_create(), render::capabilities_for_loading(caps), glsl, 0};
-    scene::LoadContext loading_ctx = {g_package_file, &g_formats, frames.caps, glsl, nullptr};
+    scene::LoadContext loading_ctx = {g_package_file, &g_formats, frames.caps, glsl, nullptr, nullptr, nullptr};
     scene::scene_document_build(frames.loading, document, "loading.xmlz", &loading_ctx);
 
     scene::Scene *demo = scene::scene_create();
@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     progress.ticks = fake_ticks;
     progress.draw_frame = draw_loading;
     progress.user = &frames;
-    scene::LoadContext demo_ctx = {g_package_file, &g_formats, caps, glsl, &progress};
+    scene::LoadContext demo_ctx = {g_package_file, &g_formats, caps, glsl, &progress, nullptr, nullptr};
     if (scene::scene_document_build(demo, document, "demo.xmlz", &demo_ctx) == scene::DOCUMENT_OK) {
         for (uint32_t t : {0u, 1u, 150u, 1000u, 9999u, 72000u, 429496729u})
             render::render_at_time(demo, t, 1280, 720, kViewport, caps, glsl);

@@ -100,6 +100,11 @@ static void graph_record_done(void *user) {
 }
 
 DocumentStatus scene_document_build(Scene *sc, const XmlNode *document, const char *entry_name, LoadContext *ctx) {
+    // A scene that could not be made (memory, or the documents' budget spent) receives nothing.
+    if (!sc) {
+        resources::log_format("Error: no memory is left for %s.\r\n", entry_name);
+        return DOCUMENT_MALFORMED;
+    }
     int sections = scene_document_section_count(document);
     if (sections < kRequiredSections) {
         resources::log_format("Error: %s has %d sections, %d are needed.\r\n", entry_name, sections,
