@@ -25,7 +25,8 @@ float mix(float a, float b, float t) {
 void face_direction(int face, float s, float t, float d[3]) {
     cube_face_direction(face, s, t, d);
     float len = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
-    for (int k = 0; k < 3; k++) d[k] /= len;
+    for (int k = 0; k < 3; k++)
+        d[k] /= len;
 }
 
 // Dawn: a warm horizon under a deep blue zenith, the sun low in the east-north, faint stars

@@ -64,7 +64,8 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     win.aspect = player::screen_aspect_for(0, win.screen);
     win.viewport = player::screen_viewport_fit(win.screen, win.aspect);
     win.glsl = o.combiners ? 0 : 1;
-    if (!player::gl_window_open(&win, false, false, "bvtool") || !player::gl_window_setup(&win, true, nullptr)) {
+    if (!player::gl_window_open(&win, false, false, "bvtool") ||
+        !player::gl_window_setup(&win, true, nullptr)) {
         tool_fail("%s: no OpenGL window", command);
         return false;
     }
@@ -90,9 +91,10 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     if (o.stage_done) o.stage_done(o.stage_user, scene::LOAD_STAGE_DOCUMENT);
     out->demo = scene::scene_create();
     scene::LoadContext ctx = {package, &win.formats, win.caps, win.glsl, nullptr, o.stage_done, o.stage_user};
-    status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx) : scene::DOCUMENT_MALFORMED;
-    const char *music = music::music_element_file(scene::scene_document_section(document, scene::kMusicSection),
-                                                  &out->music_offset);
+    status = out->demo ? scene::scene_document_build(out->demo, document, "demo.xmlz", &ctx)
+                       : scene::DOCUMENT_MALFORMED;
+    const char *music = music::music_element_file(
+        scene::scene_document_section(document, scene::kMusicSection), &out->music_offset);
     if (music) std::snprintf(out->music_file, sizeof out->music_file, "%s", music);
     resources::xml_free(document);
     std::fclose(package);

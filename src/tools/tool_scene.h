@@ -16,21 +16,21 @@ namespace tools {
 struct ToolScene {
     player::GlWindow win;
     scene::Scene *demo;
-    char music_file[256]; // the music element's file, "" when it names none
-    uint32_t music_offset;  // ms: the demo time at which the music starts
+    char music_file[256];  // the music element's file, "" when it names none
+    uint32_t music_offset; // ms: the demo time at which the music starts
 };
 
 struct ToolSceneOptions {
     const char *package;
-    int width, height; // the window
-    bool combiners;    // texture-combiner path instead of GLSL
-    bool no_fbo;       // render targets by copying from the window
+    int width, height;               // the window
+    bool combiners;                  // texture-combiner path instead of GLSL
+    bool no_fbo;                     // render targets by copying from the window
     scene::LoadStageDone stage_done; // null, or told when each stage of the load ends
     void *stage_user;
 };
 
-// Opens the window and loads "demo.xmlz" (the stages after the window). On failure prints "bvtool: COMMAND: ..." and returns
-// false with nothing left open. The player's log lines go to standard error.
+// Opens the window and loads "demo.xmlz" (the stages after the window). On failure prints "bvtool: COMMAND:
+// ..." and returns false with nothing left open. The player's log lines go to standard error.
 bool tool_scene_open(const char *command, const ToolSceneOptions &options, ToolScene *out);
 
 // Frees the scene and closes the window.

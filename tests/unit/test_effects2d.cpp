@@ -161,7 +161,8 @@ TEST(Effects2D, WhatPassesTheMemoryBudgetIsLeftOut) {
     mesh_effect_apply(&umbrella, p);
     EXPECT_EQ(umbrella.mesh.vertex_count, 9);
     mesh_effect_release(&umbrella);
-    EXPECT_NE(log.text().find("MiB of memory; what does not fit is left out."), std::string::npos) << log.text();
+    EXPECT_NE(log.text().find("MiB of memory; what does not fit is left out."), std::string::npos)
+        << log.text();
     resources::memory_budget_reset(0);
 }
 

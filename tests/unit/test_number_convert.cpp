@@ -53,10 +53,16 @@ TEST(NumberConvert, DoublesNarrowToFloatsAsRoundingDoes) {
     struct Case {
         double v;
         float expected;
-    } cases[] = {{1.5, 1.5f}, {1e300, finf}, {-1e300, -finf}, {inf, finf}, {max, std::numeric_limits<float>::max()},
+    } cases[] = {{1.5, 1.5f},
+                 {1e300, finf},
+                 {-1e300, -finf},
+                 {inf, finf},
+                 {max, std::numeric_limits<float>::max()},
                  // Just above the largest float still rounds down to it; from the midpoint on, to infinity.
-                 {max + 1e31, std::numeric_limits<float>::max()}, {max + std::ldexp(1.0, 103), finf}};
-    for (const Case &c : cases) EXPECT_EQ(resources::convert_to_float(c.v), c.expected) << c.v;
+                 {max + 1e31, std::numeric_limits<float>::max()},
+                 {max + std::ldexp(1.0, 103), finf}};
+    for (const Case &c : cases)
+        EXPECT_EQ(resources::convert_to_float(c.v), c.expected) << c.v;
     EXPECT_TRUE(std::isnan(resources::convert_to_float(std::nan(""))));
 }
 

@@ -31,7 +31,8 @@ constexpr uint8_t kNoKind = 255;
 
 // Bytes of the arrays of an in-memory mesh, as counted against the document's memory.
 uint64_t mesh_array_bytes(uint32_t vertices, uint32_t indices, uint8_t texcoord_sets) {
-    return uint64_t(vertices) * (6 + 2 * texcoord_sets) * sizeof(float) + uint64_t(indices) * sizeof(uint16_t);
+    return uint64_t(vertices) * (6 + 2 * texcoord_sets) * sizeof(float) +
+           uint64_t(indices) * sizeof(uint16_t);
 }
 
 // Allocates the arrays of an in-memory mesh (texture sets of two floats per vertex). False when
@@ -53,7 +54,8 @@ bool mesh_allocate(Mesh *mesh, uint32_t vertices, uint32_t indices, uint8_t texc
         std::free(positions);
         std::free(normals);
         std::free(index_array);
-        for (float *set : sets) std::free(set);
+        for (float *set : sets)
+            std::free(set);
         resources::memory_budget_give(mesh_array_bytes(vertices, indices, texcoord_sets));
         return false;
     }
@@ -63,13 +65,15 @@ bool mesh_allocate(Mesh *mesh, uint32_t vertices, uint32_t indices, uint8_t texc
     mesh->positions = positions;
     mesh->normals = normals;
     mesh->indices = index_array;
-    for (int s = 0; s < 3; s++) mesh->texcoords[s] = sets[s];
+    for (int s = 0; s < 3; s++)
+        mesh->texcoords[s] = sets[s];
     return true;
 }
 
 void mesh_free_arrays(Mesh *mesh) {
     if (mesh->positions)
-        resources::memory_budget_give(mesh_array_bytes(mesh->vertex_count, mesh->index_count, mesh->texcoord_set_count));
+        resources::memory_budget_give(
+            mesh_array_bytes(mesh->vertex_count, mesh->index_count, mesh->texcoord_set_count));
     std::free(mesh->positions);
     std::free(mesh->normals);
     std::free(mesh->indices);
@@ -321,8 +325,8 @@ void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
     float p[3] = {0.0f, 0.0f, 0.0f};
     int count = parameter_count_of(e->kind);
     for (int i = 0; i < count; i++)
-        p[i] =
-            resources::convert_to_float(functions::function_evaluate_index(functions, e->parameter_functions[i], t));
+        p[i] = resources::convert_to_float(
+            functions::function_evaluate_index(functions, e->parameter_functions[i], t));
     mesh_effect_apply(e, p);
 }
 
