@@ -26,20 +26,8 @@ import scenes  # noqa: E402
 TESTDEMO = os.path.join(ROOT, "tests", "data", "testdemo")
 
 
-def package(entries):
-    """A package file holding (name, bytes) entries in order."""
-    data_start = 3 + 40 * len(entries) + 32
-    index, data = b"", b""
-    for name, blob in entries:
-        first = data_start + len(data)
-        index += name.encode().ljust(32, b"\0") + struct.pack(">II", first, first + len(blob) - 1)
-        data += blob
-    return b"DP\x01" + index + b"\0" * 32 + data
-
-
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+package = make_malformed.package
+read = make_malformed.read
 
 
 def write(folder, name, data):
