@@ -1,17 +1,13 @@
 """The launcher as a user meets it: its look on screen, the choices flowing into the start-up, and
 closing it."""
 
-import math
 import os
 import re
-import struct
-import subprocess
 import time
 import unittest
-import wave
 
-from harness import (HEADER, SEPARATOR, CAPTION, LAUNCHER_SIZE, Launcher, PlayerRun, WorkDir, make_package, pack_text,
-                     read_log)
+from harness import (HEADER, SEPARATOR, CAPTION, LAUNCHER_SIZE, Launcher, PlayerRun, WorkDir, make_package,
+                     make_tone_ogg, pack_text, read_log)
 from scenes import quad_scene
 
 BACKDROP = (130, 176, 241)
@@ -35,19 +31,6 @@ def dark(rgb):
 def lit(shot, x0, y0, width, height):
     """How many pixels of a rectangle are not black."""
     return sum(1 for y in range(y0, y0 + height) for x in range(x0, x0 + width) if shot.pixel(x, y) != (0, 0, 0))
-
-
-def make_music(path):
-    """One second of a 440 Hz tone, encoded by oggenc."""
-    wav = path + ".wav"
-    with wave.open(wav, "wb") as w:
-        w.setnchannels(2)
-        w.setsampwidth(2)
-        w.setframerate(44100)
-        w.writeframes(b"".join(struct.pack("<hh", *(2 * [int(8000 * math.sin(2 * math.pi * 440 * i / 44100))]))
-                               for i in range(44100)))
-    subprocess.run(["oggenc", "-Q", wav, "-o", path], check=True)
-    os.remove(wav)
 
 
 class LauncherWindow(unittest.TestCase):
@@ -74,7 +57,7 @@ class LauncherWindow(unittest.TestCase):
 
     def test_choices_flow_into_the_start_up(self):
         with WorkDir() as work:
-            make_music(work.file("tone.ogg"))
+            make_tone_ogg(work.file("tone.ogg"))
             doc, entries = quad_scene(250, 'file="tone.ogg" offset="0"')
             make_package(work.path, "test.dpk", [("demo.xmlz", pack_text(doc))] + entries)
             device = work.file("device.raw")

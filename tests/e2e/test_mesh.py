@@ -2,7 +2,6 @@
 both paths landing where that geometry says."""
 
 import math
-import os
 import sys
 import unittest
 

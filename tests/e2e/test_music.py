@@ -1,35 +1,19 @@
 """Music end to end: the player hands the device, through SDL's disk audio driver, exactly the sound
 that oggdec decodes from the same file, after the leading silence and without gaps or repeats."""
 
-import math
 import os
 import re
 import struct
 import subprocess
 import unittest
-import wave
 
-from harness import WorkDir, brightvale, make_package, pack_text, read_log, startup_log
+from harness import WorkDir, brightvale, make_package, make_tone_ogg, pack_text, read_log, startup_log
 from scenes import quad_scene
 
 TIMELINE = 150       # hundredths: the quad is drawn for 1.5 s
 TOLERANCE = 0        # least significant bits: the player decodes with the same library as oggdec
 BUFFER = 32768       # one device buffer of 8192 stereo frames
 RING_SILENCE = 8192  # the ring's own leading silence
-
-
-def make_music(path):
-    """A 3 s stereo tone (440 Hz left, 660 Hz right) encoded by oggenc."""
-    wav = path + ".wav"
-    with wave.open(wav, "wb") as w:
-        w.setnchannels(2)
-        w.setsampwidth(2)
-        w.setframerate(44100)
-        w.writeframes(b"".join(struct.pack("<hh", int(9000 * math.sin(2 * math.pi * 440 * i / 44100)),
-                                           int(7000 * math.sin(2 * math.pi * 660 * i / 44100 + 0.4)))
-                               for i in range(44100 * 3)))
-    subprocess.run(["oggenc", "-Q", "-q", "4", wav, "-o", path], check=True)
-    os.remove(wav)
 
 
 def decoded_by_oggdec(path):
@@ -50,7 +34,7 @@ class Music(unittest.TestCase):
     def setUpClass(cls):
         cls.work = WorkDir().__enter__()
         cls.ogg = cls.work.file("tone.ogg")
-        make_music(cls.ogg)
+        make_tone_ogg(cls.ogg)
         cls.reference = samples(decoded_by_oggdec(cls.ogg))
 
     @classmethod

@@ -1,10 +1,9 @@
 """Frames captured with bvtool render under Xvfb: where things land on screen, in both render paths."""
 
-import os
 import unittest
 
 from harness import BVTOOL, WorkDir, make_package, pack_text, run, with_display
-from scenes import (ORTHO, bvassets, document, item, layer, light, material, obj, pixel, rgb_pixels, slots, static)
+from scenes import (ORTHO, bvassets, document, item, layer, light, material, obj, pixel, rgb_pixels, slots)
 
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
 YELLOW, CYAN, MAGENTA, BLACK = (255, 255, 0), (0, 255, 255), (255, 0, 255), (0, 0, 0)
