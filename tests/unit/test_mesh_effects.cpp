@@ -163,8 +163,17 @@ TEST(MeshEffects, UmbrellaSideCountsAndArrayReuse) {
     u.update(6.5f, 3.0f, 0.0f); // same side count, new size: arrays kept, vertices moved
     EXPECT_EQ(u.e.mesh.positions, positions);
     EXPECT_FLOAT_EQ(positions[4], -3.0f);
+    // Wireframe lines follow a change of side count: every line end names a vertex of the new fan
+    // and the last triangle's edges are there.
+    ASSERT_NE(geometry::mesh_line_indices(&u.e.mesh), nullptr);
     u.update(9.0f, 3.0f, 0.0f);
     EXPECT_EQ(u.e.mesh.vertex_count, 10);
+    const uint16_t *lines = geometry::mesh_line_indices(&u.e.mesh);
+    ASSERT_NE(lines, nullptr);
+    for (uint32_t k = 0; k < 2 * u.e.mesh.index_count; k++)
+        ASSERT_LT(lines[k], u.e.mesh.vertex_count) << k;
+    EXPECT_EQ(lines[6 * 8 + 2], 9);
+    EXPECT_EQ(lines[6 * 8 + 3], 1);
 }
 
 TEST(MeshEffects, SwirlKeepsItsCentreAndLiesInThePlane) {

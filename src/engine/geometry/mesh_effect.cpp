@@ -77,6 +77,9 @@ void mesh_free_arrays(Mesh *mesh) {
     std::free(mesh->positions);
     std::free(mesh->normals);
     std::free(mesh->indices);
+    // Wireframe lines are made from the indices on first use; new arrays need new lines.
+    std::free(mesh->line_indices);
+    mesh->line_indices = nullptr;
     for (float *&set : mesh->texcoords) {
         std::free(set);
         set = nullptr;
