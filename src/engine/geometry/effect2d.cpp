@@ -50,8 +50,10 @@ inline uint8_t low_byte(double v) {
     return static_cast<uint8_t>(resources::convert_to_i32(v) & 0xFF);
 }
 
+// Document values can take any product beyond the float range; narrowing goes through the checked
+// conversion.
 inline float f32(double v) {
-    return static_cast<float>(v);
+    return resources::convert_to_float(v);
 }
 
 // Per-channel coefficients of the two plasma kinds.
@@ -102,11 +104,11 @@ void generate_effect1(uint32_t size, int channels, const float *params, uint8_t 
     float d = f32(std::cos(0.13 * s + 6.0) - 1), d2 = f32(std::cos(0.17 * s + 8.0) - 1);
     Plasma p = plasma_channels(s, d, d2);
     // Q depends on the column only: worked out once per image.
-    double *qs = static_cast<double *>(std::malloc(sizeof(double) * size));
-    if (!qs) {
+    if (size > kEffect2DMaxSize) {
         std::memset(out, 0, size_t(size) * size * channels);
         return;
     }
+    double qs[kEffect2DMaxSize];
     for (uint32_t x = 0; x < size; x++)
         qs[x] = 63.0 * (1 - tc(double(x) * a)) + z;
     for (uint32_t y = 0; y < size; y++) {
@@ -117,7 +119,6 @@ void generate_effect1(uint32_t size, int channels, const float *params, uint8_t 
             plasma_pixel(p, u, v, channels, out);
         }
     }
-    std::free(qs);
 }
 
 void generate_rotate(uint32_t size, int channels, const float *params, uint8_t *out) {
@@ -217,8 +218,8 @@ void generate_amoba(Effect2D *e, const float *params, uint8_t *out) {
         return;
     }
     int32_t k = resources::convert_to_i32(params[0]);
-    if (k != resources::convert_to_i32(s->last_step)) {
-        s->last_step = static_cast<float>(k);
+    if (k != s->last_step) {
+        s->last_step = k;
         amoba_grow(e, s);
     }
     std::memcpy(out, s->image, effect2d_image_bytes(e));
@@ -230,7 +231,7 @@ uint16_t effect2d_resolution(const char *text) {
     if (text && std::strcmp(text, "64x64") == 0) return 64;
     if (text && std::strcmp(text, "128x128") == 0) return 128;
     if (text && std::strcmp(text, "256x256") == 0) return 256;
-    return 512;
+    return kEffect2DMaxSize;
 }
 
 uint8_t effect2d_bits(const char *text) {

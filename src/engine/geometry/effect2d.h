@@ -26,6 +26,7 @@ enum Effect2DKind : uint8_t {
 
 constexpr int kEffect2DKindCount = 5;
 constexpr int kEffect2DParameters = 32;
+constexpr uint32_t kEffect2DMaxSize = 512; // the largest side "resolution" gives
 
 struct Effect2DDescriptor {
     char name[32];
@@ -51,7 +52,7 @@ struct Effect2D {
 // "Amoba" keeps its own image and the last step it ran.
 struct AmobaState {
     uint8_t *image; // S x S x bytes per pixel
-    float last_step;
+    int32_t last_step; // the truncated step of the last update
 };
 
 // Reads one element of the 2D effect section into a new record and makes its state ("Amoba"

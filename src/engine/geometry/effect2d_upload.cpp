@@ -40,7 +40,10 @@ void effect2d_fill(Effect2D *e, const float *params, bool use_buffer, Upload upl
         glBindBuffer(GL_PIXEL_UNPACK_BUFFER, 0);
     } else {
         uint8_t *pixels = static_cast<uint8_t *>(std::malloc(effect2d_image_bytes(e)));
-        if (!pixels) return;
+        if (!pixels) {
+            glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+            return;
+        }
         effect2d_generate(e, params, pixels);
         upload(pixels);
         std::free(pixels);

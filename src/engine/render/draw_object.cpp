@@ -150,12 +150,13 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
     }
     gl_state_arrays_commit();
     MatrixState *s = matrix_state();
+    // Instances change only the model matrix and what derives from it.
+    set_matrix_uniform(p->loc_viewmatrix, s->m[MATRIX_VIEW]);
+    set_matrix_uniform(p->loc_projection, s->m[MATRIX_PROJECTION]);
     for (uint32_t i = 0; i < list.count; i++) {
         instance_transform(list.items[i].v, draw.x_shift, draw.face_camera, view);
         capture_instance(mesh, arrays, list, i);
         set_matrix_uniform(p->loc_modelmatrix, s->m[MATRIX_MODEL]);
-        set_matrix_uniform(p->loc_viewmatrix, s->m[MATRIX_VIEW]);
-        set_matrix_uniform(p->loc_projection, s->m[MATRIX_PROJECTION]);
         set_matrix_uniform(p->loc_modelview, s->m[MATRIX_MODELVIEW]);
         if (p->loc_normal_matrix >= 0) {
             matrix_make_normal(s);
