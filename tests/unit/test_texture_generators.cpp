@@ -66,6 +66,17 @@ TEST(Generators, RadialCentreIsTheCentreColour) {
     EXPECT_EQ(corner[2], 0);
 }
 
+TEST(Generators, RadialOffsetAtHalfTheSideIsAllMargin) {
+    // On a 64-pixel image an offset of 32 makes the blend's divisor h - k zero: every blend is
+    // infinite or NaN, so every pixel takes the saturated margin colour.
+    constexpr int n = 64;
+    float p[kLayerParameters] = {1, 0, 0, 0, 1, 0, 1.3f, 32};
+    std::vector<uint8_t> img(size_t(n) * n * 3, 7);
+    texture_generate(GENERATOR_RADIAL, p, img.data(), n);
+    for (size_t i = 0; i < img.size(); i += 3)
+        ASSERT_TRUE(img[i] == 0 && img[i + 1] == 255 && img[i + 2] == 0) << i / 3;
+}
+
 TEST(Generators, MazeSizeLimitsDeterminismAndTiling) {
     Image size1 = generate(GENERATOR_MAZE, {1, 1, 1, 1, 42, 0.5f});
     Image size0 = generate(GENERATOR_MAZE, {1, 1, 1, 0, 42, 0.5f});

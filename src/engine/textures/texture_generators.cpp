@@ -390,7 +390,8 @@ static void generate_radial(const float *p, uint8_t *image, int n) {
     int32_t hc = n / 2, reach = hc > n - 1 - hc ? hc : n - 1 - hc, limit = 2 * reach * reach;
     int32_t flat_centre = -1, flat_margin = limit;
     double scale = p[6];
-    if (scale > 0 && std::isfinite(scale)) {
+    // With k >= h the blend's divisor is zero or negative and it no longer grows with D: no shortcut.
+    if (scale > 0 && std::isfinite(scale) && r.h > r.k) {
         flat_centre = radial_last(limit, [&](int32_t D) { return std::sqrt(double(D)) * scale - r.k <= 0; });
         flat_margin = radial_last(limit, [&](int32_t D) {
             double f = std::sqrt(double(D)) * scale - r.k;
