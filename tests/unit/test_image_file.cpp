@@ -35,15 +35,22 @@ void put_chunk(std::vector<uint8_t> *png, const char *type, const std::vector<ui
     png->insert(png->end(), word, word + 4);
 }
 
-// A w x h 8-bit RGB PNG whose IDAT is zlib's packing of `raw` (filtered rows as the file holds them).
-std::vector<uint8_t> png_with_raw(uint32_t w, uint32_t h, const std::vector<uint8_t> &raw) {
+// A w x h PNG (8-bit RGB unless told) whose IDAT is zlib's packing of `raw` (filtered rows as the
+// file holds them); a gAMA chunk when `gamma` (in 1/100000) is not 0.
+std::vector<uint8_t> png_with_raw(uint32_t w, uint32_t h, const std::vector<uint8_t> &raw, uint8_t depth = 8,
+                                  uint8_t colour_type = 2, uint32_t gamma = 0) {
     std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     std::vector<uint8_t> ihdr(13, 0);
     resources::byte_store_u32be(ihdr.data(), w);
     resources::byte_store_u32be(ihdr.data() + 4, h);
-    ihdr[8] = 8; // bit depth
-    ihdr[9] = 2; // RGB
+    ihdr[8] = depth;
+    ihdr[9] = colour_type;
     put_chunk(&png, "IHDR", ihdr);
+    if (gamma) {
+        std::vector<uint8_t> g(4);
+        resources::byte_store_u32be(g.data(), gamma);
+        put_chunk(&png, "gAMA", g);
+    }
     uLongf packed_size = compressBound(raw.size());
     std::vector<uint8_t> packed(packed_size);
     compress2(packed.data(), &packed_size, raw.data(), raw.size(), 9);
@@ -146,6 +153,31 @@ TEST(ImageFile, CommonChannelsKeepColourAndAlpha) {
     };
     for (const Case &c : cases)
         EXPECT_EQ(image_file_common_channels(c.counts.data(), static_cast<int>(c.counts.size())), c.common);
+}
+
+TEST(ImageFile, StoredBytesComeOutWithoutColourOrGammaHandling) {
+    // 16-bit grey samples keep their high byte; a linear gAMA chunk changes nothing.
+    std::vector<uint8_t> grey16 = {0, 0x00, 0xFF, 0x80, 0x00, 0xFF, 0xFF, 0x7F, 0xFF};
+    std::vector<uint8_t> rgb8 = {0, 10, 100, 200};
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> png;
+        int32_t channels;
+        std::vector<uint8_t> pixels;
+    } cases[] = {
+        {"16-bit grey", png_with_raw(4, 1, grey16, 16, 0), 1, {0, 128, 255, 127}},
+        {"16-bit grey, linear gAMA", png_with_raw(4, 1, grey16, 16, 0, 100000), 1, {0, 128, 255, 127}},
+        {"8-bit RGB, linear gAMA", png_with_raw(1, 1, rgb8, 8, 2, 100000), 3, {10, 100, 200}},
+    };
+    for (const Case &c : cases) {
+        int32_t w = 0, h = 0, n = 0;
+        ImageStatus status;
+        uint8_t *pixels = image_file_decode(c.png.data(), uint32_t(c.png.size()), 0, &w, &h, &n, &status);
+        ASSERT_NE(pixels, nullptr) << c.what;
+        EXPECT_EQ(n, c.channels) << c.what;
+        EXPECT_EQ(std::vector<uint8_t>(pixels, pixels + size_t(w) * h * n), c.pixels) << c.what;
+        image_file_free(pixels);
+    }
 }
 
 } // namespace

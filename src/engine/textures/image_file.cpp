@@ -54,27 +54,65 @@ static void convert_channels(const uint8_t *src, int from, uint8_t *dst, int to,
     }
 }
 
-// libpng's simplified reader, in the image's own channel count; null when it refuses the file.
+// libpng reports errors by calling the error function, which must not return: it jumps back to
+// the decoder below, which therefore holds nothing that needs a destructor.
+static void png_quiet_error(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+static void png_quiet_warning(png_structp, png_const_charp) {}
+
+struct PngSource {
+    const uint8_t *bytes;
+    size_t size, at;
+};
+
+static void png_read_source(png_structp png, png_bytep out, size_t length) {
+    PngSource *src = static_cast<PngSource *>(png_get_io_ptr(png));
+    if (length > src->size - src->at) png_error(png, "truncated");
+    std::memcpy(out, src->bytes + src->at, length);
+    src->at += length;
+}
+
+// libpng's own reader with no colour or gamma handling, so the stored bytes come out as they are:
+// grey, grey and alpha, RGB or RGBA, palettes and transparency expanded, 16 bits cut to their high
+// byte. Null when libpng refuses the file.
 static uint8_t *decode_png(const uint8_t *bytes, uint32_t size, int32_t *w, int32_t *h, int32_t *channels) {
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes, size)) return nullptr;
-    bool colour = (image.format & PNG_FORMAT_FLAG_COLOR) != 0,
-         alpha = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0;
-    int n = (colour ? 3 : 1) + (alpha ? 1 : 0);
-    image.format = n == 1   ? PNG_FORMAT_GRAY
-                   : n == 2 ? PNG_FORMAT_GA
-                   : n == 3 ? PNG_FORMAT_RGB
-                            : PNG_FORMAT_RGBA;
-    uint8_t *pixels = static_cast<uint8_t *>(std::malloc(PNG_IMAGE_SIZE(image)));
-    if (!pixels || !png_image_finish_read(&image, nullptr, pixels, 0, nullptr)) {
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning);
+    if (!png) return nullptr;
+    png_infop info = png_create_info_struct(png);
+    uint8_t *volatile pixels = nullptr;
+    png_bytep *volatile rows = nullptr;
+    PngSource src = {bytes, size, 0};
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
         std::free(pixels);
-        png_image_free(&image);
+        std::free(rows);
         return nullptr;
     }
-    *w = int32_t(image.width);
-    *h = int32_t(image.height);
+    png_set_read_fn(png, &src, png_read_source);
+    png_set_user_limits(png, kImageMaxSide, kImageMaxSide);
+    png_read_info(png, info);
+    int depth = png_get_bit_depth(png, info), type = png_get_color_type(png, info);
+    if (depth == 16) png_set_strip_16(png);
+    if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (type == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    uint32_t width = png_get_image_width(png, info), height = png_get_image_height(png, info);
+    int n = png_get_channels(png, info);
+    if (n < 1 || n > 4 || png_get_rowbytes(png, info) != size_t(width) * size_t(n))
+        png_error(png, "unexpected layout");
+    pixels = static_cast<uint8_t *>(std::malloc(size_t(width) * height * size_t(n)));
+    rows = static_cast<png_bytep *>(std::malloc(sizeof(png_bytep) * height));
+    if (!pixels || !rows) png_error(png, "out of memory");
+    for (uint32_t y = 0; y < height; y++)
+        rows[y] = pixels + size_t(y) * width * size_t(n);
+    png_read_image(png, rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::free(rows);
+    *w = int32_t(width);
+    *h = int32_t(height);
     *channels = n;
     return pixels;
 }
