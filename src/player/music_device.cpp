@@ -25,13 +25,7 @@ MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, Mu
     const char *file = music::music_element_file(element, &demo->music_offset);
     if (!file) return MUSIC_SETUP_DONE;
 
-    // A document names its music, so only a regular file inside the working folder is opened: a
-    // pipe or device would block or feed the decoder anything.
-    FILE *f = nullptr;
-    if (resources::file_name_is_contained(file)) {
-        f = resources::file_open_regular(file);
-        if (!f) f = resources::file_open_regular((std::string("music/") + file).c_str());
-    }
+    FILE *f = music::music_file_open("", file);
     if (!f) {
         resources::log_format("Error: cannot open %s!\r\n", file);
         return MUSIC_SETUP_DONE;

@@ -122,12 +122,11 @@ void device_read(DeviceStream *d, uint8_t *out, uint32_t bytes) {
 bool write_audio(const std::string &path, const ToolScene &ts, const char *package, uint32_t from_ms,
                  uint32_t to_ms, std::string *note) {
     music::MusicStream *stream = nullptr;
-    if (ts.music_file[0]) {
-        std::filesystem::path dir = std::filesystem::path(package).parent_path();
-        const std::filesystem::path tries[] = {dir / ts.music_file, dir / "music" / ts.music_file,
-                                               ts.music_file, std::filesystem::path("music") / ts.music_file};
-        for (const std::filesystem::path &p : tries) {
-            FILE *f = resources::file_open_regular(p.string().c_str());
+    if (!ts.music_file.empty()) {
+        // The player looks in its working folder; a capture also looks beside the package.
+        std::string dir = std::filesystem::path(package).parent_path().string();
+        for (const char *folder : {dir.c_str(), ""}) {
+            FILE *f = music::music_file_open(folder, ts.music_file.c_str());
             if (!f) continue;
             music::MusicOpen opened;
             stream = music::music_stream_open(f, &opened);
@@ -135,14 +134,19 @@ bool write_audio(const std::string &path, const ToolScene &ts, const char *packa
             std::fclose(f);
         }
         if (!stream)
-            *note = std::string("the music file ") + ts.music_file + " was not found or not decodable";
+            *note = "the music file " + ts.music_file + " was not found, not allowed or not decodable";
     } else {
         *note = "the demo has no music";
     }
     // Frames are counted from the music offset: frame k of the device plays at offset + k / 44.1 ms.
-    int64_t first = static_cast<int64_t>(std::floor((double(from_ms) - ts.music_offset) * 44.1));
-    uint64_t frames =
-        uint64_t(std::max<int64_t>(0, static_cast<int64_t>(std::floor(double(to_ms - from_ms) * 44.1))));
+    // Both ends are counted from the offset, so spans captured back to back join without a lost or
+    // repeated frame.
+    auto device_frame = [&](uint32_t ms) {
+        int64_t tenths = (int64_t(ms) - int64_t(ts.music_offset)) * 441;
+        return tenths >= 0 ? tenths / 10 : -((-tenths + 9) / 10);
+    };
+    int64_t first = device_frame(from_ms);
+    uint64_t frames = uint64_t(std::max<int64_t>(0, device_frame(to_ms) - first));
     FILE *f = std::fopen(path.c_str(), "wb");
     if (!f) {
         music::music_stream_close(stream);
@@ -189,8 +193,9 @@ bool write_audio(const std::string &path, const ToolScene &ts, const char *packa
     return std::fclose(f) == 0 && ok;
 }
 
-// RGB rows (bottom to top, as GL reads them) to one 4:2:0 Y4M frame, full-range BT.601.
-void y4m_frame(FILE *f, const uint8_t *rgb, int w, int h, std::vector<uint8_t> *planes) {
+// RGB rows (bottom to top, as GL reads them) to one 4:2:0 Y4M frame, full-range BT.601. False when
+// the stream could not take it.
+bool y4m_frame(FILE *f, const uint8_t *rgb, int w, int h, std::vector<uint8_t> *planes) {
     planes->resize(size_t(w) * h * 3 / 2);
     uint8_t *y = planes->data(), *u = y + size_t(w) * h, *v = u + size_t(w / 2) * (h / 2);
     auto px = [&](int x, int row) { return rgb + (size_t(h - 1 - row) * w + x) * 3; };
@@ -213,8 +218,7 @@ void y4m_frame(FILE *f, const uint8_t *rgb, int w, int h, std::vector<uint8_t> *
             v[size_t(row) * (w / 2) + x] =
                 uint8_t(std::clamp(std::lround(128 + 0.5 * r - 0.418688 * g - 0.081312 * b), 0L, 255L));
         }
-    std::fputs("FRAME\n", f);
-    std::fwrite(planes->data(), 1, planes->size(), f);
+    return std::fputs("FRAME\n", f) >= 0 && std::fwrite(planes->data(), 1, planes->size(), f) == planes->size();
 }
 
 } // namespace
@@ -244,6 +248,10 @@ int tool_capture(int argc, char **argv) {
             end = std::max(end, slot.end_time);
         o.to_ms = end * 10 + 10;
     }
+    if (o.to_ms <= o.from_ms) {
+        tool_scene_close(&ts);
+        return tool_fail("capture: --from %u lies at or past the demo's end (%u ms)", o.from_ms, o.to_ms);
+    }
     int w = o.scene.width, h = o.scene.height;
     std::filesystem::path out = o.outdir;
     FILE *video = nullptr;
@@ -271,7 +279,10 @@ int tool_capture(int argc, char **argv) {
         glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
         player::gl_window_swap();
         if (video) {
-            y4m_frame(video, pixels.data(), w, h, &planes);
+            if (!y4m_frame(video, pixels.data(), w, h, &planes)) {
+                status = tool_fail("capture: cannot write video.y4m");
+                break;
+            }
         } else {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%06llu.png", static_cast<unsigned long long>(n));
@@ -290,8 +301,11 @@ int tool_capture(int argc, char **argv) {
         }
     }
     if (terminal) std::printf("\n");
-    if (video && std::fclose(video) != 0 && status == 0)
-        status = tool_fail("capture: cannot write video.y4m");
+    if (video) {
+        bool written = std::ferror(video) == 0;
+        if ((std::fclose(video) != 0 || !written) && status == 0) status = tool_fail("capture: cannot write video.y4m");
+    }
+    if (n == 0 && status == 0) status = tool_fail("capture: nothing is drawn at %u ms", o.from_ms);
     // The sound covers exactly the frames written.
     uint32_t span_end = n ? frame_time(o, n) : o.from_ms;
     std::string note;

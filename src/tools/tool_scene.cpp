@@ -95,7 +95,7 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
                        : scene::DOCUMENT_MALFORMED;
     const char *music = music::music_element_file(
         scene::scene_document_section(document, scene::kMusicSection), &out->music_offset);
-    if (music) std::snprintf(out->music_file, sizeof out->music_file, "%s", music);
+    if (music) out->music_file = music;
     resources::xml_free(document);
     std::fclose(package);
     if (status != scene::DOCUMENT_OK) {

@@ -6,6 +6,7 @@
 #include "scene/scene_loader.h"
 
 #include <cstdint>
+#include <string>
 
 namespace scene {
 struct Scene;
@@ -16,7 +17,7 @@ namespace tools {
 struct ToolScene {
     player::GlWindow win;
     scene::Scene *demo;
-    char music_file[256];  // the music element's file, "" when it names none
+    std::string music_file; // the music element's file, "" when it names none
     uint32_t music_offset; // ms: the demo time at which the music starts
 };
 

@@ -10,8 +10,9 @@ import subprocess
 import time
 import unittest
 
-from harness import BUILD_DIR, BVTOOL, Launcher, WorkDir, brightvale, read_bytes, run, with_display
-from scenes import rgb_pixels
+from harness import (BUILD_DIR, BVTOOL, Launcher, WorkDir, brightvale, make_package, make_tone_ogg, pack_text,
+                     read_bytes, run, with_display)
+from scenes import quad_scene, rgb_pixels
 
 SAMPLE_DIR = os.path.join(BUILD_DIR, "sample")
 SAMPLE = os.path.join(SAMPLE_DIR, "sample.dpk")
@@ -84,6 +85,24 @@ class Capture(unittest.TestCase):
             self.assertEqual(len(rest) % frame, 0)
             self.assertEqual(len(rest) // frame, 30)  # 500 ms at 59.94 frames a second, rounded up
             self.assertEqual(run([BVTOOL, "capture", SAMPLE, out, "--size", "63x36", "--y4m"]).returncode, 1)
+
+    def test_music_the_player_would_refuse_and_spans_past_the_end(self):
+        with WorkDir() as work:
+            # The music lies one folder above the package: the player refuses the name, so the capture
+            # has no music either.
+            make_tone_ogg(work.file("tone.ogg"))
+            os.mkdir(work.file("pkg"))
+            doc, entries = quad_scene(100, 'file="../tone.ogg" offset="0"')
+            make_package(work.file("pkg"), "test.dpk", [("demo.xmlz", pack_text(doc))] + entries)
+            package = work.file("pkg", "test.dpk")
+            r = run(with_display([BVTOOL, "capture", package, work.file("out"), "--size", "64x36", "--to", "500"]))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(b"not allowed", r.stdout)
+            self.assertFalse(any(frames_of(read_bytes(work.file("out", "audio.wav"))[44:])))
+            # The timeline ends at 1000 ms (plus its last hundredth): nothing to capture from there on.
+            r = run(with_display([BVTOOL, "capture", package, work.file("late"), "--from", "1010"]))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(b"past the demo's end", r.stderr)
 
     def test_sound_equals_the_players_device_output(self):
         with WorkDir() as work:

@@ -1,5 +1,6 @@
 #include "music/music_stream.h"
 
+#include "resources/file_util.h"
 #include "resources/xml.h"
 
 #include <chrono>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <samplerate.h>
+#include <string>
 #include <thread>
 #include <vorbis/vorbisfile.h>
 
@@ -176,6 +178,13 @@ const char *music_element_file(const resources::XmlNode *element, uint32_t *musi
     // An offset below -125 would wrap to a lead-in of days; the music then starts at once.
     *music_offset = offset < 0 ? 0 : static_cast<uint32_t>(offset);
     return file;
+}
+
+FILE *music_file_open(const char *folder, const char *name) {
+    if (!name || !resources::file_name_is_contained(name)) return nullptr;
+    std::string base = folder && folder[0] ? std::string(folder) + "/" : std::string();
+    FILE *f = resources::file_open_regular((base + name).c_str());
+    return f ? f : resources::file_open_regular((base + "music/" + name).c_str());
 }
 
 void music_decoder_start(MusicRing *ring, MusicStream *stream) {

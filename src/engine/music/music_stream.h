@@ -42,6 +42,12 @@ void music_stream_close(MusicStream *stream);
 // "offset" + 125 milliseconds, held at 0 for offsets below -125.
 const char *music_element_file(const resources::XmlNode *element, uint32_t *music_offset);
 
+// Opens the music file a document names, as a regular file at FOLDER/name or FOLDER/music/name
+// (FOLDER "" is the working folder). A document names its music, so a name that is absolute or
+// climbs out with ".." is refused, as is a pipe or device, which would block or feed the decoder
+// anything. Null when refused or not found; the caller owns the file.
+FILE *music_file_open(const char *folder, const char *name);
+
 // Starts the decoder thread: it clears the ring, then forever sleeps 17 ms and decodes one chunk.
 // It is never stopped; it ends with the process.
 void music_decoder_start(MusicRing *ring, MusicStream *stream);
