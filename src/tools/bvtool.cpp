@@ -4,8 +4,26 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 namespace tools {
+
+bool tool_write_whole(const char *path, const uint8_t *data, uint32_t size) {
+    std::string temp = std::string(path) + ".partial";
+    FILE *f = std::fopen(temp.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(data, 1, size, f) == size;
+    if (std::fclose(f) != 0) ok = false;
+    std::error_code ec;
+    if (ok) std::filesystem::rename(temp, path, ec);
+    if (!ok || ec) {
+        std::filesystem::remove(temp, ec);
+        return false;
+    }
+    return true;
+}
 
 bool tool_wants_help(int argc, char **argv) {
     for (int i = 1; i < argc; i++)

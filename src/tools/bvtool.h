@@ -1,6 +1,8 @@
 // bvtool: the authoring and capture command. One function per sub-command; each returns the exit status.
 #pragma once
 
+#include <cstdint>
+
 namespace tools {
 
 int tool_pack(int argc, char **argv);
@@ -25,5 +27,9 @@ int tool_fail(const char *format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// Writes SIZE bytes to PATH through PATH.partial renamed into place, so a failure leaves no
+// half-written file (and any earlier file untouched). False on any failure.
+bool tool_write_whole(const char *path, const uint8_t *data, uint32_t size);
 
 } // namespace tools

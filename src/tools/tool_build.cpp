@@ -35,10 +35,16 @@ int tool_build(int argc, char **argv) {
     if (ec) return tool_fail("build: cannot read %s", argv[1]);
     std::sort(names.begin(), names.end());
 
-    // Compressed documents are staged beside the output and removed afterwards.
-    fs::path staging = fs::path(std::string(argv[2]) + ".staging");
-    fs::remove_all(staging, ec);
-    fs::create_directories(staging, ec);
+    // Compressed documents are staged in a new folder beside the output, removed afterwards; a
+    // folder already there is never touched.
+    fs::path staging;
+    for (int n = 0; n < 1000 && staging.empty(); n++) {
+        fs::path candidate = std::string(argv[2]) + ".staging" + (n ? std::to_string(n) : "");
+        if (fs::create_directory(candidate, ec)) staging = candidate;
+    }
+    if (staging.empty()) {
+        return tool_fail("build: cannot make a staging folder beside %s", argv[2]);
+    }
     std::string src_dir = src.string() + "/", staging_dir = staging.string() + "/";
     resources::EntryNode *list = resources::entry_list_new();
     int status = 0;
@@ -55,9 +61,7 @@ int tool_build(int argc, char **argv) {
         std::free(text);
         std::string packed_name = name + "z";
         fs::create_directories((staging / packed_name).parent_path(), ec);
-        FILE *out = packed ? std::fopen((staging_dir + packed_name).c_str(), "wb") : nullptr;
-        bool ok = out && std::fwrite(packed, 1, packed_size, out) == packed_size;
-        if (out) ok = std::fclose(out) == 0 && ok;
+        bool ok = packed && tool_write_whole((staging_dir + packed_name).c_str(), packed, packed_size);
         std::free(packed);
         if (!ok) {
             status = tool_fail("build: cannot compress %s", name.c_str());

@@ -201,9 +201,7 @@ int tool_model(int argc, char **argv) {
     uint8_t *packed =
         resources::packed_compress(file.data(), static_cast<uint32_t>(file.size()), &packed_size);
     if (!packed) return tool_fail("model: cannot pack %s", argv[1]);
-    FILE *out = std::fopen(argv[2], "wb");
-    bool ok = out && std::fwrite(packed, 1, packed_size, out) == packed_size;
-    if (out) ok = std::fclose(out) == 0 && ok;
+    bool ok = tool_write_whole(argv[2], packed, packed_size);
     std::free(packed);
     if (!ok) return tool_fail("model: cannot write %s", argv[2]);
     std::printf("%u vertices, %zu triangles\n", n, indices.size() / 3);

@@ -95,21 +95,6 @@ int tool_extract(int argc, char **argv) {
 }
 
 // Writes a whole block to path through a temporary file, so a failure leaves nothing behind.
-static bool write_whole(const char *path, const uint8_t *data, uint32_t size) {
-    std::string temp = std::string(path) + ".partial";
-    FILE *f = std::fopen(temp.c_str(), "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    if (std::fclose(f) != 0) ok = false;
-    std::error_code ec;
-    if (ok) std::filesystem::rename(temp, path, ec);
-    if (!ok || ec) {
-        std::filesystem::remove(temp, ec);
-        return false;
-    }
-    return true;
-}
-
 int tool_compress(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
         std::puts("usage: bvtool compress IN OUT\n"
@@ -124,7 +109,7 @@ int tool_compress(int argc, char **argv) {
     uint32_t packed_size = 0;
     uint8_t *packed = packed_compress(data, size, &packed_size);
     std::free(data);
-    bool ok = packed && write_whole(argv[2], packed, packed_size);
+    bool ok = packed && tool_write_whole(argv[2], packed, packed_size);
     std::free(packed);
     return ok ? 0 : tool_fail("compress: cannot write %s", argv[2]);
 }
@@ -143,7 +128,7 @@ int tool_decompress(int argc, char **argv) {
     uint8_t *data = packed_inflate(packed, size, &length, &status);
     std::free(packed);
     if (!data) return tool_fail("decompress: %s is damaged (bad length word or zlib stream)", argv[1]);
-    bool ok = write_whole(argv[2], data, length);
+    bool ok = tool_write_whole(argv[2], data, length);
     std::free(data);
     return ok ? 0 : tool_fail("decompress: cannot write %s", argv[2]);
 }

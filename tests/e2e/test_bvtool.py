@@ -182,8 +182,12 @@ class ModelAndBuild(unittest.TestCase):
                      "b.mdl": bytes(range(40)), "img/a.png": b"\x89PNG not really"}
             for name, data in files.items():
                 write_bytes(work.file("src", name), data)
+            # A folder of the user's that happens to have the staging name is left alone.
+            write_bytes(work.file("out.dpk.staging", "keep.txt"), b"mine")
             r = bvtool("build", work.file("src"), work.file("out.dpk"))
             self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(sorted(os.listdir(work.path)), ["out.dpk", "out.dpk.staging", "src"])
+            self.assertEqual(read_bytes(work.file("out.dpk.staging", "keep.txt")), b"mine")
             listing = bvtool("list", work.file("out.dpk")).stdout.decode().split()
             self.assertEqual(listing[0::2], ["b.mdl", "demo.xmlz", "img/a.png", "loading.xmlz"])
             self.assertEqual(bvtool("extract", work.file("out.dpk"), work.file("x")).returncode, 0)
@@ -193,7 +197,6 @@ class ModelAndBuild(unittest.TestCase):
                     self.assertEqual(struct.unpack("<I", stored[:4])[0], len(data))
                     stored = zlib.decompress(stored[4:])
                 self.assertEqual(stored, data, name)
-            self.assertFalse(os.path.exists(work.file("out.dpk.staging")))
             self.assertEqual(bvtool("build", work.file("nothing"), work.file("o.dpk")).returncode, 1)
 
 
