@@ -73,10 +73,25 @@ static void png_read_source(png_structp png, png_bytep out, size_t length) {
     src->at += length;
 }
 
+// Whether every chunk up to IEND (or the end of the file) lies inside the file. libpng sizes a chunk's buffer from its
+// length word before reading it; a length the file cannot hold would allocate gigabytes for nothing.
+static bool png_chunks_fit(const uint8_t *bytes, uint32_t size) {
+    resources::ByteReader r = resources::byte_reader_make(bytes + 8, size - 8);
+    while (byte_reader_remaining(&r) > 0) {
+        uint32_t length = resources::byte_reader_u32be(&r);
+        const uint8_t *type = resources::byte_reader_take(&r, 4);
+        if (!type || length > byte_reader_remaining(&r) || byte_reader_remaining(&r) - length < 4) return false;
+        if (std::memcmp(type, "IEND", 4) == 0) return true;
+        resources::byte_reader_take(&r, size_t(length) + 4); // data and CRC
+    }
+    return true; // complete chunks without IEND: libpng decides
+}
+
 // libpng's own reader with no colour or gamma handling, so the stored bytes come out as they are:
 // grey, grey and alpha, RGB or RGBA, palettes and transparency expanded, 16 bits cut to their high
 // byte. Null when libpng refuses the file.
 static uint8_t *decode_png(const uint8_t *bytes, uint32_t size, int32_t *w, int32_t *h, int32_t *channels) {
+    if (!png_chunks_fit(bytes, size)) return nullptr;
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning);
     if (!png) return nullptr;
     png_infop info = png_create_info_struct(png);
@@ -91,6 +106,11 @@ static uint8_t *decode_png(const uint8_t *bytes, uint32_t size, int32_t *w, int3
     }
     png_set_read_fn(png, &src, png_read_source);
     png_set_user_limits(png, kImageMaxSide, kImageMaxSide);
+    // Ancillary chunks are read whole: their length words must not size allocations, nor their
+    // number grow without bound. Only the pixels matter here.
+    png_set_chunk_malloc_max(png, 1u << 20);
+    png_set_chunk_cache_max(png, 64);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
     png_read_info(png, info);
     int depth = png_get_bit_depth(png, info), type = png_get_color_type(png, info);
     if (depth == 16) png_set_strip_16(png);
