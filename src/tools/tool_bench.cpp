@@ -68,8 +68,8 @@ int tool_bench(int argc, char **argv) {
                   "stage, then draws N frames (default 200) at a fixed step across the timeline and prints\n"
                   "the frame time (min, median, max), the engine's own share (the frame's CPU time outside\n"
                   "OpenGL calls) against OpenGL's (inside the calls, glFinish and the swap), and the GL\n"
-                  "calls per frame (--calls: by entry point). glFinish runs at the split points in this\n"
-                  "mode only.");
+                  "calls per frame (--calls: by entry point, on standard error with --json). glFinish runs\n"
+                  "at the split points in this mode only.");
         return 0;
     }
     ToolSceneOptions o = {nullptr, 1280, 720, false, false, nullptr, nullptr};
@@ -135,17 +135,19 @@ int tool_bench(int argc, char **argv) {
     gl_count_timing(false);
     player::platform_stdout_restore(saved_stdout);
     if (by_name) {
+        // With --json standard output holds the JSON object alone.
         struct Report {
             const std::vector<std::pair<const char *, uint64_t>> *before;
             int frames;
-        } report = {&before, frames};
-        std::printf("GL calls a frame by entry point (mean over the frames)\n");
+            FILE *out;
+        } report = {&before, frames, json ? stderr : stdout};
+        std::fprintf(report.out, "GL calls a frame by entry point (mean over the frames)\n");
         gl_count_each(
             [](void *u, const char *n, uint64_t c) {
                 Report *r = static_cast<Report *>(u);
                 for (const auto &b : *r->before)
                     if (b.first == n) c -= b.second;
-                if (c) std::printf("  %-28s %9.1f\n", n, double(c) / r->frames);
+                if (c) std::fprintf(r->out, "  %-28s %9.1f\n", n, double(c) / r->frames);
             },
             &report);
     }
