@@ -61,13 +61,6 @@ InstanceList list_allocate(uint64_t wanted, bool *cut) {
     return out;
 }
 
-InstanceList list_copy(const InstanceList &in) {
-    bool unused = false;
-    InstanceList out = list_allocate(in.count, &unused);
-    if (out.count) std::memcpy(out.items, in.items, sizeof(Instance) * out.count);
-    return out;
-}
-
 InstanceList xyz_multiply(const InstanceList &in, const float *p, bool *cut) {
     uint64_t nx = count_of(p[0]), ny = count_of(p[1]), nz = count_of(p[2]);
     uint64_t total = multiply_saturated(multiply_saturated(multiply_saturated(in.count, nx), ny), nz);
@@ -174,14 +167,13 @@ InstanceList model_place(const InstanceList &in, const float *p, const Mesh *tar
     return out;
 }
 
-InstanceList radial_move(const InstanceList &in, const float *p, Mesh *own) {
-    InstanceList out = list_copy(in);
+// Moves the instances in place: the list keeps its length.
+void radial_move(InstanceList *list, const float *p, Mesh *own) {
     const float *centre = own ? mesh_centre(own) : nullptr;
-    if (!centre) return out;
-    for (uint32_t i = 0; i < out.count; i++)
+    if (!centre) return;
+    for (uint32_t i = 0; i < list->count; i++)
         for (int c = 0; c < 3; c++)
-            out.items[i].v[c] += p[0] * centre[c];
-    return out;
+            list->items[i].v[c] += p[0] * centre[c];
 }
 
 } // namespace
@@ -192,15 +184,12 @@ InstanceList manipulator_apply(InstanceList list, uint8_t kind, const float *p, 
     switch (kind) {
     case MANIPULATOR_XYZ_MULTIPLIER: out = xyz_multiply(list, p, cut); break;
     case MANIPULATOR_X_MULTIPLIER: out = x_multiply(list, p, cut); break;
-    case MANIPULATOR_RIPPLER:
-        ripple(own_mesh, p);
-        out = list_copy(list);
-        break;
+    case MANIPULATOR_RIPPLER: ripple(own_mesh, p); return list; // moves vertices, not instances
     case MANIPULATOR_MODEL_PLACER:
         if (!target) return list;
         out = model_place(list, p, target, cut);
         break;
-    case MANIPULATOR_RADIAL_MOVE: out = radial_move(list, p, own_mesh); break;
+    case MANIPULATOR_RADIAL_MOVE: radial_move(&list, p, own_mesh); return list;
     default: return list; // no defined result: the list passes through
     }
     instance_list_free(&list);
