@@ -648,13 +648,6 @@ static void filter_emboss(const uint8_t *a, const float *p, int n, uint8_t *out)
     std::free(rows);
 }
 
-// A cosine step from a computed angle: trunc(v) taken modulo 4096 exactly; NaN and infinities
-// read step 0.
-static float filter_cosine(double v) {
-    if (!std::isfinite(v)) return geometry::cosine_step(0);
-    return geometry::cosine_step(resources::convert_to_i32(std::fmod(std::trunc(v), 4096.0)));
-}
-
 // The integer part of a finite source coordinate taken modulo n (exactly, for any size) and its
 // fraction.
 static int filter_ripple_wrap(double u, int n, double *fraction) {
@@ -990,8 +983,8 @@ static void filter_ripple(const uint8_t *a, const float *p, int n, uint8_t *out)
     if (!shift) return;
     double *row_shift = shift, *column_shift = shift + n;
     for (int k = 0; k < n; k++) {
-        row_shift[k] = ax * n * filter_cosine(wy * 4096 * inverse_n * k);
-        column_shift[k] = ay * n * filter_cosine(k * wx * 4096 * inverse_n);
+        row_shift[k] = ax * n * geometry::cosine_step_of(std::trunc(wy * 4096 * inverse_n * k));
+        column_shift[k] = ay * n * geometry::cosine_step_of(std::trunc(k * wx * 4096 * inverse_n));
     }
     bool done = false;
 #if TEXTURE_SIMD_SSE2
