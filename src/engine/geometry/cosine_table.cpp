@@ -29,6 +29,6 @@ float cosine_step_of(double k) {
     return cosine_step(static_cast<int64_t>(k));
 }
 
-float cosine_lookup(double radians) { return cosine_step_of(std::trunc(radians * 651.8986469)); }
+float cosine_lookup(double radians) { return cosine_step_of(std::trunc(radians * kCosineStepsPerRadian)); }
 
 } // namespace geometry

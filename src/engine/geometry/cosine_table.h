@@ -23,7 +23,10 @@ float cosine_step(int64_t k);
 // entry 4096, one beyond the 64-bit range keeps its remainder.
 float cosine_step_of(double k);
 
-// The cosine of an angle in radians: the step trunc(angle x 651.8986469) looked up as above.
+// Table steps in a radian (4096 steps a turn, as the stored demos were made with).
+constexpr double kCosineStepsPerRadian = 651.8986469;
+
+// The cosine of an angle in radians: the step trunc(angle x kCosineStepsPerRadian) looked up as above.
 float cosine_lookup(double radians);
 
 } // namespace geometry

@@ -32,7 +32,6 @@ constexpr float kCoef[18] = {0.1f,  0.12f, 0.09f, 0.07f, 0.13f, 0.135f, 0.18f, 0
                              0.22f, 0.12f, 0.2f,  0.12f, 0.15f, 0.13f,  0.14f, 0.1f, 0.08f};
 static_assert(sizeof(kCoef) / sizeof(kCoef[0]) == 18, "eighteen plasma coefficients");
 
-constexpr double kStepsPerRadian = 651.8986469;
 constexpr float kInverseRandMax = 3.0518509447574615e-05f; // 1 / 32767
 
 // Table entry for the step trunc(v) (its remainder by 4096, with the step's sign). Steps within 32
@@ -64,10 +63,10 @@ struct Plasma {
 Plasma plasma_channels(float s, float d, float d2) {
     Plasma p;
     for (int n = 0; n < 3; n++) {
-        p.i[n] = f32((kCoef[2 * n] * double(d) + 1) * kCoef[12 + 2 * n] * kStepsPerRadian);
-        p.j[n] = f32(kCoef[6 + 2 * n] * double(s) * kStepsPerRadian);
-        p.k[n] = f32((kCoef[2 * n + 1] * double(d2) + 1) * kCoef[13 + 2 * n] * kStepsPerRadian);
-        p.l[n] = f32(kCoef[7 + 2 * n] * double(s) * kStepsPerRadian);
+        p.i[n] = f32((kCoef[2 * n] * double(d) + 1) * kCoef[12 + 2 * n] * kCosineStepsPerRadian);
+        p.j[n] = f32(kCoef[6 + 2 * n] * double(s) * kCosineStepsPerRadian);
+        p.k[n] = f32((kCoef[2 * n + 1] * double(d2) + 1) * kCoef[13 + 2 * n] * kCosineStepsPerRadian);
+        p.l[n] = f32(kCoef[7 + 2 * n] * double(s) * kCosineStepsPerRadian);
     }
     return p;
 }
@@ -127,8 +126,8 @@ void generate_rotate(uint32_t size, int channels, const float *params, uint8_t *
     float w = f32((std::sin(0.1 * s) + 1.88) * 20.0);
     float m = f32(63.0 * w);
     float f = f32(0.08 * w * s), z = f32(0.06 * w * s);
-    float ax = f32((0.0024543671875 * std::cos(0.11 * s) + 0.00981746875) * kStepsPerRadian);
-    float ey = f32((0.0027611630859375 * std::cos(0.11 * s) + 0.0064427138671875) * kStepsPerRadian);
+    float ax = f32((0.0024543671875 * std::cos(0.11 * s) + 0.00981746875) * kCosineStepsPerRadian);
+    float ey = f32((0.0027611630859375 * std::cos(0.11 * s) + 0.0064427138671875) * kCosineStepsPerRadian);
     float d = f32(std::cos(0.13 * s) + 6.0 - 1), d2 = f32(std::cos(0.17 * s) + 8.0 - 1);
     Plasma p = plasma_channels(s, d, d2);
     double c = std::cos(double(phi)), sn = std::sin(double(phi));
@@ -249,7 +248,7 @@ uint32_t effect2d_read(resources::ObjectList *effects, const XmlNode *element) {
     const char *name = resources::xml_attribute(element, "name");
     if (name) std::strncpy(e->name, name, sizeof e->name - 1);
     int32_t kind = resources::xml_attribute_int(element, "type");
-    e->kind = kind >= 0 && kind < 255 ? static_cast<uint8_t>(kind) : 255;
+    e->kind = resources::convert_to_kind(kind);
     e->texture_format = resources::convert_to_u8(resources::xml_attribute_int(element, "texture_format"));
     e->texture_filter = resources::convert_to_u8(resources::xml_attribute_int(element, "texture_filter"));
     e->width = e->height = effect2d_resolution(resources::xml_attribute(element, "resolution"));

@@ -119,8 +119,8 @@ void ripple(Mesh *own, const float *p) {
         std::memcpy(g_ripple.positions, own->positions, sizeof(float) * 3 * n);
         g_ripple.vertex_count = n;
     }
-    double a = static_cast<double>(p[2]) * 651.8986469;
-    double b = static_cast<double>(p[0]) * 651.8986469;
+    double a = static_cast<double>(p[2]) * kCosineStepsPerRadian;
+    double b = static_cast<double>(p[0]) * kCosineStepsPerRadian;
     float amplitude = p[1];
     for (uint32_t i = 0; i < 3 * n; i++) {
         float w = g_ripple.positions[i];

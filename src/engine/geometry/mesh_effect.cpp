@@ -27,8 +27,6 @@ static_assert(sizeof(kMeshEffectDescriptors) / sizeof(kMeshEffectDescriptors[0])
 
 namespace {
 
-constexpr uint8_t kNoKind = 255;
-
 // Bytes of the arrays of an in-memory mesh, as counted against the document's memory.
 uint64_t mesh_array_bytes(uint32_t vertices, uint32_t indices, uint8_t texcoord_sets) {
     return uint64_t(vertices) * (6 + 2 * texcoord_sets) * sizeof(float) +
@@ -294,7 +292,7 @@ uint32_t mesh_effect_read(resources::ObjectList *effects, const XmlNode *element
         if (i < kMeshEffectParameters)
             e->parameter_functions[i++] = resources::convert_to_u16(resources::xml_text_int(p));
     }
-    if (!mesh_effect_init(e, kind >= 0 && kind < 255 ? static_cast<uint8_t>(kind) : kNoKind)) {
+    if (!mesh_effect_init(e, resources::convert_to_kind(kind))) {
         resources::log_format("Error: out of memory building mesh effect %u.\r\n",
                               effects->position[slot - 1]);
         mesh_effect_release(e);

@@ -14,10 +14,9 @@ using resources::XmlNode;
 
 // A kind number outside 0..254 is stored as 255, which no table row has (a wrap to 8 bits could
 // turn 256 into a real kind).
-static uint8_t kind_of(int32_t kind) { return kind >= 0 && kind < 255 ? static_cast<uint8_t>(kind) : 255; }
 
 void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
-    entry->kind = kind_of(resources::xml_attribute_int(element, "type"));
+    entry->kind = resources::convert_to_kind(resources::xml_attribute_int(element, "type"));
     const XmlNode *child = element->first_child;
     if (child && resources::xml_name_is(child, "manipulator")) {
         // Any kind but 0 names a mesh effect; an index beyond 16 bits names no record.
@@ -32,7 +31,7 @@ void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
 }
 
 void item_read(Item *item, const XmlNode *element) {
-    item->type = kind_of(resources::xml_attribute_int(element, "type"));
+    item->type = resources::convert_to_kind(resources::xml_attribute_int(element, "type"));
     item->object = resources::convert_to_u16(resources::xml_attribute_int(element, "object"));
     item->material = resources::convert_to_u16(resources::xml_attribute_int(element, "material"));
     item->font = resources::convert_to_u16(resources::xml_attribute_int(element, "font"));

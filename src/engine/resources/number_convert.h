@@ -41,6 +41,12 @@ inline float convert_to_float(double v) {
     return static_cast<float>(v);
 }
 
+// A kind number read from a document: 0..254 as it is, anything else 255, a kind no table has,
+// so a wrapped value never lands on a real kind.
+inline uint8_t convert_to_kind(int32_t kind) {
+    return kind >= 0 && kind < 255 ? static_cast<uint8_t>(kind) : 255;
+}
+
 // Truncated toward zero and clamped to lo..hi; NaN gives lo.
 inline int32_t convert_clamped(double v, int32_t lo, int32_t hi) {
     if (!(v == v)) return lo;
