@@ -34,8 +34,8 @@ MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, Mu
     music->stream = music::music_stream_open(f, &opened);
     if (!music->stream) {
         std::fclose(f);
-        resources::log_format("Error: %s is not an Ogg Vorbis file I can decode; the demo plays without music.\r\n",
-                              file);
+        resources::log_format(
+            "Error: %s is not an Ogg Vorbis file I can decode; the demo plays without music.\r\n", file);
         return MUSIC_SETUP_DONE;
     }
 
@@ -50,7 +50,8 @@ MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, Mu
         std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
         return MUSIC_SETUP_NO_DEVICE;
     }
-    if (obtained.freq != desired.freq || obtained.format != desired.format || obtained.channels != desired.channels) {
+    if (obtained.freq != desired.freq || obtained.format != desired.format ||
+        obtained.channels != desired.channels) {
         // The ring holds 44.1 kHz 16-bit stereo; let SDL convert rather than play it wrongly.
         SDL_CloseAudio();
         if (SDL_OpenAudio(&desired, nullptr) < 0) {
@@ -80,7 +81,8 @@ void music_start(MusicPlayback *music, const scene::Scene *demo) {
         // A device that never asks for sound must not freeze the player here; the frame loop keeps
         // redrawing (and listening for Escape) while it waits for the first buffer.
         uint32_t began = SDL_GetTicks();
-        while (!music_delivered(music) && SDL_GetTicks() - began < 3000) SDL_Delay(10);
+        while (!music_delivered(music) && SDL_GetTicks() - began < 3000)
+            SDL_Delay(10);
     }
     resources::log_format("Audio buffer size:%u\n", music->buffer_samples);
 }

@@ -58,7 +58,8 @@ constexpr Command kCommands[] = {
     {"compress", tools::tool_compress, "compress IN OUT                 pack a file as length + zlib"},
     {"decompress", tools::tool_decompress, "decompress IN OUT               unpack a length + zlib file"},
     {"render", tools::tool_render, "render PKG --time T --out F.png   capture one frame of the demo"},
-    {"textures", tools::tool_textures, "textures PKG OUTDIR             write the procedural textures as PNGs"},
+    {"textures", tools::tool_textures,
+     "textures PKG OUTDIR             write the procedural textures as PNGs"},
     {"mesh", tools::tool_mesh, "mesh PKG --time T --out F.obj   write the geometry of one frame as OBJ"},
     {"effects", tools::tool_effects, "effects PKG OUTDIR [--time T]  write the 2D effects as PNGs"},
     {"model", tools::tool_model, "model IN.obj OUT.mdl            convert a Wavefront OBJ file to a model"},
@@ -70,7 +71,8 @@ static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 13, "one row per sub-c
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);
-    for (const Command &c : kCommands) std::fprintf(out, "  %s\n", c.summary);
+    for (const Command &c : kCommands)
+        std::fprintf(out, "  %s\n", c.summary);
 }
 
 } // namespace

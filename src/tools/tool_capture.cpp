@@ -218,7 +218,8 @@ bool y4m_frame(FILE *f, const uint8_t *rgb, int w, int h, std::vector<uint8_t> *
             v[size_t(row) * (w / 2) + x] =
                 uint8_t(std::clamp(std::lround(128 + 0.5 * r - 0.418688 * g - 0.081312 * b), 0L, 255L));
         }
-    return std::fputs("FRAME\n", f) >= 0 && std::fwrite(planes->data(), 1, planes->size(), f) == planes->size();
+    return std::fputs("FRAME\n", f) >= 0 &&
+           std::fwrite(planes->data(), 1, planes->size(), f) == planes->size();
 }
 
 } // namespace
@@ -303,7 +304,8 @@ int tool_capture(int argc, char **argv) {
     if (terminal) std::printf("\n");
     if (video) {
         bool written = std::ferror(video) == 0;
-        if ((std::fclose(video) != 0 || !written) && status == 0) status = tool_fail("capture: cannot write video.y4m");
+        if ((std::fclose(video) != 0 || !written) && status == 0)
+            status = tool_fail("capture: cannot write video.y4m");
     }
     if (n == 0 && status == 0) status = tool_fail("capture: nothing is drawn at %u ms", o.from_ms);
     // The sound covers exactly the frames written.

@@ -46,7 +46,8 @@ int tool_pack(int argc, char **argv) {
 
 int tool_list(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
-        std::puts("usage: bvtool list PKG\nPrints one line per entry in index order: name, a tab, size in bytes.");
+        std::puts(
+            "usage: bvtool list PKG\nPrints one line per entry in index order: name, a tab, size in bytes.");
         return 0;
     }
     if (argc != 2) return tool_fail("list: expected one package (see bvtool list --help)");
@@ -86,7 +87,8 @@ int tool_extract(int argc, char **argv) {
         ok = package_extract_all(pkg, prefix.c_str());
     } else {
         EntryNode *list = entry_list_new();
-        for (int i = 3; i < argc; i++) entry_list_append(list, argv[i], nullptr);
+        for (int i = 3; i < argc; i++)
+            entry_list_append(list, argv[i], nullptr);
         ok = package_export(list, pkg, prefix.c_str());
         entry_list_free(list);
     }
@@ -105,7 +107,8 @@ int tool_compress(int argc, char **argv) {
     if (argc != 3) return tool_fail("compress: expected IN and OUT (see bvtool compress --help)");
     uint32_t size = 0;
     uint8_t *data = file_read_all(argv[1], &size, kPackedMaxLength);
-    if (!data) return tool_fail("compress: cannot read %s (or larger than %u bytes)", argv[1], kPackedMaxLength);
+    if (!data)
+        return tool_fail("compress: cannot read %s (or larger than %u bytes)", argv[1], kPackedMaxLength);
     uint32_t packed_size = 0;
     uint8_t *packed = packed_compress(data, size, &packed_size);
     std::free(data);
@@ -116,7 +119,8 @@ int tool_compress(int argc, char **argv) {
 
 int tool_decompress(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
-        std::puts("usage: bvtool decompress IN OUT\nUnpacks a length + zlib file (a scene document or model).");
+        std::puts(
+            "usage: bvtool decompress IN OUT\nUnpacks a length + zlib file (a scene document or model).");
         return 0;
     }
     if (argc != 3) return tool_fail("decompress: expected IN and OUT (see bvtool decompress --help)");

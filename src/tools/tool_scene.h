@@ -18,7 +18,7 @@ struct ToolScene {
     player::GlWindow win;
     scene::Scene *demo;
     std::string music_file; // the music element's file, "" when it names none
-    uint32_t music_offset; // ms: the demo time at which the music starts
+    uint32_t music_offset;  // ms: the demo time at which the music starts
 };
 
 struct ToolSceneOptions {

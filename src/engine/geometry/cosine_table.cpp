@@ -9,7 +9,8 @@ static bool g_built = false;
 
 void cosine_table_build() {
     if (g_built) return;
-    for (int i = 0; i < kCosineTableSize; i++) g_table[i] = static_cast<float>(std::cos(i * 0.0015339807861328126));
+    for (int i = 0; i < kCosineTableSize; i++)
+        g_table[i] = static_cast<float>(std::cos(i * 0.0015339807861328126));
     g_built = true;
 }
 
@@ -29,6 +30,8 @@ float cosine_step_of(double k) {
     return cosine_step(static_cast<int64_t>(k));
 }
 
-float cosine_lookup(double radians) { return cosine_step_of(std::trunc(radians * kCosineStepsPerRadian)); }
+float cosine_lookup(double radians) {
+    return cosine_step_of(std::trunc(radians * kCosineStepsPerRadian));
+}
 
 } // namespace geometry

@@ -51,7 +51,7 @@ struct Effect2D {
 
 // "Amoba" keeps its own image and the last step it ran.
 struct AmobaState {
-    uint8_t *image; // S x S x bytes per pixel
+    uint8_t *image;    // S x S x bytes per pixel
     int32_t last_step; // the truncated step of the last update
 };
 

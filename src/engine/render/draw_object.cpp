@@ -45,7 +45,8 @@ static TexcoordSources texcoords_of(const Mesh *mesh, bool from_memory) {
     for (int unit = 0; unit < 3; unit++) {
         int set = mesh->texcoord_set_count > unit ? unit : 0;
         src.pointers[unit] = mesh->texcoords[set];
-        src.buffers[unit] = from_memory || !mesh->texcoords[set] ? 0 : mesh->buffers[geometry::MESH_BUFFER_TEXCOORD0 + set];
+        src.buffers[unit] =
+            from_memory || !mesh->texcoords[set] ? 0 : mesh->buffers[geometry::MESH_BUFFER_TEXCOORD0 + set];
     }
     return src;
 }
@@ -79,9 +80,12 @@ static void draw_triangles(const Mesh *mesh, bool use_buffers) {
 static void capture_instance(const Mesh *mesh, const VertexArrays &arrays, const geometry::InstanceList &list,
                              uint32_t i) {
     if (!draw_capture_active()) return;
-    DrawCaptureMesh m = {arrays.positions.memory, arrays.normals.memory,
-                         mesh->texcoord_set_count ? mesh->texcoords[0] : nullptr, mesh->vertex_count,
-                         mesh->indices, mesh->index_count};
+    DrawCaptureMesh m = {arrays.positions.memory,
+                         arrays.normals.memory,
+                         mesh->texcoord_set_count ? mesh->texcoords[0] : nullptr,
+                         mesh->vertex_count,
+                         mesh->indices,
+                         mesh->index_count};
     draw_capture_instance(m, list.items[i], i + 1);
 }
 
@@ -136,7 +140,8 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
     if (material->wireframe && !lines) return;
     Capabilities caps = view.caps;
     if (!use_buffers) caps.vbo = 0;
-    material_apply_glsl(material, sc, t, view.rotation_y, view.rotation_x, caps, texcoords_of(mesh, !use_buffers));
+    material_apply_glsl(material, sc, t, view.rotation_y, view.rotation_x, caps,
+                        texcoords_of(mesh, !use_buffers));
     bind_unit0(draw.unit0_texture);
     if (p->loc_position >= 0) {
         gl_state_attrib_array(static_cast<GLuint>(p->loc_position), true);
@@ -165,8 +170,7 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
         if (lines) {
             gl_state_element_buffer(0);
             glDrawElements(GL_LINES, static_cast<GLsizei>(2 * mesh->index_count), GL_UNSIGNED_SHORT, lines);
-        }
-        else
+        } else
             draw_triangles(mesh, use_buffers);
     }
     gl_state_arrays_release();
@@ -199,8 +203,9 @@ void mesh_draw_instances(scene::Scene *sc, const MeshDraw &draw, uint32_t t, con
         return;
     if (draw.instances->count == 0) return;
     bool use_buffers = !draw.from_memory && view.caps.vbo;
-    VertexArrays arrays = {{mesh->positions, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_POSITIONS] : 0},
-                           {mesh->normals, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_NORMALS] : 0}};
+    VertexArrays arrays = {
+        {mesh->positions, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_POSITIONS] : 0},
+        {mesh->normals, use_buffers ? mesh->buffers[geometry::MESH_BUFFER_NORMALS] : 0}};
     geometry::RippleBuffer *ripple = draw.ripple;
     if (ripple && ripple->vertex_count == mesh->vertex_count) {
         if (use_buffers) ripple_upload(ripple);
@@ -222,16 +227,19 @@ static uint32_t item_time(uint32_t t, float offset) {
 // Frame numbers let a per-frame log line be written once per item and frame.
 static uint32_t g_frame_number = 1;
 
-void draw_frame_begin() { g_frame_number = g_frame_number == UINT32_MAX ? 1 : g_frame_number + 1; }
+void draw_frame_begin() {
+    g_frame_number = g_frame_number == UINT32_MAX ? 1 : g_frame_number + 1;
+}
 
 geometry::InstanceList item_instances(scene::Scene *sc, Item *item, Mesh *mesh, uint32_t ti) {
     geometry::Instance placement;
     for (int k = 0; k < 9; k++)
-        placement.v[k] = functions::dynamic_evaluate(item->placement[k], (item->flags >> k) & 1, sc->functions, ti);
+        placement.v[k] =
+            functions::dynamic_evaluate(item->placement[k], (item->flags >> k) & 1, sc->functions, ti);
     geometry::ManipulatorSources sources = {sc->functions, sc->models, sc->mesh_effects};
     bool cut = false;
-    geometry::InstanceList list =
-        geometry::manipulators_run(item->manipulators, item->manipulator_count, placement, mesh, ti, sources, &cut);
+    geometry::InstanceList list = geometry::manipulators_run(item->manipulators, item->manipulator_count,
+                                                             placement, mesh, ti, sources, &cut);
     if (cut && item->cut_logged_frame != g_frame_number) {
         item->cut_logged_frame = g_frame_number;
         resources::log_format("Instance list cut at %u instances.\r\n", geometry::kInstanceListCap);
@@ -263,8 +271,14 @@ static void item_draw(scene::Scene *sc, Item *item, uint32_t number, uint32_t t,
     if (!mesh) return;
     geometry::InstanceList list = item_instances(sc, item, mesh, ti);
     // Mesh effects change every frame and have no buffers: they are drawn from memory.
-    MeshDraw draw = {mesh,        material, &list, (item->flags & kItemFaceCamera) != 0, 0.0f,
-                     item->type == ITEM_MESH_EFFECT, geometry::ripple_buffer(), 0};
+    MeshDraw draw = {mesh,
+                     material,
+                     &list,
+                     (item->flags & kItemFaceCamera) != 0,
+                     0.0f,
+                     item->type == ITEM_MESH_EFFECT,
+                     geometry::ripple_buffer(),
+                     0};
     mesh_draw_instances(sc, draw, ti, view);
     geometry::instance_list_free(&list);
     draw_ripple_release();

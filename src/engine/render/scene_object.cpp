@@ -20,7 +20,8 @@ void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
     const XmlNode *child = element->first_child;
     if (child && resources::xml_name_is(child, "manipulator")) {
         // Any kind but 0 names a mesh effect; an index beyond 16 bits names no record.
-        entry->target_kind = resources::convert_to_i32(resources::xml_attribute_float(child, "type")) != 0 ? 1 : 0;
+        entry->target_kind =
+            resources::convert_to_i32(resources::xml_attribute_float(child, "type")) != 0 ? 1 : 0;
         entry->target_index = resources::convert_to_u16(resources::xml_attribute_float(child, "model"));
         child = child->next;
     }

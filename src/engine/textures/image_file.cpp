@@ -73,14 +73,15 @@ static void png_read_source(png_structp png, png_bytep out, size_t length) {
     src->at += length;
 }
 
-// Whether every chunk up to IEND (or the end of the file) lies inside the file. libpng sizes a chunk's buffer from its
-// length word before reading it; a length the file cannot hold would allocate gigabytes for nothing.
+// Whether every chunk up to IEND (or the end of the file) lies inside the file. libpng sizes a chunk's buffer
+// from its length word before reading it; a length the file cannot hold would allocate gigabytes for nothing.
 static bool png_chunks_fit(const uint8_t *bytes, uint32_t size) {
     resources::ByteReader r = resources::byte_reader_make(bytes + 8, size - 8);
     while (byte_reader_remaining(&r) > 0) {
         uint32_t length = resources::byte_reader_u32be(&r);
         const uint8_t *type = resources::byte_reader_take(&r, 4);
-        if (!type || length > byte_reader_remaining(&r) || byte_reader_remaining(&r) - length < 4) return false;
+        if (!type || length > byte_reader_remaining(&r) || byte_reader_remaining(&r) - length < 4)
+            return false;
         if (std::memcmp(type, "IEND", 4) == 0) return true;
         resources::byte_reader_take(&r, size_t(length) + 4); // data and CRC
     }
@@ -92,7 +93,8 @@ static bool png_chunks_fit(const uint8_t *bytes, uint32_t size) {
 // byte. Null when libpng refuses the file.
 static uint8_t *decode_png(const uint8_t *bytes, uint32_t size, int32_t *w, int32_t *h, int32_t *channels) {
     if (!png_chunks_fit(bytes, size)) return nullptr;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning);
+    png_structp png =
+        png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, png_quiet_error, png_quiet_warning);
     if (!png) return nullptr;
     png_infop info = png_create_info_struct(png);
     uint8_t *volatile pixels = nullptr;
