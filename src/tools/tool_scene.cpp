@@ -55,7 +55,14 @@ bool tool_scene_options_valid(const ToolSceneOptions &o) {
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
     *out = ToolScene{};
     resources::log_attach(stderr);
+    // The package first: a wrong path is reported as such, even where no window can open.
+    FILE *package = std::fopen(o.package, "rb");
+    if (!package) {
+        tool_fail("%s: cannot open %s", command, o.package);
+        return false;
+    }
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        std::fclose(package);
         tool_fail("%s: cannot initialise video: %s", command, SDL_GetError());
         return false;
     }
@@ -66,6 +73,7 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     win.glsl = o.combiners ? 0 : 1;
     if (!player::gl_window_open(&win, false, false, "bvtool") ||
         !player::gl_window_setup(&win, true, nullptr)) {
+        std::fclose(package);
         tool_fail("%s: no OpenGL window", command);
         return false;
     }
@@ -74,12 +82,6 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
         render::render_set_framebuffer(0);
     }
     if (o.stage_done) o.stage_done(o.stage_user, scene::LOAD_STAGE_START);
-    FILE *package = std::fopen(o.package, "rb");
-    if (!package) {
-        SDL_Quit();
-        tool_fail("%s: cannot open %s", command, o.package);
-        return false;
-    }
     scene::DocumentStatus status;
     resources::XmlNode *document = scene::scene_document_read(package, "demo.xmlz", &status);
     if (!document) {
