@@ -769,11 +769,7 @@ static int filter_ripple_four(const uint8_t *a, size_t last, const RippleFour &f
     __m128i b = filter_ripple_channel(blue, inverse, margin, top, &sure);
     __m128i px = _mm_or_si128(_mm_or_si128(_mm_and_si128(r, low8), _mm_slli_epi32(_mm_and_si128(g, low8), 8)),
                               _mm_slli_epi32(_mm_and_si128(b, low8), 16));
-    const __m128i low3 = _mm_set_epi32(0, 0xFFFFFF, 0, 0xFFFFFF), low64 = _mm_set_epi32(0, 0, -1, -1);
-    __m128i pairs = _mm_or_si128(_mm_and_si128(px, low3), _mm_slli_epi64(_mm_srli_epi64(px, 32), 24));
-    __m128i packed =
-        _mm_or_si128(_mm_and_si128(pairs, low64), _mm_srli_si128(_mm_andnot_si128(low64, pairs), 2));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), packed);
+    texture_simd_store_rgb4(px, dst);
     return ~_mm_movemask_ps(sure) & 15;
 }
 

@@ -664,17 +664,13 @@ static inline __m128i noise_channel(__m128d r01, __m128d r23, __m128d scale) {
 // overwrite). The 32-bit conversion gives texture_byte's 0 for the values it cannot hold.
 static inline void noise_put4(__m128i s, const __m128d sc[3], uint8_t *dst) {
     const __m128i bits = _mm_set1_epi32(0x7FFF), low8 = _mm_set1_epi32(255);
-    const __m128i low3 = _mm_set_epi32(0, 0xFFFFFF, 0, 0xFFFFFF), low64 = _mm_set_epi32(0, 0, -1, -1);
     __m128i r = _mm_and_si128(_mm_srli_epi32(s, 16), bits);
     __m128d r01 = _mm_cvtepi32_pd(r), r23 = _mm_cvtepi32_pd(_mm_shuffle_epi32(r, 0xEE));
     __m128i red = noise_channel(r01, r23, sc[0]), green = noise_channel(r01, r23, sc[1]);
     __m128i blue = noise_channel(r01, r23, sc[2]);
     __m128i px = _mm_or_si128(_mm_and_si128(red, low8), _mm_slli_epi32(_mm_and_si128(green, low8), 8));
     px = _mm_or_si128(px, _mm_slli_epi32(_mm_and_si128(blue, low8), 16));
-    __m128i pairs = _mm_or_si128(_mm_and_si128(px, low3), _mm_slli_epi64(_mm_srli_epi64(px, 32), 24));
-    __m128i packed =
-        _mm_or_si128(_mm_and_si128(pairs, low64), _mm_srli_si128(_mm_andnot_si128(low64, pairs), 2));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), packed);
+    texture_simd_store_rgb4(px, dst);
 }
 #endif
 

@@ -66,18 +66,6 @@ static inline __m128i texture_scale_channel(__m128i v_lo, __m128i v_hi, const Te
     return _mm_packus_epi16(lo, hi);
 }
 
-// Four pixels held as R, G, B, 0 in 32-bit lanes, written as 12 bytes (16 are stored: the last
-// four belong to the next pixels and are written again after).
-static inline void texture_scale_put4(__m128i words, uint8_t *dst) {
-    const __m128i low3 = _mm_set_epi32(0, 0xFFFFFF, 0, 0xFFFFFF), low8 = _mm_set_epi32(0, 0, -1, -1);
-    // Each 64-bit lane: its two pixels' six bytes side by side.
-    __m128i pairs = _mm_or_si128(_mm_and_si128(words, low3), _mm_slli_epi64(_mm_srli_epi64(words, 32), 24));
-    // The upper lane's six bytes moved down to follow the lower lane's.
-    __m128i packed =
-        _mm_or_si128(_mm_and_si128(pairs, low8), _mm_srli_si128(_mm_andnot_si128(low8, pairs), 2));
-    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst), packed);
-}
-
 // 16 pixels: 48 bytes at dst, and 4 more that the next pixels overwrite.
 template <bool Plain>
 static inline void texture_scale_put16(__m128i v, const TextureScaleVectors *s, uint8_t *dst) {
@@ -87,10 +75,10 @@ static inline void texture_scale_put16(__m128i v, const TextureScaleVectors *s, 
     __m128i b = texture_scale_channel<Plain>(lo, hi, s[2]);
     __m128i rg_lo = _mm_unpacklo_epi8(r, g), rg_hi = _mm_unpackhi_epi8(r, g);
     __m128i b_lo = _mm_unpacklo_epi8(b, zero), b_hi = _mm_unpackhi_epi8(b, zero);
-    texture_scale_put4(_mm_unpacklo_epi16(rg_lo, b_lo), dst);
-    texture_scale_put4(_mm_unpackhi_epi16(rg_lo, b_lo), dst + 12);
-    texture_scale_put4(_mm_unpacklo_epi16(rg_hi, b_hi), dst + 24);
-    texture_scale_put4(_mm_unpackhi_epi16(rg_hi, b_hi), dst + 36);
+    texture_simd_store_rgb4(_mm_unpacklo_epi16(rg_lo, b_lo), dst);
+    texture_simd_store_rgb4(_mm_unpackhi_epi16(rg_lo, b_lo), dst + 12);
+    texture_simd_store_rgb4(_mm_unpacklo_epi16(rg_hi, b_hi), dst + 24);
+    texture_simd_store_rgb4(_mm_unpackhi_epi16(rg_hi, b_hi), dst + 36);
 }
 
 template <bool Plain>
