@@ -1,6 +1,6 @@
 // 2D effect generation at 512 x 512 (24 and 8 bits), one image per iteration, next to a memset of
 // the same buffer.
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "geometry/effect2d.h"
 
 #include <benchmark/benchmark.h>
@@ -26,7 +26,7 @@ void BM_MemsetEffectImage(benchmark::State &state) {
 BENCHMARK(BM_MemsetEffectImage)->Arg(24)->Arg(8);
 
 void BM_Effect2D(benchmark::State &state) {
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     geometry::Effect2D e = {};
     e.kind = static_cast<uint8_t>(state.range(0));
     e.bits_per_pixel = static_cast<uint8_t>(state.range(1));

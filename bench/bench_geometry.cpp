@@ -1,5 +1,5 @@
 // Mesh effect updates and manipulator steps, each next to a copy of the bytes it writes.
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "geometry/manipulator.h"
 #include "geometry/mesh_effect.h"
 
@@ -35,7 +35,7 @@ BENCHMARK(BM_MemcpyInstanceBytes);
 // One update per iteration at a time that moves on, so every update does its full work (Lake
 // water runs one simulation step per whole time unit).
 void water(benchmark::State &state, uint8_t kind) {
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     geometry::MeshEffect e = {};
     geometry::mesh_effect_init(&e, kind);
     float t = 0.0f;

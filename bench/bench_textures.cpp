@@ -6,7 +6,7 @@
 // memcpys of the same bytes (measured just before), x_floor their ratio. The fastest call is what
 // the code costs when nothing else competes for the processor; means and even medians of single
 // calls swing with whatever else the machine runs.
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "player/gl_window.h"
 #include "resources/xml.h"
 #include "scene/scene.h"
@@ -123,7 +123,7 @@ void BM_Filter(benchmark::State &state) {
                                                            204, 205, 206, 207, 208, 209, 210};
     uint8_t type = kTypes[state.range(0)];
     state.SetLabel(textures::kFilterDescriptors[state.range(0)].name);
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     Buffers &buf = buffers();
     const float params[9] = {0.6f, 0.5f, 3, 2};
     run_against_floor(state, FLOOR_MEMCPY, [&] {
@@ -136,7 +136,7 @@ BENCHMARK(BM_Filter)->DenseRange(0, textures::kFilterCount - 1);
 // Ripple of a flat image: every quotient is a whole number give or take a rounding, so every
 // pixel takes the double arithmetic (the slowest case).
 void BM_RippleOfFlatImage(benchmark::State &state) {
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     Buffers &buf = buffers();
     std::vector<uint8_t> flat(kBytes, 77);
     const float params[9] = {0.6f, 0.5f, 3, 2};
@@ -164,7 +164,7 @@ void BM_TestDemoGraph(benchmark::State &state) {
         resources::xml_free(doc);
         return;
     }
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     textures::LayerTable *table =
         static_cast<textures::LayerTable *>(std::calloc(1, sizeof(textures::LayerTable)));
     for (auto _ : state) {

@@ -5,9 +5,9 @@
 // test demo's entry names. The input's length picks the render path and the capabilities.
 #include "fuzz_support.h"
 
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "render/frame.h"
-#include "render/matrix.h"
+#include "maths/matrix.h"
 #include "resources/xml.h"
 #include "scene/load_progress.h"
 #include "scene/scene.h"
@@ -49,7 +49,7 @@ void draw_loading(void *user, uint32_t value) {
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     fuzz::fuzz_quiet_log();
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     textures::maze_tiles_build();
     std::vector<uint8_t> model = fuzz::fuzz_packed(fuzz::fuzz_cube_model());
     std::vector<fuzz::FuzzEntry> entries = {
@@ -87,12 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                                  1,
                                  uint8_t((pick >> 5) & 1)};
     int8_t glsl = int8_t(pick & 1);
-    render::matrix_reset(render::matrix_state());
+    maths::matrix_reset(maths::matrix_state());
     render::render_set_framebuffer(caps.fbo ? 1 : 0);
     render::render_reset_targets();
 
     Frames frames = {scene::scene_create(), render::capabilities_for_loading(caps), glsl, 0};
-    scene::LoadContext loading_ctx = {g_package_file, &g_formats, frames.caps, glsl, nullptr, nullptr, nullptr};
+    scene::LoadContext loading_ctx = {g_package_file, &g_formats, frames.caps, glsl,
+                                      nullptr,        nullptr,    nullptr};
     scene::scene_document_build(frames.loading, document, "loading.xmlz", &loading_ctx);
 
     scene::Scene *demo = scene::scene_create();

@@ -3,7 +3,7 @@
 // converted, and the tree written out must parse back to the same text.
 #include "fuzz_support.h"
 
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "resources/xml.h"
 
 #include <cstdlib>
@@ -17,8 +17,8 @@ static volatile double g_sink;
 static void convert(const char *s) {
     double d = xml_to_double(s);
     int32_t i = xml_to_int(s);
-    g_sink = d + i + convert_to_i32(d) + convert_to_u32(d) + convert_to_u16(d) + convert_to_u8(d) +
-             convert_clamped(d, -100, 100);
+    g_sink = d + i + maths::convert_to_i32(d) + maths::convert_to_u32(d) + maths::convert_to_u16(d) +
+             maths::convert_to_u8(d) + maths::convert_clamped(d, -100, 100);
 }
 
 // Whether an element name reads back as written: a nameless element is written as "</>", a name

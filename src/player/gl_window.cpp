@@ -3,7 +3,7 @@
 #include "player/capabilities.h"
 #include "player/platform/platform.h"
 #include "render/frame.h"
-#include "render/matrix.h"
+#include "maths/matrix.h"
 #include "textures/texture_generators.h"
 #include "resources/log.h"
 
@@ -97,7 +97,7 @@ bool gl_window_setup(GlWindow *win, bool vbo_switch, const char *first_argument)
     win->formats = textures::texture_format_table_build(win->caps.texture_compression != 0);
     win->loading_caps = render::capabilities_for_loading(win->caps);
 
-    render::matrix_reset(render::matrix_state());
+    maths::matrix_reset(maths::matrix_state());
     render::render_set_framebuffer(win->framebuffer);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     SDL_GL_SwapBuffers();
@@ -122,6 +122,8 @@ bool gl_window_setup(GlWindow *win, bool vbo_switch, const char *first_argument)
     return true;
 }
 
-void gl_window_swap() { SDL_GL_SwapBuffers(); }
+void gl_window_swap() {
+    SDL_GL_SwapBuffers();
+}
 
 } // namespace player

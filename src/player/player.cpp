@@ -1,6 +1,6 @@
 #include "player/player.h"
 
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "player/gl_window.h"
 #include "player/launcher.h"
 #include "player/log_file.h"
@@ -109,7 +109,7 @@ int player_main(int argc, char **argv) {
     win.screen = screen_size_for(choices.resolution_index, desktop_width, desktop_height);
     win.aspect = screen_aspect_for(choices.aspect_index, win.screen);
     win.viewport = screen_viewport_fit(win.screen, win.aspect);
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     if (choices.antialiasing > 0) gl_window_request_multisample();
     win.glsl = choices.render_path == RENDER_PATH_GLSL ? 1 : 0;
     if (choices.music > 0) SDL_InitSubSystem(SDL_INIT_AUDIO);

@@ -2,7 +2,7 @@
 // written out as one PNG per output node.
 #include "tools/bvtool.h"
 
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "player/gl_window.h"
 #include "resources/log.h"
 #include "resources/xml.h"
@@ -35,7 +35,9 @@ int tool_textures(int argc, char **argv) {
     scene::DocumentStatus status;
     resources::XmlNode *document = scene::scene_document_read(package, "demo.xmlz", &status);
     std::fclose(package);
-    if (!document) return tool_fail("textures: demo.xmlz is %s", status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
+    if (!document)
+        return tool_fail("textures: demo.xmlz is %s",
+                         status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
     std::error_code ec;
     std::filesystem::create_directories(argv[2], ec);
     resources::log_attach(stderr);
@@ -49,25 +51,31 @@ int tool_textures(int argc, char **argv) {
         resources::xml_free(document);
         return tool_fail("textures: no OpenGL window");
     }
-    geometry::cosine_table_build();
+    maths::cosine_table_build();
     scene::Scene *sc = scene::scene_create();
-    textures::LayerTable *table = static_cast<textures::LayerTable *>(std::calloc(1, sizeof(textures::LayerTable)));
+    textures::LayerTable *table =
+        static_cast<textures::LayerTable *>(std::calloc(1, sizeof(textures::LayerTable)));
     int status_code = 0;
-    if (!sc || !table || resources::xml_child_count(scene::scene_document_section(document, 1)) >
-                             static_cast<int32_t>(textures::kMaxTextureLayers)) {
-        status_code = tool_fail("textures: the document has more than %u texture layers", textures::kMaxTextureLayers);
+    if (!sc || !table ||
+        resources::xml_child_count(scene::scene_document_section(document, 1)) >
+            static_cast<int32_t>(textures::kMaxTextureLayers)) {
+        status_code =
+            tool_fail("textures: the document has more than %u texture layers", textures::kMaxTextureLayers);
     } else {
         textures::texture_graph_load(sc->textures, table, scene::scene_document_section(document, 1),
-                                     scene::scene_document_section(document, 2), &win.formats, nullptr, nullptr);
+                                     scene::scene_document_section(document, 2), &win.formats, nullptr,
+                                     nullptr);
         int written = 0;
         for (uint32_t i = 1; i <= sc->textures->count; i++) {
-            textures::ProceduralTexture *t = resources::object_at<textures::ProceduralTexture>(sc->textures, i);
+            textures::ProceduralTexture *t =
+                resources::object_at<textures::ProceduralTexture>(sc->textures, i);
             if (!t || t->type != textures::kOutputNodeType) continue;
             char name[16];
             std::snprintf(name, sizeof name, "%03u.png", i);
             std::string path = (std::filesystem::path(argv[2]) / name).string();
             // A node that was never generated (waiting on a cycle) is written black, as it shows.
-            uint8_t *image = t->image ? t->image : static_cast<uint8_t *>(std::calloc(textures::kGraphImageBytes, 1));
+            uint8_t *image =
+                t->image ? t->image : static_cast<uint8_t *>(std::calloc(textures::kGraphImageBytes, 1));
             bool ok = image && stbi_write_png(path.c_str(), 256, 256, 3, image, 256 * 3) != 0;
             if (image != t->image) std::free(image);
             if (!ok) {

@@ -1,5 +1,5 @@
 #include "geometry/effect2d.h"
-#include "geometry/shared_random.h"
+#include "maths/shared_random.h"
 #include "resources/xml.h"
 
 #include <gtest/gtest.h>
@@ -36,9 +36,9 @@ struct ReadEffect {
 
 // Draws taken from the shared sequence since it was seeded with `seed`, found by replaying it.
 int draws_since(uint32_t seed, int32_t next_value) {
-    shared_random_seed(seed);
+    maths::shared_random_seed(seed);
     for (int n = 0; n < 1000000; n++)
-        if (shared_random_next() == next_value) return n;
+        if (maths::shared_random_next() == next_value) return n;
     return -1;
 }
 
@@ -93,10 +93,10 @@ TEST(Effects2D, AmobaSeedsOnceAndGrowsOneStepPerChange) {
         std::string xml = "<e type=\"2\" resolution=\"64x64\" bpp=\"" + std::to_string(bits) + "\"/>";
         ReadEffect amoba(xml);
         // 64 x 64 / 400 = 10 seeds, each a position and one value (8 bits) or three (24 bits).
-        EXPECT_EQ(draws_since(5, shared_random_next()), 10 * (bits == 8 ? 2 : 4));
-        shared_random_seed(99);
+        EXPECT_EQ(draws_since(5, maths::shared_random_next()), 10 * (bits == 8 ? 2 : 4));
+        maths::shared_random_seed(99);
         std::vector<uint8_t> start = amoba.generate(3.9f);
-        EXPECT_EQ(draws_since(99, shared_random_next()), 2 * 512)
+        EXPECT_EQ(draws_since(99, maths::shared_random_next()), 2 * 512)
             << "3.9 after creation: one step of 512 attempts";
         auto nonzero = [](const std::vector<uint8_t> &img) {
             size_t n = 0;
@@ -105,16 +105,16 @@ TEST(Effects2D, AmobaSeedsOnceAndGrowsOneStepPerChange) {
             return n;
         };
         size_t seeded = nonzero(start);
-        shared_random_seed(99);
+        maths::shared_random_seed(99);
         EXPECT_EQ(amoba.generate(3.2f), start) << "the same whole step changes nothing";
-        EXPECT_EQ(draws_since(99, shared_random_next()), 0);
-        shared_random_seed(7);
+        EXPECT_EQ(draws_since(99, maths::shared_random_next()), 0);
+        maths::shared_random_seed(7);
         std::vector<uint8_t> grown = amoba.generate(4.0f);
-        EXPECT_EQ(draws_since(7, shared_random_next()), 2 * 512);
-        shared_random_seed(7);
+        EXPECT_EQ(draws_since(7, maths::shared_random_next()), 2 * 512);
+        maths::shared_random_seed(7);
         for (int step = 0; step < 20; step++)
             grown = amoba.generate(10.0f + 10 * step);
-        EXPECT_EQ(draws_since(7, shared_random_next()), 20 * 2 * 512)
+        EXPECT_EQ(draws_since(7, maths::shared_random_next()), 20 * 2 * 512)
             << "4 to 10 and on: one step per change";
         EXPECT_GE(nonzero(grown), seeded); // growth copies pixels; nothing is erased
     }

@@ -1,11 +1,12 @@
 #include "render/frame.h"
-#include "render/matrix.h"
+#include "maths/matrix.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 using namespace render;
+using namespace maths;
 
 namespace {
 
@@ -19,7 +20,8 @@ void expect_matrix(const float *m, std::initializer_list<float> columns, const c
 
 // m x (x, y, z, 1)
 void transform(const float *m, const float p[3], float out[4]) {
-    for (int r = 0; r < 4; r++) out[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
+    for (int r = 0; r < 4; r++)
+        out[r] = m[r] * p[0] + m[4 + r] * p[1] + m[8 + r] * p[2] + m[12 + r];
 }
 
 TEST(Matrix, TranslateThenRotatePostMultiplies) {
@@ -53,7 +55,8 @@ TEST(Matrix, RotationsMatchTheClassicCalls) {
     matrix_reset(&s);
     matrix_rotate_z(&s, MATRIX_MODELVIEW, 45);
     matrix_rotate_z(&s, 9, 45);
-    expect_matrix(s.m[MATRIX_MODELVIEW], {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "modelview untouched");
+    expect_matrix(s.m[MATRIX_MODELVIEW], {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1},
+                  "modelview untouched");
     // Scale applies to the model and placement matrices only.
     matrix_scale(&s, MATRIX_VIEW, 2, 2, 2);
     matrix_scale(&s, MATRIX_MODEL, 2, 3, 4);
@@ -99,7 +102,8 @@ TEST(Projection, OrthographicRunsYDownAndPerspectiveByHand) {
     float p[16];
     projection_perspective(p, 60, 2, 0.1f, 100);
     float f = 1.0f / std::tan(30.0f * 3.14159265f / 180.0f);
-    expect_matrix(p, {f / 2, 0, 0, 0, 0, f, 0, 0, 0, 0, 100.1f / -99.9f, -1, 0, 0, 2 * 100 * 0.1f / -99.9f, 0},
+    expect_matrix(p,
+                  {f / 2, 0, 0, 0, 0, f, 0, 0, 0, 0, 100.1f / -99.9f, -1, 0, 0, 2 * 100 * 0.1f / -99.9f, 0},
                   "perspective");
 }
 

@@ -1,6 +1,6 @@
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "geometry/mesh_effect.h"
-#include "geometry/shared_random.h"
+#include "maths/shared_random.h"
 #include "resources/xml.h"
 
 #include "log_capture.h"
@@ -40,12 +40,12 @@ uint32_t seed_giving(int32_t value) {
 
 TEST(SharedRandom, FollowsTheFixedSequenceFromStateOne) {
     // The first draws of this generator from state 1, as widely published for it.
-    shared_random_seed(1);
+    maths::shared_random_seed(1);
     const int32_t expected[] = {41, 18467, 6334, 26500, 19169, 15724, 11478, 29358};
     for (int32_t v : expected)
-        EXPECT_EQ(shared_random_next(), v);
-    shared_random_seed(seed_giving(32767));
-    EXPECT_EQ(shared_random_next(), 32767);
+        EXPECT_EQ(maths::shared_random_next(), v);
+    maths::shared_random_seed(seed_giving(32767));
+    EXPECT_EQ(maths::shared_random_next(), 32767);
 }
 
 TEST(MeshEffects, WaterGridIsFlatAndFacesUpAtCreation) {
@@ -64,7 +64,7 @@ TEST(MeshEffects, WaterGridIsFlatAndFacesUpAtCreation) {
 }
 
 TEST(MeshEffects, LakeWaterStepsOnlyWhenTheTimeReachesTheNextWholeStep) {
-    shared_random_seed(1); // first draws 41, 18467, 6334, 26500: drops at 1, 507, 173 and 727
+    maths::shared_random_seed(1); // first draws 41, 18467, 6334, 26500: drops at 1, 507, 173 and 727
     Effect lake(MESH_EFFECT_LAKE_WATER);
     lake.update(0.5f);
     for (int v = 0; v < 900; v++)
@@ -82,9 +82,9 @@ TEST(MeshEffects, LakeWaterStepsOnlyWhenTheTimeReachesTheNextWholeStep) {
     EXPECT_FLOAT_EQ(lake.y(173), -0.6f);
     EXPECT_FLOAT_EQ(lake.y(727), -0.5f);
     EXPECT_EQ(lake.y(2), 0.0f);
-    EXPECT_EQ(shared_random_next(), 19169); // exactly four draws were taken
-    lake.update(11.9f);                     // no new step; only the blend factor moves
-    EXPECT_EQ(shared_random_next(), 15724);
+    EXPECT_EQ(maths::shared_random_next(), 19169); // exactly four draws were taken
+    lake.update(11.9f);                            // no new step; only the blend factor moves
+    EXPECT_EQ(maths::shared_random_next(), 15724);
 }
 
 TEST(MeshEffects, LakeWaterStepArithmeticAndTheLastDropIndex) {
@@ -107,8 +107,8 @@ TEST(MeshEffects, LakeWaterStepArithmeticAndTheLastDropIndex) {
             s->heights[s->h2][c.k + d] = c.neighbour;
         s->heights[s->h1][c.k] = c.previous;
     }
-    s->heights[s->h2][59] = 1000;           // feeds vertex 60 (row 2, column 0), which the border clears
-    shared_random_seed(seed_giving(32767)); // 32767 x 0.0274666585 is 899.99997: the last vertex
+    s->heights[s->h2][59] = 1000; // feeds vertex 60 (row 2, column 0), which the border clears
+    maths::shared_random_seed(seed_giving(32767)); // 32767 x 0.0274666585 is 899.99997: the last vertex
     lake.update(1.0f);
     for (const Case &c : cases)
         EXPECT_EQ(s->heights[s->h2][c.k], c.expected) << c.k;

@@ -1,4 +1,4 @@
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace resources;
+using namespace maths;
 
 TEST(NumberConvert, TruncatesAndHoldsOutOfRangeValuesAtTheEnds) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -62,8 +62,8 @@ TEST(NumberConvert, DoublesNarrowToFloatsAsRoundingDoes) {
                  {max + 1e31, std::numeric_limits<float>::max()},
                  {max + std::ldexp(1.0, 103), finf}};
     for (const Case &c : cases)
-        EXPECT_EQ(resources::convert_to_float(c.v), c.expected) << c.v;
-    EXPECT_TRUE(std::isnan(resources::convert_to_float(std::nan(""))));
+        EXPECT_EQ(convert_to_float(c.v), c.expected) << c.v;
+    EXPECT_TRUE(std::isnan(convert_to_float(std::nan(""))));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "textures/texture_filters.h"
 
 #include <gtest/gtest.h>
@@ -217,8 +217,8 @@ uint8_t blur_formula(const Image &a, int n, int x, int y, int c) {
 uint8_t ripple_formula(const Image &a, int n, const float *p, int x, int y, int c) {
     double ax = p[0], ay = p[1], wx = std::fabs(std::trunc(double(p[2]))),
            wy = std::fabs(std::trunc(double(p[3])));
-    double cy = geometry::cosine_step(static_cast<int64_t>(wy * 4096 * (1.0 / n) * y));
-    double cx = geometry::cosine_step(static_cast<int64_t>(x * wx * 4096 * (1.0 / n)));
+    double cy = maths::cosine_step(static_cast<int64_t>(wy * 4096 * (1.0 / n) * y));
+    double cx = maths::cosine_step(static_cast<int64_t>(x * wx * 4096 * (1.0 / n)));
     double u = ax * n * cy + x, v = ay * n * cx + y;
     double i = std::floor(u), j = std::floor(v), fx = u - i, fy = v - j;
     int i0 = static_cast<int>(((static_cast<int64_t>(i) % n) + n) % n),
@@ -276,17 +276,17 @@ TEST(Filters, NeighbourhoodOperationsFollowTheirFormulaAtEveryPixel) {
 }
 
 TEST(CosineTable, EntriesAndLookup) {
-    const float *t = geometry::cosine_table();
+    const float *t = maths::cosine_table();
     EXPECT_EQ(t[0], 1.0f);
     EXPECT_EQ(t[4096], static_cast<float>(std::cos(4096 * 0.0015339807861328126)));
     EXPECT_NEAR(t[1024], 0.0f, 1e-6);
     // Negative angles read the first turn, positive ones the second.
-    EXPECT_EQ(geometry::cosine_step(-1), t[4095]);
-    EXPECT_EQ(geometry::cosine_step(4097), t[4097]);
-    EXPECT_EQ(geometry::cosine_step(-4097), t[4095]);
-    EXPECT_EQ(geometry::cosine_lookup(3.14159265), t[4096 + 2047]);          // trunc(2047.99...) = 2047
-    EXPECT_EQ(geometry::cosine_lookup(-0.001), t[4096]);                     // trunc(-0.65) = 0
-    EXPECT_EQ(geometry::cosine_lookup(1e30), geometry::cosine_lookup(1e30)); // no undefined conversion
+    EXPECT_EQ(maths::cosine_step(-1), t[4095]);
+    EXPECT_EQ(maths::cosine_step(4097), t[4097]);
+    EXPECT_EQ(maths::cosine_step(-4097), t[4095]);
+    EXPECT_EQ(maths::cosine_lookup(3.14159265), t[4096 + 2047]);       // trunc(2047.99...) = 2047
+    EXPECT_EQ(maths::cosine_lookup(-0.001), t[4096]);                  // trunc(-0.65) = 0
+    EXPECT_EQ(maths::cosine_lookup(1e30), maths::cosine_lookup(1e30)); // no undefined conversion
 }
 
 } // namespace

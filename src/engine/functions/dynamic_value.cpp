@@ -1,7 +1,7 @@
 #include "functions/dynamic_value.h"
 
 #include "functions/function.h"
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "resources/xml.h"
 
 #include <cstring>
@@ -22,7 +22,7 @@ uint8_t dynamic_read(const resources::XmlNode *element, DynamicTest test, uint32
 
 float dynamic_evaluate(uint32_t slot, bool dynamic, const resources::ObjectList *functions, uint32_t t) {
     if (!dynamic) return dynamic_slot_float(slot);
-    return resources::convert_to_float(function_evaluate_index(functions, slot, t));
+    return maths::convert_to_float(function_evaluate_index(functions, slot, t));
 }
 
 } // namespace functions

@@ -1,7 +1,7 @@
 #include "functions/function.h"
 
 #include "resources/log.h"
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "resources/xml.h"
 
 #include <cmath>
@@ -16,11 +16,9 @@ const SegmentDescriptor kSegmentDescriptors[kSegmentKindCount] = {
     {"Linear", "f(x) = a * x + b", 2, {"a", "b"}},
     {"Quadratic", "f(x) = a * (x - b)^2 + c", 3, {"a", "b", "c"}},
     {"Sinus", "f(x) = a * sin(x * b - c) + d", 4, {"a", "b", "c", "d"}},
-    {"Catmull-Rom Spline",
-     "Catmull-Rom Spline",
-     24,
-     {"x1", "y1", "x2", "y2", "x3",  "y3",  "x4",  "y4",  "x5",  "y5",  "x6",  "y6",
-      "x7", "y7", "x8", "y8", "x9",  "y9",  "x10", "y10", "x11", "y11", "x12", "y12"}},
+    {"Catmull-Rom Spline", "Catmull-Rom Spline", 24, {"x1", "y1", "x2",  "y2",  "x3",  "y3",  "x4",  "y4",
+                                                      "x5", "y5", "x6",  "y6",  "x7",  "y7",  "x8",  "y8",
+                                                      "x9", "y9", "x10", "y10", "x11", "y11", "x12", "y12"}},
     {"Sinus * x", "f(x) = (a * x + e) * sin(x * b - c) + d", 5, {"a", "b", "c", "d", "e"}},
 };
 static_assert(sizeof(kSegmentDescriptors) / sizeof(kSegmentDescriptors[0]) == kSegmentKindCount,
@@ -52,9 +50,10 @@ uint32_t function_read(resources::ObjectList *functions, const XmlNode *element)
         int p = 0;
         for (const XmlNode *param = segment->first_child; param; param = param->next, p++) {
             if (p == kMaxSegmentParameters) {
-                resources::log_format("Warning: segment %d of function %u has more than %d parameters; the rest "
-                                      "are ignored.\r\n",
-                                      s + 1, functions->position[slot - 1], kMaxSegmentParameters);
+                resources::log_format(
+                    "Warning: segment %d of function %u has more than %d parameters; the rest "
+                    "are ignored.\r\n",
+                    s + 1, functions->position[slot - 1], kMaxSegmentParameters);
                 break;
             }
             f->parameters[s][p] = resources::xml_text_float(param);
@@ -66,7 +65,7 @@ uint32_t function_read(resources::ObjectList *functions, const XmlNode *element)
 // Loop bounds are truncated toward zero and then used as unsigned 32-bit times (a negative bound
 // wraps as a 32-bit integer would; bounds beyond the 32-bit range are held at its ends).
 static uint32_t loop_bound(float v) {
-    return v >= 0.0f ? resources::convert_to_u32(v) : static_cast<uint32_t>(resources::convert_to_i32(v));
+    return v >= 0.0f ? maths::convert_to_u32(v) : static_cast<uint32_t>(maths::convert_to_i32(v));
 }
 
 static double spline_value(const float *p, double x) {
@@ -157,7 +156,7 @@ double function_evaluate(Function *f, uint32_t t) {
         }
     }
     double value = segment_value(f->segment_kinds[i], f->parameters[i], static_cast<double>(x));
-    f->cached_value = resources::convert_to_float(value);
+    f->cached_value = maths::convert_to_float(value);
     return value;
 }
 

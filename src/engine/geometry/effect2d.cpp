@@ -1,10 +1,10 @@
 #include "geometry/effect2d.h"
 
 #include "functions/function.h"
-#include "geometry/cosine_table.h"
-#include "geometry/shared_random.h"
+#include "maths/cosine_table.h"
+#include "maths/shared_random.h"
 #include "resources/memory_budget.h"
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "resources/xml.h"
 
 #include <cmath>
@@ -39,20 +39,20 @@ constexpr float kInverseRandMax = 3.0518509447574615e-05f; // 1 / 32767
 inline double tc(double v) {
     if (v > -2147483648.0 && v < 2147483648.0) {
         int32_t k = static_cast<int32_t>(v);
-        return cosine_table()[kCosineSteps + k % kCosineSteps];
+        return maths::cosine_table()[maths::kCosineSteps + k % maths::kCosineSteps];
     }
-    return cosine_step_of(std::trunc(v));
+    return maths::cosine_step_of(std::trunc(v));
 }
 
 // The low 8 bits of a truncated value (NaN and out-of-range values give the held 32-bit value).
 inline uint8_t low_byte(double v) {
-    return static_cast<uint8_t>(resources::convert_to_i32(v) & 0xFF);
+    return static_cast<uint8_t>(maths::convert_to_i32(v) & 0xFF);
 }
 
 // Document values can take any product beyond the float range; narrowing goes through the checked
 // conversion.
 inline float f32(double v) {
-    return resources::convert_to_float(v);
+    return maths::convert_to_float(v);
 }
 
 // Per-channel coefficients of the two plasma kinds.
@@ -63,10 +63,10 @@ struct Plasma {
 Plasma plasma_channels(float s, float d, float d2) {
     Plasma p;
     for (int n = 0; n < 3; n++) {
-        p.i[n] = f32((kCoef[2 * n] * double(d) + 1) * kCoef[12 + 2 * n] * kCosineStepsPerRadian);
-        p.j[n] = f32(kCoef[6 + 2 * n] * double(s) * kCosineStepsPerRadian);
-        p.k[n] = f32((kCoef[2 * n + 1] * double(d2) + 1) * kCoef[13 + 2 * n] * kCosineStepsPerRadian);
-        p.l[n] = f32(kCoef[7 + 2 * n] * double(s) * kCosineStepsPerRadian);
+        p.i[n] = f32((kCoef[2 * n] * double(d) + 1) * kCoef[12 + 2 * n] * maths::kCosineStepsPerRadian);
+        p.j[n] = f32(kCoef[6 + 2 * n] * double(s) * maths::kCosineStepsPerRadian);
+        p.k[n] = f32((kCoef[2 * n + 1] * double(d2) + 1) * kCoef[13 + 2 * n] * maths::kCosineStepsPerRadian);
+        p.l[n] = f32(kCoef[7 + 2 * n] * double(s) * maths::kCosineStepsPerRadian);
     }
     return p;
 }
@@ -78,7 +78,7 @@ inline void plasma_pixel(const Plasma &p, double u, double v, int channels, uint
 }
 
 void generate_test(uint32_t size, int channels, const float *p, uint8_t *out) {
-    uint32_t base = static_cast<uint32_t>(resources::convert_to_i32(double(p[0]) + p[1]));
+    uint32_t base = static_cast<uint32_t>(maths::convert_to_i32(double(p[0]) + p[1]));
     for (uint32_t y = 0; y < size; y++)
         for (uint32_t x = 0; x < size; x++, out += channels) {
             if (channels == 1) {
@@ -126,8 +126,9 @@ void generate_rotate(uint32_t size, int channels, const float *params, uint8_t *
     float w = f32((std::sin(0.1 * s) + 1.88) * 20.0);
     float m = f32(63.0 * w);
     float f = f32(0.08 * w * s), z = f32(0.06 * w * s);
-    float ax = f32((0.0024543671875 * std::cos(0.11 * s) + 0.00981746875) * kCosineStepsPerRadian);
-    float ey = f32((0.0027611630859375 * std::cos(0.11 * s) + 0.0064427138671875) * kCosineStepsPerRadian);
+    float ax = f32((0.0024543671875 * std::cos(0.11 * s) + 0.00981746875) * maths::kCosineStepsPerRadian);
+    float ey =
+        f32((0.0027611630859375 * std::cos(0.11 * s) + 0.0064427138671875) * maths::kCosineStepsPerRadian);
     float d = f32(std::cos(0.13 * s) + 6.0 - 1), d2 = f32(std::cos(0.17 * s) + 8.0 - 1);
     Plasma p = plasma_channels(s, d, d2);
     double c = std::cos(double(phi)), sn = std::sin(double(phi));
@@ -144,11 +145,11 @@ void generate_rotate(uint32_t size, int channels, const float *params, uint8_t *
 
 // Entry 4096 + (k AND 4095): k in two's complement, so negative steps wrap into the second turn.
 inline double tn(int64_t k) {
-    return cosine_table()[kCosineSteps + static_cast<int>(k & 4095)];
+    return maths::cosine_table()[maths::kCosineSteps + static_cast<int>(k & 4095)];
 }
 
 void generate_normalmap(uint32_t size, const float *params, uint8_t *out) {
-    int64_t t = resources::convert_to_i32(params[0]);
+    int64_t t = maths::convert_to_i32(params[0]);
     for (uint32_t y = 0; y < size; y++) {
         int64_t a = int64_t(y) + t;
         for (uint32_t x = 0; x < size; x++, out += 3) {
@@ -162,24 +163,24 @@ void generate_normalmap(uint32_t size, const float *params, uint8_t *out) {
 // Draws a pixel index below limit from the shared sequence: trunc(rand x limit / 32767) + shift,
 // worked in double and clamped to 0..limit - 1 + shift.
 inline uint32_t random_index(double scale, double shift, uint32_t lo, uint32_t hi) {
-    double v = std::trunc(shared_random_next() * scale + shift);
+    double v = std::trunc(maths::shared_random_next() * scale + shift);
     return v < lo ? lo : (v > hi ? hi : static_cast<uint32_t>(v));
 }
 
 void amoba_seed(Effect2D *e, AmobaState *s) {
     uint32_t size = e->width;
     int channels = e->bits_per_pixel / 8;
-    shared_random_seed(5);
+    maths::shared_random_seed(5);
     uint32_t pixels = size * size;
     // Positions in double: in float the largest draw would land one past the image.
     double scale = double(pixels) * double(kInverseRandMax);
     for (uint32_t i = 0; i < pixels / 400; i++) {
         uint32_t p = random_index(scale, 0.0, 0, pixels - 1);
         if (channels == 1) {
-            s->image[p] = low_byte(shared_random_next() * double(0.005859553813934326f) + 64.0);
+            s->image[p] = low_byte(maths::shared_random_next() * double(0.005859553813934326f) + 64.0);
         } else {
             for (int c = 0; c < 3; c++)
-                s->image[p * 3 + c] = low_byte(shared_random_next() * double(0.007812738418579102f));
+                s->image[p * 3 + c] = low_byte(maths::shared_random_next() * double(0.007812738418579102f));
         }
     }
 }
@@ -190,8 +191,8 @@ void amoba_grow(Effect2D *e, AmobaState *s) {
     double scale = double(size - 3) * double(kInverseRandMax);
     uint8_t *img = s->image;
     for (uint32_t i = 0; i < size * size / 8; i++) {
-        int32_t r1 = shared_random_next();
-        int32_t r2 = shared_random_next();
+        int32_t r1 = maths::shared_random_next();
+        int32_t r2 = maths::shared_random_next();
         uint32_t x = static_cast<uint32_t>(std::trunc(r2 * scale + 1));
         uint32_t y = static_cast<uint32_t>(std::trunc(r1 * scale + 1));
         // The largest position reached is S - 3; the clamp keeps every neighbour inside anyway.
@@ -216,7 +217,7 @@ void generate_amoba(Effect2D *e, const float *params, uint8_t *out) {
         std::memset(out, 0, effect2d_image_bytes(e));
         return;
     }
-    int32_t k = resources::convert_to_i32(params[0]);
+    int32_t k = maths::convert_to_i32(params[0]);
     if (k != s->last_step) {
         s->last_step = k;
         amoba_grow(e, s);
@@ -248,15 +249,15 @@ uint32_t effect2d_read(resources::ObjectList *effects, const XmlNode *element) {
     const char *name = resources::xml_attribute(element, "name");
     if (name) std::strncpy(e->name, name, sizeof e->name - 1);
     int32_t kind = resources::xml_attribute_int(element, "type");
-    e->kind = resources::convert_to_kind(kind);
-    e->texture_format = resources::convert_to_u8(resources::xml_attribute_int(element, "texture_format"));
-    e->texture_filter = resources::convert_to_u8(resources::xml_attribute_int(element, "texture_filter"));
+    e->kind = maths::convert_to_kind(kind);
+    e->texture_format = maths::convert_to_u8(resources::xml_attribute_int(element, "texture_format"));
+    e->texture_filter = maths::convert_to_u8(resources::xml_attribute_int(element, "texture_filter"));
     e->width = e->height = effect2d_resolution(resources::xml_attribute(element, "resolution"));
     e->bits_per_pixel = effect2d_bits(resources::xml_attribute(element, "bpp"));
     int i = 0;
     for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, "p"); p = p->next)
         if (i < kEffect2DParameters)
-            e->parameter_functions[i++] = resources::convert_to_u16(resources::xml_text_int(p));
+            e->parameter_functions[i++] = maths::convert_to_u16(resources::xml_text_int(p));
     e->time_stamp = 0xFFFF;
     // The texture, a pixel buffer and "Amoba"'s own image at most: counted against the memory a
     // document may use. An effect that does not fit has no size and draws nothing.

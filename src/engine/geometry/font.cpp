@@ -1,6 +1,6 @@
 #include "geometry/font.h"
 
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "resources/xml.h"
 
 #include <cstring>
@@ -57,8 +57,8 @@ uint32_t font_read(resources::ObjectList *fonts, const XmlNode *element) {
     Font *f = static_cast<Font *>(fonts->record[slot - 1]);
     int g = 0;
     for (const XmlNode *c = element->first_child; c && g < kFontGlyphCount; c = c->next, g++) {
-        f->model[g] = resources::convert_to_u16(resources::xml_attribute_int(c, "model"));
-        f->material[g] = resources::convert_to_u16(resources::xml_attribute_int(c, "material"));
+        f->model[g] = maths::convert_to_u16(resources::xml_attribute_int(c, "model"));
+        f->material[g] = maths::convert_to_u16(resources::xml_attribute_int(c, "material"));
         int32_t bitmap = resources::xml_attribute_int(c, "bitmap");
         f->bitmap[g] = bitmap > 0 ? static_cast<uint32_t>(bitmap) : 0;
         f->offset[g] = resources::xml_attribute_float(c, "offset");

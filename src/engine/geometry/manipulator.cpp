@@ -1,9 +1,9 @@
 #include "geometry/manipulator.h"
 
 #include "functions/dynamic_value.h"
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 #include "geometry/mesh_effect.h"
-#include "render/matrix.h"
+#include "maths/matrix.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -119,25 +119,25 @@ void ripple(Mesh *own, const float *p) {
         std::memcpy(g_ripple.positions, own->positions, sizeof(float) * 3 * n);
         g_ripple.vertex_count = n;
     }
-    double a = static_cast<double>(p[2]) * kCosineStepsPerRadian;
-    double b = static_cast<double>(p[0]) * kCosineStepsPerRadian;
+    double a = static_cast<double>(p[2]) * maths::kCosineStepsPerRadian;
+    double b = static_cast<double>(p[0]) * maths::kCosineStepsPerRadian;
     float amplitude = p[1];
     for (uint32_t i = 0; i < 3 * n; i++) {
         float w = g_ripple.positions[i];
-        g_ripple.positions[i] = w + amplitude * cosine_step_of(std::trunc(w * a + b));
+        g_ripple.positions[i] = w + amplitude * maths::cosine_step_of(std::trunc(w * a + b));
     }
     mesh_normals_from(g_ripple.positions, g_ripple.normals, n, own->indices, own->index_count);
 }
 
 InstanceList model_place(const InstanceList &in, const float *p, const Mesh *target, bool *cut) {
-    render::MatrixState *s = render::matrix_state();
-    render::matrix_identity(s, render::MATRIX_PLACEMENT);
-    render::matrix_translate(s, render::MATRIX_PLACEMENT, p[0], p[1], p[2]);
-    render::matrix_rotate_x(s, render::MATRIX_PLACEMENT, p[3]);
-    render::matrix_rotate_y(s, render::MATRIX_PLACEMENT, p[4]);
-    render::matrix_rotate_z(s, render::MATRIX_PLACEMENT, p[5]);
-    render::matrix_scale(s, render::MATRIX_PLACEMENT, p[6], p[7], p[8]);
-    const float *m = s->m[render::MATRIX_PLACEMENT];
+    maths::MatrixState *s = maths::matrix_state();
+    maths::matrix_identity(s, maths::MATRIX_PLACEMENT);
+    maths::matrix_translate(s, maths::MATRIX_PLACEMENT, p[0], p[1], p[2]);
+    maths::matrix_rotate_x(s, maths::MATRIX_PLACEMENT, p[3]);
+    maths::matrix_rotate_y(s, maths::MATRIX_PLACEMENT, p[4]);
+    maths::matrix_rotate_z(s, maths::MATRIX_PLACEMENT, p[5]);
+    maths::matrix_scale(s, maths::MATRIX_PLACEMENT, p[6], p[7], p[8]);
+    const float *m = s->m[maths::MATRIX_PLACEMENT];
     uint32_t vertices = target->positions ? target->vertex_count : 0;
     InstanceList out = list_allocate(multiply_saturated(in.count, vertices), cut);
     if (out.count == 0) return out;

@@ -1,11 +1,11 @@
 #include "geometry/mesh_effect.h"
 
 #include "functions/function.h"
-#include "geometry/cosine_table.h"
-#include "geometry/shared_random.h"
+#include "maths/cosine_table.h"
+#include "maths/shared_random.h"
 #include "resources/log.h"
 #include "resources/memory_budget.h"
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "resources/xml.h"
 
 #include <cmath>
@@ -140,10 +140,10 @@ int32_t saturate_i32(int64_t v) {
 void lake_water_update(MeshEffect *e, float time) {
     LakeWaterState *s = static_cast<LakeWaterState *>(e->state);
     // The window and the step test in double: S + 2 must not overflow near the 32-bit limit.
-    if (!(time > s->step - 2.0 && time < s->step + 2.0)) s->step = resources::convert_to_i32(time);
+    if (!(time > s->step - 2.0 && time < s->step + 2.0)) s->step = maths::convert_to_i32(time);
     if (time >= s->step + 1.0) {
         std::memcpy(s->heights[0], s->heights[s->h1], sizeof s->heights[0]);
-        s->step = resources::convert_to_i32(time);
+        s->step = maths::convert_to_i32(time);
         uint8_t swap = s->h1;
         s->h1 = s->h2;
         s->h2 = swap;
@@ -165,7 +165,7 @@ void lake_water_update(MeshEffect *e, float time) {
         static const int32_t kDrop[4] = {-6, -5, -6, -5};
         for (int32_t depth : kDrop) {
             // In double the largest draw maps to 899; in float it would round to 900, past the grid.
-            double k = std::trunc(shared_random_next() * 0.027466658502817154);
+            double k = std::trunc(maths::shared_random_next() * 0.027466658502817154);
             drops[k < 0 ? 0 : (k > kWaterVertices - 1 ? kWaterVertices - 1 : static_cast<int>(k))] = depth;
         }
     }
@@ -185,7 +185,7 @@ void centerwave_water_update(MeshEffect *e, float time) {
     for (int i = 0; i < kWaterSide; i++)
         for (int j = 0; j < kWaterSide; j++) {
             float d = std::sqrt(static_cast<float>((i - 15) * (i - 15) + (j - 15) * (j - 15)));
-            float y = d > 14.0f ? 0.0f : (14.0f - d) * 0.1f * cosine_lookup(d - time);
+            float y = d > 14.0f ? 0.0f : (14.0f - d) * 0.1f * maths::cosine_lookup(d - time);
             e->mesh.positions[(kWaterSide * i + j) * 3 + 1] = y;
         }
     mesh_recompute_normals(&e->mesh);
@@ -195,8 +195,8 @@ void swirl_update(MeshEffect *e, float x, float y) {
     float *p = e->mesh.positions;
     for (int v = 1; v <= 255; v++) {
         float vf = static_cast<float>(v);
-        float c = cosine_lookup(vf * x);
-        float q = cosine_lookup(static_cast<double>(x * vf) + 1.5707963266);
+        float c = maths::cosine_lookup(vf * x);
+        float q = maths::cosine_lookup(static_cast<double>(x * vf) + 1.5707963266);
         p[v * 3 + 0] = c * (y + vf + c);
         p[v * 3 + 1] = q * (vf + y + q);
         p[v * 3 + 2] = 0.0f;
@@ -207,7 +207,7 @@ void swirl_update(MeshEffect *e, float x, float y) {
 void umbrella_update(MeshEffect *e, float sides, float size, float angle) {
     UmbrellaState *s = static_cast<UmbrellaState *>(e->state);
     double wanted = std::trunc(std::fmax(static_cast<double>(sides), 3.0));
-    int32_t n = resources::convert_clamped(wanted, 3, kUmbrellaMaxSides);
+    int32_t n = maths::convert_clamped(wanted, 3, kUmbrellaMaxSides);
     if (wanted > kUmbrellaMaxSides && !s->cap_logged) {
         resources::log_format("Warning: Umbrella with %.0f sides is cut to %d sides.\r\n", wanted,
                               kUmbrellaMaxSides);
@@ -290,9 +290,9 @@ uint32_t mesh_effect_read(resources::ObjectList *effects, const XmlNode *element
     int i = 0;
     for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, "p"); p = p->next) {
         if (i < kMeshEffectParameters)
-            e->parameter_functions[i++] = resources::convert_to_u16(resources::xml_text_int(p));
+            e->parameter_functions[i++] = maths::convert_to_u16(resources::xml_text_int(p));
     }
-    if (!mesh_effect_init(e, resources::convert_to_kind(kind))) {
+    if (!mesh_effect_init(e, maths::convert_to_kind(kind))) {
         resources::log_format("Error: out of memory building mesh effect %u.\r\n",
                               effects->position[slot - 1]);
         mesh_effect_release(e);
@@ -326,7 +326,7 @@ void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
     float p[3] = {0.0f, 0.0f, 0.0f};
     int count = parameter_count_of(e->kind);
     for (int i = 0; i < count; i++)
-        p[i] = resources::convert_to_float(
+        p[i] = maths::convert_to_float(
             functions::function_evaluate_index(functions, e->parameter_functions[i], t));
     mesh_effect_apply(e, p);
 }

@@ -1,6 +1,6 @@
 #include "render/draw_capture.h"
 
-#include "render/matrix.h"
+#include "maths/matrix.h"
 
 #include <cmath>
 
@@ -119,8 +119,8 @@ void draw_capture_write_group(FILE *out, const DrawCaptureTag &tag, const DrawCa
 void draw_capture_instance(const DrawCaptureMesh &mesh, const geometry::Instance &instance, uint32_t number) {
     if (!g_capture.out) return;
     draw_capture_write_group(g_capture.out, g_capture.tag, mesh, instance, number,
-                             matrix_state()->m[MATRIX_MODEL], g_capture.next_v, g_capture.next_vt,
-                             g_capture.next_vn);
+                             maths::matrix_state()->m[maths::MATRIX_MODEL], g_capture.next_v,
+                             g_capture.next_vt, g_capture.next_vn);
     g_capture.next_v += mesh.vertex_count;
     g_capture.next_vn += mesh.vertex_count;
     if (mesh.texcoords) g_capture.next_vt += mesh.vertex_count;

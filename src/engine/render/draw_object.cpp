@@ -9,11 +9,11 @@
 #include "render/gl_state.h"
 #include "render/draw_text.h"
 #include "render/material.h"
-#include "render/matrix.h"
+#include "maths/matrix.h"
 #include "render/scene_object.h"
 #include "resources/log.h"
-#include "resources/number_convert.h"
-#include "scene/scene.h"
+#include "maths/number_convert.h"
+#include "scene/scene.h" // upward on purpose: the aggregate holds render's records and render walks it
 
 #include <GL/glew.h>
 #include <cmath>
@@ -24,19 +24,19 @@ using geometry::Mesh;
 using resources::object_at;
 
 void instance_transform(const float v[9], float x_shift, bool face_camera, const DrawView &view) {
-    MatrixState *s = matrix_state();
-    matrix_identity(s, MATRIX_MODEL);
-    matrix_translate(s, MATRIX_MODEL, v[0] + x_shift, v[1], v[2]);
+    maths::MatrixState *s = maths::matrix_state();
+    maths::matrix_identity(s, maths::MATRIX_MODEL);
+    maths::matrix_translate(s, maths::MATRIX_MODEL, v[0] + x_shift, v[1], v[2]);
     if (face_camera) {
-        matrix_rotate_y(s, MATRIX_MODEL, -view.rotation_y);
-        matrix_rotate_x(s, MATRIX_MODEL, -view.rotation_x);
-        matrix_rotate_z(s, MATRIX_MODEL, -view.rotation_z);
+        maths::matrix_rotate_y(s, maths::MATRIX_MODEL, -view.rotation_y);
+        maths::matrix_rotate_x(s, maths::MATRIX_MODEL, -view.rotation_x);
+        maths::matrix_rotate_z(s, maths::MATRIX_MODEL, -view.rotation_z);
     }
-    matrix_rotate_x(s, MATRIX_MODEL, v[3]);
-    matrix_rotate_y(s, MATRIX_MODEL, v[4]);
-    matrix_rotate_z(s, MATRIX_MODEL, v[5]);
-    matrix_scale(s, MATRIX_MODEL, v[6], v[7], v[8]);
-    matrix_make_modelview(s);
+    maths::matrix_rotate_x(s, maths::MATRIX_MODEL, v[3]);
+    maths::matrix_rotate_y(s, maths::MATRIX_MODEL, v[4]);
+    maths::matrix_rotate_z(s, maths::MATRIX_MODEL, v[5]);
+    maths::matrix_scale(s, maths::MATRIX_MODEL, v[6], v[7], v[8]);
+    maths::matrix_make_modelview(s);
 }
 
 // Unit 0 takes set 0; unit 1 set 1 when there are two or more, else set 0; unit 2 likewise.
@@ -118,7 +118,7 @@ static void draw_fixed(scene::Scene *sc, const MeshDraw &draw, const VertexArray
         for (uint32_t i = 0; i < list.count; i++) {
             instance_transform(list.items[i].v, draw.x_shift, draw.face_camera, view);
             if (pass == 0) capture_instance(mesh, arrays, list, i);
-            matrix_load_gl(matrix_state(), MATRIX_MODELVIEW);
+            gl_state_load_matrix(maths::matrix_state(), maths::MATRIX_MODELVIEW);
             draw_triangles(mesh, use_buffers);
         }
     }
@@ -154,17 +154,17 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
                               array_bind(arrays.normals));
     }
     gl_state_arrays_commit();
-    MatrixState *s = matrix_state();
+    maths::MatrixState *s = maths::matrix_state();
     // Instances change only the model matrix and what derives from it.
-    set_matrix_uniform(p->loc_viewmatrix, s->m[MATRIX_VIEW]);
-    set_matrix_uniform(p->loc_projection, s->m[MATRIX_PROJECTION]);
+    set_matrix_uniform(p->loc_viewmatrix, s->m[maths::MATRIX_VIEW]);
+    set_matrix_uniform(p->loc_projection, s->m[maths::MATRIX_PROJECTION]);
     for (uint32_t i = 0; i < list.count; i++) {
         instance_transform(list.items[i].v, draw.x_shift, draw.face_camera, view);
         capture_instance(mesh, arrays, list, i);
-        set_matrix_uniform(p->loc_modelmatrix, s->m[MATRIX_MODEL]);
-        set_matrix_uniform(p->loc_modelview, s->m[MATRIX_MODELVIEW]);
+        set_matrix_uniform(p->loc_modelmatrix, s->m[maths::MATRIX_MODEL]);
+        set_matrix_uniform(p->loc_modelview, s->m[maths::MATRIX_MODELVIEW]);
         if (p->loc_normal_matrix >= 0) {
-            matrix_make_normal(s);
+            maths::matrix_make_normal(s);
             glUniformMatrix3fv(p->loc_normal_matrix, 1, GL_FALSE, s->normal);
         }
         if (lines) {
@@ -221,7 +221,7 @@ void mesh_draw_instances(scene::Scene *sc, const MeshDraw &draw, uint32_t t, con
 // Item time: the layer time plus the item's offset, to the nearest integer (never below 0; a NaN
 // offset gives 0).
 static uint32_t item_time(uint32_t t, float offset) {
-    return resources::convert_to_u32(std::nearbyint(static_cast<double>(t) + offset));
+    return maths::convert_to_u32(std::nearbyint(static_cast<double>(t) + offset));
 }
 
 // Frame numbers let a per-frame log line be written once per item and frame.

@@ -6,7 +6,7 @@
 #include "render/draw_capture.h"
 #include "render/material.h"
 #include "render/scene_object.h"
-#include "scene/scene.h"
+#include "scene/scene.h" // upward on purpose: the aggregate holds render's records and render walks it
 #include "textures/texture_definitions.h"
 
 namespace render {

@@ -6,9 +6,9 @@
 #include "render/gl_state.h"
 #include "render/layer.h"
 #include "render/material.h"
-#include "render/matrix.h"
+#include "maths/matrix.h"
 #include "render/render_target.h"
-#include "scene/scene.h"
+#include "scene/scene.h" // upward on purpose: the aggregate holds render's records and render walks it
 #include "textures/texture_definitions.h"
 
 #include <GL/glew.h>
@@ -43,7 +43,7 @@ struct PassAngles {
     float z, y, x;
 };
 
-constexpr PassAngles kCubePasses[6] = {{180, 270, 0}, {180, 90, 0}, {180, 180, 270},
+constexpr PassAngles kCubePasses[6] = {{180, 270, 0},  {180, 90, 0},  {180, 180, 270},
                                        {180, 180, 90}, {180, 180, 0}, {0, 180, 180}};
 static_assert(sizeof(kCubePasses) / sizeof(kCubePasses[0]) == 6, "one pass per cube face");
 constexpr GLenum kCubeFaces[6] = {GL_TEXTURE_CUBE_MAP_NEGATIVE_X, GL_TEXTURE_CUBE_MAP_POSITIVE_X,
@@ -55,11 +55,13 @@ struct AtlasCell {
     int col, row;
     PassAngles angles;
 };
-constexpr AtlasCell kAtlasPasses[6] = {{0, 0, {180, 0, 0}},   {1, 0, {180, 180, 0}}, {2, 0, {180, 270, 270}},
+constexpr AtlasCell kAtlasPasses[6] = {{0, 0, {180, 0, 0}},    {1, 0, {180, 180, 0}}, {2, 0, {180, 270, 270}},
                                        {0, 1, {180, 270, 90}}, {1, 1, {180, 270, 0}}, {2, 1, {0, 270, 180}}};
 static_assert(sizeof(kAtlasPasses) / sizeof(kAtlasPasses[0]) == 6, "one cell per atlas pass");
 
-void set_viewport(int32_t x, int32_t y, int32_t w, int32_t h) { gl_state_viewport(x, y, w, h); }
+void set_viewport(int32_t x, int32_t y, int32_t w, int32_t h) {
+    gl_state_viewport(x, y, w, h);
+}
 
 void restore_viewport() {
     const Viewport &v = g_frame.viewport;
@@ -141,12 +143,12 @@ float layer_value(const scene::Scene *sc, const Layer *layer, uint32_t slot, uin
 }
 
 void set_view(float x, float y, float z, const PassAngles &a) {
-    MatrixState *s = matrix_state();
-    matrix_identity(s, MATRIX_VIEW);
-    matrix_rotate_z(s, MATRIX_VIEW, a.z);
-    matrix_rotate_x(s, MATRIX_VIEW, a.x);
-    matrix_rotate_y(s, MATRIX_VIEW, a.y);
-    matrix_translate(s, MATRIX_VIEW, -x, -y, -z);
+    maths::MatrixState *s = maths::matrix_state();
+    maths::matrix_identity(s, maths::MATRIX_VIEW);
+    maths::matrix_rotate_z(s, maths::MATRIX_VIEW, a.z);
+    maths::matrix_rotate_x(s, maths::MATRIX_VIEW, a.x);
+    maths::matrix_rotate_y(s, maths::MATRIX_VIEW, a.y);
+    maths::matrix_translate(s, maths::MATRIX_VIEW, -x, -y, -z);
 }
 
 // Draws one layer that is active at te; returns whether it drew an object.
@@ -162,7 +164,8 @@ bool layer_render(scene::Scene *sc, const Layer *layer, uint32_t te, const Capab
 
     float clear[3] = {0.0f, 0.0f, 0.0f};
     const Light *light = layer->clearcolor ? object_at<Light>(sc->lights, layer->clearcolor) : nullptr;
-    for (int k = 0; light && k < 3; k++) clear[k] = light_value(light, LIGHT_DIFFUSE_R + k, sc->functions, te);
+    for (int k = 0; light && k < 3; k++)
+        clear[k] = light_value(light, LIGHT_DIFFUSE_R + k, sc->functions, te);
     gl_state_clear_colour(clear[0], clear[1], clear[2], 1.0f);
 
     CubeMap *cube = nullptr;
@@ -185,18 +188,18 @@ bool layer_render(scene::Scene *sc, const Layer *layer, uint32_t te, const Capab
     default: break;
     }
 
-    MatrixState *s = matrix_state();
+    maths::MatrixState *s = maths::matrix_state();
     if (layer->projection_kind == PROJECTION_ORTHO) {
-        projection_ortho(s->m[MATRIX_PROJECTION]);
+        projection_ortho(s->m[maths::MATRIX_PROJECTION]);
     } else {
         float fov = layer->projection_kind == PROJECTION_DYNAMIC
                         ? functions::dynamic_evaluate(layer->projection, true, sc->functions, te)
                         : functions::dynamic_slot_float(layer->projection);
         float aspect = layer_value(sc, layer, layer->aspect, LAYER_DYN_ASPECT, te);
-        projection_perspective(s->m[MATRIX_PROJECTION], fov, aspect, 0.1f, far_plane);
+        projection_perspective(s->m[maths::MATRIX_PROJECTION], fov, aspect, 0.1f, far_plane);
     }
     if (!g_frame.glsl) {
-        matrix_load_gl(s, MATRIX_PROJECTION);
+        gl_state_load_matrix(s, maths::MATRIX_PROJECTION);
         gl_state_matrix_mode(GL_MODELVIEW);
     }
     // A cube map layer clears each face as it draws it; clearing here as well would wipe
@@ -210,8 +213,8 @@ bool layer_render(scene::Scene *sc, const Layer *layer, uint32_t te, const Capab
             if (g_frame.fbo)
                 render_target_bind(cube->gl_texture, kCubeFaces[pass], cube->depth_renderbuffer);
             else if (pass > 0)
-                render_target_copy_window(kCubeFaces[pass - 1], GL_TEXTURE_CUBE_MAP, cube->gl_texture, cube->width,
-                                          cube->height);
+                render_target_copy_window(kCubeFaces[pass - 1], GL_TEXTURE_CUBE_MAP, cube->gl_texture,
+                                          cube->width, cube->height);
             clear_target(layer->clear_flags);
             set_view(x, y, z, kCubePasses[pass]);
             view.rotation_y = kCubePasses[pass].y;
@@ -220,7 +223,8 @@ bool layer_render(scene::Scene *sc, const Layer *layer, uint32_t te, const Capab
             if (layer->object) drew = object_draw(sc, layer->object, te, view) || drew;
         }
         if (!g_frame.fbo)
-            render_target_copy_window(kCubeFaces[5], GL_TEXTURE_CUBE_MAP, cube->gl_texture, cube->width, cube->height);
+            render_target_copy_window(kCubeFaces[5], GL_TEXTURE_CUBE_MAP, cube->gl_texture, cube->width,
+                                      cube->height);
         else
             render_target_detach();
         restore_viewport();
@@ -249,7 +253,8 @@ void projection_ortho(float out[16]) {
     std::memcpy(out, m, sizeof m);
 }
 
-void projection_perspective(float out[16], float fov_degrees, float aspect, float near_plane, float far_plane) {
+void projection_perspective(float out[16], float fov_degrees, float aspect, float near_plane,
+                            float far_plane) {
     std::memset(out, 0, sizeof(float) * 16);
     float f = 1.0f / std::tan(fov_degrees * 3.14159265358979f / 360.0f);
     out[0] = f / aspect;
@@ -259,7 +264,9 @@ void projection_perspective(float out[16], float fov_degrees, float aspect, floa
     out[14] = 2.0f * far_plane * near_plane / (near_plane - far_plane);
 }
 
-void render_set_framebuffer(uint32_t framebuffer) { g_frame.framebuffer = framebuffer; }
+void render_set_framebuffer(uint32_t framebuffer) {
+    g_frame.framebuffer = framebuffer;
+}
 
 void render_reset_targets() {
     g_frame.in_progress = false;

@@ -188,6 +188,18 @@ void gl_state_matrix_mode(uint32_t mode) {
     glMatrixMode(mode);
 }
 
+void gl_state_load_matrix(const maths::MatrixState *s, int selector) {
+    GLenum mode;
+    switch (selector) {
+    case maths::MATRIX_PROJECTION: mode = GL_PROJECTION; break;
+    case maths::MATRIX_TEXTURE: mode = GL_TEXTURE; break;
+    case maths::MATRIX_MODELVIEW: mode = GL_MODELVIEW; break;
+    default: return;
+    }
+    gl_state_matrix_mode(mode);
+    glLoadMatrixf(s->m[selector]);
+}
+
 void gl_state_framebuffer(uint32_t framebuffer) {
     if (g.framebuffer == framebuffer) return;
     g.framebuffer = framebuffer;

@@ -10,6 +10,8 @@
 // rest, so that no draw reads an array left over from another mesh.
 #pragma once
 
+#include "maths/matrix.h"
+
 #include <cstdint>
 
 namespace render {
@@ -34,6 +36,8 @@ void gl_state_viewport(int32_t x, int32_t y, int32_t width, int32_t height);
 void gl_state_clear_colour(float r, float g, float b, float a);
 void gl_state_polygon_mode(uint32_t mode);
 void gl_state_matrix_mode(uint32_t mode);
+// Loads the projection (1), texture (2) or modelview (4) matrix of s into GL's matching stack.
+void gl_state_load_matrix(const maths::MatrixState *s, int selector);
 void gl_state_framebuffer(uint32_t framebuffer);
 
 // The wrap mode (S and T) of the 2D texture bound now, whose name is given.

@@ -2,14 +2,14 @@
 
 #include "functions/dynamic_value.h"
 #include "resources/xml.h"
-#include "scene/scene.h"
+#include "scene/scene.h" // upward on purpose: the aggregate holds render's records and render walks it
 
 #include <cstring>
 
 namespace render {
 
-using resources::XmlNode;
 using resources::xml_attribute_int;
+using resources::XmlNode;
 
 void layer_read(Layer *layer, const XmlNode *element) {
     layer->object = static_cast<uint16_t>(xml_attribute_int(element, "id"));
@@ -26,8 +26,9 @@ void layer_read(Layer *layer, const XmlNode *element) {
     uint32_t *slots[9] = {&layer->camera[0],   &layer->camera[1],   &layer->camera[2],
                           &layer->rotation[0], &layer->rotation[1], &layer->rotation[2],
                           &layer->projection,  &layer->far_plane,   &layer->aspect};
-    static const uint8_t kFlags[9] = {LAYER_DYN_X,     LAYER_DYN_Y,     LAYER_DYN_Z, LAYER_DYN_ROT_X, LAYER_DYN_ROT_Y,
-                                      LAYER_DYN_ROT_Z, 0,               LAYER_DYN_FAR, LAYER_DYN_ASPECT};
+    static const uint8_t kFlags[9] = {LAYER_DYN_X,     LAYER_DYN_Y,     LAYER_DYN_Z, LAYER_DYN_ROT_X,
+                                      LAYER_DYN_ROT_Y, LAYER_DYN_ROT_Z, 0,           LAYER_DYN_FAR,
+                                      LAYER_DYN_ASPECT};
     const XmlNode *child = element->first_child;
     for (int i = 0; i < 9 && child; i++, child = child->next) {
         if (i == 6) {
@@ -39,7 +40,8 @@ void layer_read(Layer *layer, const XmlNode *element) {
                 layer->projection_kind = PROJECTION_ORTHO;
             } else {
                 layer->projection_kind = PROJECTION_STATIC;
-                layer->projection = functions::dynamic_slot_from_float(resources::xml_attribute_float(child, "value"));
+                layer->projection =
+                    functions::dynamic_slot_from_float(resources::xml_attribute_float(child, "value"));
             }
             continue;
         }
@@ -65,7 +67,8 @@ void layer_place(scene::LayerSlot *slot, Layer *layer, uint32_t index, uint32_t 
         first = start / 100 + 1;
     uint32_t last = end / 100;
     if (last >= kLayerBucketCount) last = kLayerBucketCount - 1;
-    for (uint32_t b = first; b <= last; b++) slot->buckets[b] = static_cast<int16_t>(index);
+    for (uint32_t b = first; b <= last; b++)
+        slot->buckets[b] = static_cast<int16_t>(index);
 }
 
 bool layer_find_active(const scene::LayerSlot *slot, uint32_t t, uint32_t *index, uint32_t *local_time) {
@@ -89,9 +92,11 @@ bool layer_find_active(const scene::LayerSlot *slot, uint32_t t, uint32_t *index
     return true;
 }
 
-void layer_section_read(scene::Scene *sc, const XmlNode *section, void (*record_done)(void *user), void *user) {
+void layer_section_read(scene::Scene *sc, const XmlNode *section, void (*record_done)(void *user),
+                        void *user) {
     int slot_number = 0;
-    for (const XmlNode *slot_element = section->first_child; slot_element; slot_element = slot_element->next) {
+    for (const XmlNode *slot_element = section->first_child; slot_element;
+         slot_element = slot_element->next) {
         if (slot_number < kLayerSlotCount) {
             scene::LayerSlot *slot = &sc->slots[slot_number];
             uint32_t running = 0;

@@ -5,7 +5,7 @@
 #include "render/shader_program.h"
 #include "render/shader_text.h"
 #include "resources/xml.h"
-#include "scene/scene.h"
+#include "scene/scene.h" // upward on purpose: the aggregate holds render's records and render walks it
 
 #include <cstdio>
 #include <cstdlib>
@@ -13,9 +13,9 @@
 
 namespace render {
 
-using resources::XmlNode;
 using resources::xml_attribute_int;
 using resources::xml_name_is;
+using resources::XmlNode;
 
 uint32_t light_read(resources::ObjectList *lights, const XmlNode *element) {
     uint32_t slot = resources::object_list_add(lights);
@@ -59,7 +59,8 @@ static char *shader_source(const XmlNode *element, uint32_t *length) {
 }
 
 static void read_children(Material *m, const XmlNode *element) {
-    static const char *const kDynamicNames[7] = {"red", "green", "blue", "alpha", "linewidth", "fogstart", "fogend"};
+    static const char *const kDynamicNames[7] = {"red",       "green",    "blue",  "alpha",
+                                                 "linewidth", "fogstart", "fogend"};
     static const char *const kTextureNames[3] = {"texture1", "texture2", "texture3"};
     for (const XmlNode *c = element->first_child; c; c = c->next) {
         if (!c->name) continue;
@@ -97,7 +98,8 @@ static void read_children(Material *m, const XmlNode *element) {
         } else {
             for (int i = 0; i < 7; i++)
                 if (xml_name_is(c, kDynamicNames[i]))
-                    m->dynamic[i] = functions::dynamic_read(c, functions::DYNAMIC_UNLESS_STATIC, &m->values[i]);
+                    m->dynamic[i] =
+                        functions::dynamic_read(c, functions::DYNAMIC_UNLESS_STATIC, &m->values[i]);
             for (int i = 0; i < 3; i++) {
                 if (!xml_name_is(c, kTextureNames[i])) continue;
                 m->texture[i] = xml_attribute_int(c, "value");
@@ -170,7 +172,8 @@ static void prepare_glsl(Material *m, uint32_t position, scene::Scene *sc) {
         Material *earlier = resources::object_at<Material>(sc->materials, p);
         ShaderProgram *g = earlier ? earlier->generated : nullptr;
         if (!g || g->reference || !g->vertex_text || !g->fragment_text) continue;
-        if (g->vertex_length == m->generated->vertex_length && g->fragment_length == m->generated->fragment_length &&
+        if (g->vertex_length == m->generated->vertex_length &&
+            g->fragment_length == m->generated->fragment_length &&
             std::memcmp(g->vertex_text, m->generated->vertex_text, g->vertex_length) == 0 &&
             std::memcmp(g->fragment_text, m->generated->fragment_text, g->fragment_length) == 0) {
             m->generated->reference = p;

@@ -1,13 +1,13 @@
 #include "render/capabilities.h"
 #include "render/gl_state.h"
 #include "render/material.h"
-#include "render/matrix.h"
+#include "maths/matrix.h"
 
 #include "functions/dynamic_value.h"
 #include "functions/function.h"
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "geometry/effect2d.h"
-#include "scene/scene.h"
+#include "scene/scene.h" // upward on purpose: the aggregate holds render's records and render walks it
 #include "textures/texture_definitions.h"
 
 #include <GL/glew.h>
@@ -20,12 +20,14 @@ ResolvedTextures material_resolve_textures(const Material *m, scene::Scene *sc, 
     ResolvedTextures r = {};
     for (int i = 0; i < 3; i++) {
         if (i > 0 && !r.present[i - 1]) break;
-        const TextureSlot *slot = m->texture[i] > 0 ? object_at<TextureSlot>(sc->texture_slots, m->texture[i]) : nullptr;
+        const TextureSlot *slot =
+            m->texture[i] > 0 ? object_at<TextureSlot>(sc->texture_slots, m->texture[i]) : nullptr;
         if (!slot) break;
         uint32_t index = slot->index > 0 ? static_cast<uint32_t>(slot->index) : 0;
         switch (slot->kind) {
         case TEXTURE_PROCEDURAL: {
-            const textures::ProceduralTexture *p = object_at<textures::ProceduralTexture>(sc->textures, index);
+            const textures::ProceduralTexture *p =
+                object_at<textures::ProceduralTexture>(sc->textures, index);
             if (p) r.names[i] = p->gl_texture, r.present[i] = true;
             break;
         }
@@ -61,7 +63,9 @@ static float material_value(const Material *m, int which, const scene::Scene *sc
     return functions::dynamic_evaluate(m->values[which], m->dynamic[which] != 0, sc->functions, t);
 }
 
-static void set_enabled(GLenum cap, bool on) { gl_state_enable(cap, on); }
+static void set_enabled(GLenum cap, bool on) {
+    gl_state_enable(cap, on);
+}
 
 static void apply_blend(uint8_t blend_function, bool set_equation) {
     static const GLenum kBlend[5][3] = {
@@ -72,7 +76,8 @@ static void apply_blend(uint8_t blend_function, bool set_equation) {
         {GL_FUNC_REVERSE_SUBTRACT, GL_SRC_ALPHA, GL_ONE},
     };
     if (blend_function > 4) return;
-    gl_state_blend(set_equation ? kBlend[blend_function][0] : 0, kBlend[blend_function][1], kBlend[blend_function][2]);
+    gl_state_blend(set_equation ? kBlend[blend_function][0] : 0, kBlend[blend_function][1],
+                   kBlend[blend_function][2]);
 }
 
 static const Light *light_at(const scene::Scene *sc, int32_t index) {
@@ -95,15 +100,15 @@ static void set_gl_light(GLenum gl_light, const Light *light, const scene::Scene
 
 // Texture matrix of the fixed-function form, in the engine's texture matrix.
 static void texture_matrix_fixed(bool rotation, bool cube, float a, float b) {
-    MatrixState *s = matrix_state();
-    matrix_identity(s, MATRIX_TEXTURE);
+    maths::MatrixState *s = maths::matrix_state();
+    maths::matrix_identity(s, maths::MATRIX_TEXTURE);
     if (rotation) {
-        matrix_translate(s, MATRIX_TEXTURE, 0.5f, 0.5f, 0.0f);
-        matrix_rotate_z(s, MATRIX_TEXTURE, -a);
-        matrix_translate(s, MATRIX_TEXTURE, -0.5f, -0.5f, 0.0f);
+        maths::matrix_translate(s, maths::MATRIX_TEXTURE, 0.5f, 0.5f, 0.0f);
+        maths::matrix_rotate_z(s, maths::MATRIX_TEXTURE, -a);
+        maths::matrix_translate(s, maths::MATRIX_TEXTURE, -0.5f, -0.5f, 0.0f);
     } else if (cube) {
-        matrix_rotate_y(s, MATRIX_TEXTURE, -a);
-        matrix_rotate_x(s, MATRIX_TEXTURE, -b);
+        maths::matrix_rotate_y(s, maths::MATRIX_TEXTURE, -a);
+        maths::matrix_rotate_x(s, maths::MATRIX_TEXTURE, -b);
     }
 }
 
@@ -172,7 +177,8 @@ static void combine_unit0(uint8_t function) {
 
 static void combine_unit1(uint8_t function) {
     if (function > 5) return;
-    static const GLenum kModes[6] = {GL_ADD, GL_MODULATE, GL_DOT3_RGB, GL_INTERPOLATE, GL_INTERPOLATE, GL_ADD};
+    static const GLenum kModes[6] = {GL_ADD,         GL_MODULATE,    GL_DOT3_RGB,
+                                     GL_INTERPOLATE, GL_INTERPOLATE, GL_ADD};
     combine(kModes[function], GL_REPLACE);
     if (function == 1)
         rgb_args(GL_PREVIOUS, GL_TEXTURE);
@@ -248,7 +254,8 @@ void material_apply_fixed(const Material *m, scene::Scene *sc, uint32_t t, float
         if (m->fogtype == 2) glHint(GL_FOG_HINT, GL_NICEST);
         float colour[4] = {1.0f, 1.0f, 1.0f, 1.0f};
         const Light *fog_light = light_at(sc, m->fogcolor);
-        for (int k = 0; fog_light && k < 3; k++) colour[k] = light_value(fog_light, LIGHT_DIFFUSE_R + k, sc->functions, t);
+        for (int k = 0; fog_light && k < 3; k++)
+            colour[k] = light_value(fog_light, LIGHT_DIFFUSE_R + k, sc->functions, t);
         glFogfv(GL_FOG_COLOR, colour);
         glFogf(GL_FOG_START, material_value(m, DYN_FOGSTART, sc, t));
         glFogf(GL_FOG_END, material_value(m, DYN_FOGEND, sc, t));
@@ -303,7 +310,7 @@ void material_apply_fixed(const Material *m, scene::Scene *sc, uint32_t t, float
         }
         gl_state_active_texture(u);
         texture_matrix_fixed(m->rotation[u] != 0, tex.cube[u], angle_a, angle_b);
-        matrix_load_gl(matrix_state(), MATRIX_TEXTURE);
+        gl_state_load_matrix(maths::matrix_state(), maths::MATRIX_TEXTURE);
     }
     gl_state_matrix_mode(GL_MODELVIEW);
 
@@ -331,7 +338,7 @@ void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_
     ShaderProgram *p = material_program(m, sc->materials);
     if (!p || !p->program) return;
     gl_state_program(p->program);
-    MatrixState *s = matrix_state();
+    maths::MatrixState *s = maths::matrix_state();
     for (int i = 0; i < 3; i++) {
         if (!tex.present[i]) continue;
         gl_state_active_texture(i);
@@ -349,22 +356,23 @@ void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_
                 glVertexAttrib2f(static_cast<GLuint>(loc), 0.0f, 0.0f);
             }
         }
-        matrix_identity(s, MATRIX_TEXTURE);
+        maths::matrix_identity(s, maths::MATRIX_TEXTURE);
         if (m->rotation[i]) {
-            matrix_rotate_z(s, MATRIX_TEXTURE, angle_a);
+            maths::matrix_rotate_z(s, maths::MATRIX_TEXTURE, angle_a);
         } else if (tex.cube[i]) {
-            matrix_rotate_x(s, MATRIX_TEXTURE, angle_b);
-            matrix_rotate_y(s, MATRIX_TEXTURE, angle_a);
+            maths::matrix_rotate_x(s, maths::MATRIX_TEXTURE, angle_b);
+            maths::matrix_rotate_y(s, maths::MATRIX_TEXTURE, angle_a);
         }
-        if (p->loc_texture_matrix >= 0) glUniformMatrix4fv(p->loc_texture_matrix, 1, GL_FALSE, s->m[MATRIX_TEXTURE]);
+        if (p->loc_texture_matrix >= 0)
+            glUniformMatrix4fv(p->loc_texture_matrix, 1, GL_FALSE, s->m[maths::MATRIX_TEXTURE]);
     }
     gl_state_active_texture(0);
 
     const uint32_t *sources = material_uniform_sources(m);
     for (int i = 0; sources && i < kUniformCount; i++) {
         if (p->loc_uniforms[i] < 0 || sources[i] == 0) continue;
-        glUniform1f(p->loc_uniforms[i],
-                    resources::convert_to_float(functions::function_evaluate_index(sc->functions, sources[i], t)));
+        glUniform1f(p->loc_uniforms[i], maths::convert_to_float(functions::function_evaluate_index(
+                                            sc->functions, sources[i], t)));
     }
     for (int l = 0; l < 2; l++) {
         const Light *light = light_at(sc, m->light[l]);

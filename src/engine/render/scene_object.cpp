@@ -3,7 +3,7 @@
 #include "functions/dynamic_value.h"
 #include "geometry/font.h"
 #include "resources/log.h"
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "resources/xml.h"
 
 #include <cstring>
@@ -16,13 +16,13 @@ using resources::XmlNode;
 // turn 256 into a real kind).
 
 void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
-    entry->kind = resources::convert_to_kind(resources::xml_attribute_int(element, "type"));
+    entry->kind = maths::convert_to_kind(resources::xml_attribute_int(element, "type"));
     const XmlNode *child = element->first_child;
     if (child && resources::xml_name_is(child, "manipulator")) {
         // Any kind but 0 names a mesh effect; an index beyond 16 bits names no record.
         entry->target_kind =
-            resources::convert_to_i32(resources::xml_attribute_float(child, "type")) != 0 ? 1 : 0;
-        entry->target_index = resources::convert_to_u16(resources::xml_attribute_float(child, "model"));
+            maths::convert_to_i32(resources::xml_attribute_float(child, "type")) != 0 ? 1 : 0;
+        entry->target_index = maths::convert_to_u16(resources::xml_attribute_float(child, "model"));
         child = child->next;
     }
     for (int i = 0; child && i < kManipulatorParameters; child = child->next, i++) {
@@ -32,10 +32,10 @@ void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
 }
 
 void item_read(Item *item, const XmlNode *element) {
-    item->type = resources::convert_to_kind(resources::xml_attribute_int(element, "type"));
-    item->object = resources::convert_to_u16(resources::xml_attribute_int(element, "object"));
-    item->material = resources::convert_to_u16(resources::xml_attribute_int(element, "material"));
-    item->font = resources::convert_to_u16(resources::xml_attribute_int(element, "font"));
+    item->type = maths::convert_to_kind(resources::xml_attribute_int(element, "type"));
+    item->object = maths::convert_to_u16(resources::xml_attribute_int(element, "object"));
+    item->material = maths::convert_to_u16(resources::xml_attribute_int(element, "material"));
+    item->font = maths::convert_to_u16(resources::xml_attribute_int(element, "font"));
     geometry::font_copy_text(item->text, resources::xml_attribute(element, "text"));
     item->flags = 0;
     int position = 1;

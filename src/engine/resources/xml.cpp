@@ -1,6 +1,6 @@
 #include "resources/xml.h"
 
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 
 #include "resources/file_util.h"
 #include "resources/memory_budget.h"
@@ -28,7 +28,9 @@ static char *copy_range(const char *begin, size_t len) {
     return s;
 }
 
-static char *copy_string(const char *s) { return s ? copy_range(s, std::strlen(s)) : nullptr; }
+static char *copy_string(const char *s) {
+    return s ? copy_range(s, std::strlen(s)) : nullptr;
+}
 
 static XmlNode *node_alloc() {
     if (!memory_budget_take(sizeof(XmlNode))) return nullptr;
@@ -53,7 +55,8 @@ static void append_child(XmlNode *parent, XmlNode *child) {
         return;
     }
     XmlNode *last = parent->first_child;
-    while (last->next) last = last->next;
+    while (last->next)
+        last = last->next;
     last->next = child;
 }
 
@@ -85,7 +88,9 @@ static bool append_attribute(XmlNode *node, char *name, char *value) {
     return true;
 }
 
-static bool is_space(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+static bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 // Parser states.
 enum {
@@ -264,18 +269,21 @@ const char *xml_attribute(const XmlNode *node, const char *name) {
 
 int32_t xml_to_int(const char *s) {
     if (!s) return 0;
-    while (is_space(*s) || *s == '\f' || *s == '\v') s++;
+    while (is_space(*s) || *s == '\f' || *s == '\v')
+        s++;
     bool negative = false;
     if (*s == '+' || *s == '-') negative = *s++ == '-';
     uint32_t value = 0;
-    while (*s >= '0' && *s <= '9') value = value * 10u + static_cast<uint32_t>(*s++ - '0');
+    while (*s >= '0' && *s <= '9')
+        value = value * 10u + static_cast<uint32_t>(*s++ - '0');
     if (negative) value = 0u - value;
     return static_cast<int32_t>(value);
 }
 
 double xml_to_double(const char *s) {
     if (!s) return 0.0;
-    while (is_space(*s) || *s == '\f' || *s == '\v') s++;
+    while (is_space(*s) || *s == '\f' || *s == '\v')
+        s++;
     bool negative = false;
     if (*s == '+' || *s == '-') negative = *s++ == '-';
     // from_chars takes no sign of its own here, so "+-1" and "--1" stay invalid as with strtod.
@@ -287,21 +295,28 @@ double xml_to_double(const char *s) {
     if (r.ec == std::errc::result_out_of_range) {
         // Overflow gives infinity and underflow zero, as strtod would (a negative exponent underflows).
         const char *e = s;
-        while (e < r.ptr && *e != 'e' && *e != 'E') e++;
+        while (e < r.ptr && *e != 'e' && *e != 'E')
+            e++;
         value = (e < r.ptr && e[1] == '-') ? 0.0 : HUGE_VAL;
     }
     return negative ? -value : value;
 }
 
-int32_t xml_attribute_int(const XmlNode *node, const char *name) { return xml_to_int(xml_attribute(node, name)); }
-
-float xml_attribute_float(const XmlNode *node, const char *name) {
-    return convert_to_float(xml_to_double(xml_attribute(node, name)));
+int32_t xml_attribute_int(const XmlNode *node, const char *name) {
+    return xml_to_int(xml_attribute(node, name));
 }
 
-int32_t xml_text_int(const XmlNode *node) { return node ? xml_to_int(node->text) : 0; }
+float xml_attribute_float(const XmlNode *node, const char *name) {
+    return maths::convert_to_float(xml_to_double(xml_attribute(node, name)));
+}
 
-float xml_text_float(const XmlNode *node) { return node ? convert_to_float(xml_to_double(node->text)) : 0.0f; }
+int32_t xml_text_int(const XmlNode *node) {
+    return node ? xml_to_int(node->text) : 0;
+}
+
+float xml_text_float(const XmlNode *node) {
+    return node ? maths::convert_to_float(xml_to_double(node->text)) : 0.0f;
+}
 
 bool xml_name_is(const XmlNode *node, const char *name) {
     return node && node->name && std::strcmp(node->name, name) == 0;
@@ -309,7 +324,8 @@ bool xml_name_is(const XmlNode *node, const char *name) {
 
 int32_t xml_child_count(const XmlNode *node) {
     int32_t n = 0;
-    for (const XmlNode *c = node ? node->first_child : nullptr; c; c = c->next) n++;
+    for (const XmlNode *c = node ? node->first_child : nullptr; c; c = c->next)
+        n++;
     return n;
 }
 
@@ -356,7 +372,8 @@ void xml_set_attribute(XmlNode *node, const char *name, const char *value) {
 // Numbers are formatted into at most 31 characters, with '.' whatever the process locale says.
 static void format_fixed(char out[32], double value, int precision) {
     char wide[512];
-    std::to_chars_result r = std::to_chars(wide, wide + sizeof wide - 1, value, std::chars_format::fixed, precision);
+    std::to_chars_result r =
+        std::to_chars(wide, wide + sizeof wide - 1, value, std::chars_format::fixed, precision);
     size_t len = r.ec == std::errc() ? static_cast<size_t>(r.ptr - wide) : 0;
     if (len > 31) len = 31;
     std::memcpy(out, wide, len);
@@ -415,7 +432,8 @@ XmlNode *xml_load_file(const char *path) {
 }
 
 static void write_indent(TextBuilder *tb, int depth) {
-    for (int i = 0; i < depth; i++) text_builder_append_text(tb, "  ");
+    for (int i = 0; i < depth; i++)
+        text_builder_append_text(tb, "  ");
 }
 
 static void write_close(TextBuilder *tb, const XmlNode *node, int depth) {

@@ -1,5 +1,10 @@
 // The scene: everything built from one scene document — twelve object lists, the 24 layer slots of
 // the timeline and the music offset.
+//
+// The engine's folders stack, each including only what lies below it: maths; resources; functions,
+// textures and music; geometry; render; scene. This aggregate is the one exception: it holds
+// records of every floor, render's layers among them, so it cannot sit below render, while render
+// must walk it to draw a frame. Render's includes of it say so where they stand.
 #pragma once
 
 #include "resources/object_list.h"
@@ -8,11 +13,10 @@
 
 #include <cstdint>
 
-
 namespace scene {
 
 struct LayerSlot {
-    resources::ShortList *layers;                // render::Layer records
+    resources::ShortList *layers;               // render::Layer records
     int16_t buckets[render::kLayerBucketCount]; // first layer to search from, per second
     uint32_t end_time;
 };

@@ -1,7 +1,7 @@
 #include "textures/texture_filters.h"
 
-#include "geometry/cosine_table.h"
-#include "resources/number_convert.h"
+#include "maths/cosine_table.h"
+#include "maths/number_convert.h"
 #include "textures/texture_generators.h"
 #include "textures/texture_scale.h"
 #include "textures/texture_simd.h"
@@ -521,7 +521,7 @@ static void filter_invert(const uint8_t *__restrict a, size_t bytes, uint8_t *__
 // (fmod is exact); NaN and infinities give 0.
 static int filter_wrap(double v, int n) {
     if (!std::isfinite(v)) return 0;
-    int32_t r = resources::convert_to_i32(std::fmod(std::trunc(v), double(n)));
+    int32_t r = maths::convert_to_i32(std::fmod(std::trunc(v), double(n)));
     return r < 0 ? r + n : r;
 }
 
@@ -632,7 +632,7 @@ static void filter_emboss_row(const int16_t *__restrict up, const int16_t *__res
 }
 
 static void filter_emboss(const uint8_t *a, const float *p, int n, uint8_t *out) {
-    const int16_t *weights = kEmboss[resources::convert_clamped(p[0], 1, 4) - 1];
+    const int16_t *weights = kEmboss[maths::convert_clamped(p[0], 1, 4) - 1];
     size_t row = size_t(n) * 3, wide = row + 6;
     int16_t *rows = static_cast<int16_t *>(std::malloc(3 * wide * sizeof(int16_t)));
     if (!rows) return;
@@ -654,7 +654,7 @@ static int filter_ripple_wrap(double u, int n, double *fraction) {
     double f = std::floor(u);
     *fraction = u - f;
     int32_t r = std::fabs(f) < 1073741824.0 ? static_cast<int32_t>(f) % n
-                                            : resources::convert_to_i32(std::fmod(f, double(n)));
+                                            : maths::convert_to_i32(std::fmod(f, double(n)));
     return r < 0 ? r + n : r;
 }
 
@@ -979,8 +979,8 @@ static void filter_ripple(const uint8_t *a, const float *p, int n, uint8_t *out)
     if (!shift) return;
     double *row_shift = shift, *column_shift = shift + n;
     for (int k = 0; k < n; k++) {
-        row_shift[k] = ax * n * geometry::cosine_step_of(std::trunc(wy * 4096 * inverse_n * k));
-        column_shift[k] = ay * n * geometry::cosine_step_of(std::trunc(k * wx * 4096 * inverse_n));
+        row_shift[k] = ax * n * maths::cosine_step_of(std::trunc(wy * 4096 * inverse_n * k));
+        column_shift[k] = ay * n * maths::cosine_step_of(std::trunc(k * wx * 4096 * inverse_n));
     }
     bool done = false;
 #if TEXTURE_SIMD_SSE2

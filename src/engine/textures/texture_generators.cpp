@@ -1,6 +1,6 @@
 #include "textures/texture_generators.h"
 
-#include "resources/number_convert.h"
+#include "maths/number_convert.h"
 #include "textures/texture_scale.h"
 #include "textures/texture_simd.h"
 
@@ -386,7 +386,7 @@ static int32_t radial_root(int32_t m) {
 // image mirrors the upper half.
 static void generate_radial(const float *p, uint8_t *image, int n) {
     if (n <= 0) return;
-    Radial r = {double(n / 2), resources::convert_clamped(p[7], 0, 127), p};
+    Radial r = {double(n / 2), maths::convert_clamped(p[7], 0, 127), p};
     int32_t hc = n / 2, reach = hc > n - 1 - hc ? hc : n - 1 - hc, limit = 2 * reach * reach;
     int32_t flat_centre = -1, flat_margin = limit;
     double scale = p[6];
@@ -512,7 +512,7 @@ static void maze_cell_draw(int pattern, int size, int tile, const ColourScale &c
 }
 
 static void generate_maze(const float *p, uint8_t *image, int n) {
-    int s = resources::convert_clamped(std::nearbyint(static_cast<double>(p[3])), 1, 7);
+    int s = maths::convert_clamped(std::nearbyint(static_cast<double>(p[3])), 1, 7);
     int tile = 1 << s;
     int g = n / tile;
     // Fullness limited to 0..1; NaN counts as 0 (no corner set).
@@ -529,7 +529,7 @@ static void generate_maze(const float *p, uint8_t *image, int n) {
         for (int i = 0; i < side * side; i++) {
             double u = texture_random_next(&random) + 2 * fullness - 1;
             u = u < 0 ? 0 : u > 1 ? 1 : u;
-            grid[i] = static_cast<uint8_t>(resources::convert_clamped(std::nearbyint(u), 0, 1));
+            grid[i] = static_cast<uint8_t>(maths::convert_clamped(std::nearbyint(u), 0, 1));
         }
         // Make it tile: the last column and row repeat the first ones.
         grid[side * side - 1] = grid[0];
@@ -604,14 +604,14 @@ static void generate_bricks(const float *p, uint8_t *image, int n) {
         brick[i] = p[i] * 255.0;
         wall[i] = p[3 + i] * 255.0;
     }
-    int32_t h = resources::convert_to_i32(p[6]), v = resources::convert_to_i32(p[7]);
-    int32_t hm = resources::convert_to_i32(p[8]), vm = resources::convert_to_i32(p[9]);
+    int32_t h = maths::convert_to_i32(p[6]), v = maths::convert_to_i32(p[7]);
+    int32_t hm = maths::convert_to_i32(p[8]), vm = maths::convert_to_i32(p[9]);
     // Floats, as a division by zero gives an infinite brick with no joints in that direction.
     float bh = static_cast<float>(n) / static_cast<float>(h);
     float bw = static_cast<float>(n) / static_cast<float>(v);
     // The offset modulo n exactly, whatever its size; NaN and infinities give 0.
     int32_t o =
-        std::isfinite(p[10]) ? resources::convert_to_i32(std::fmod(std::trunc(double(p[10])), double(n))) : 0;
+        std::isfinite(p[10]) ? maths::convert_to_i32(std::fmod(std::trunc(double(p[10])), double(n))) : 0;
     if (o < 0) o += n;
 
     uint8_t *rows = static_cast<uint8_t *>(std::malloc(size_t(n) * 3 * 3));

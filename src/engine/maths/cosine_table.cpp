@@ -1,8 +1,8 @@
-#include "geometry/cosine_table.h"
+#include "maths/cosine_table.h"
 
 #include <cmath>
 
-namespace geometry {
+namespace maths {
 
 static float g_table[kCosineTableSize];
 static bool g_built = false;
@@ -34,4 +34,4 @@ float cosine_lookup(double radians) {
     return cosine_step_of(std::trunc(radians * kCosineStepsPerRadian));
 }
 
-} // namespace geometry
+} // namespace maths

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-namespace geometry {
+namespace maths {
 
 constexpr int32_t kSharedRandomMax = 32767;
 
@@ -15,4 +15,4 @@ void shared_random_seed(uint32_t seed);
 // The next value, 0..32767: state = state x 214013 + 2531011 (mod 2^32), result bits 16..30.
 int32_t shared_random_next();
 
-} // namespace geometry
+} // namespace maths

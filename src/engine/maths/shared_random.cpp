@@ -1,6 +1,6 @@
-#include "geometry/shared_random.h"
+#include "maths/shared_random.h"
 
-namespace geometry {
+namespace maths {
 
 // Main thread only, like everything that draws from it.
 static uint32_t g_state = 1;
@@ -14,4 +14,4 @@ int32_t shared_random_next() {
     return static_cast<int32_t>((g_state >> 16) & 0x7FFFu);
 }
 
-} // namespace geometry
+} // namespace maths

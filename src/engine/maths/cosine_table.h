@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace geometry {
+namespace maths {
 
 constexpr int kCosineSteps = 4096;
 constexpr int kCosineTableSize = 2 * kCosineSteps;
@@ -29,4 +29,4 @@ constexpr double kCosineStepsPerRadian = 651.8986469;
 // The cosine of an angle in radians: the step trunc(angle x kCosineStepsPerRadian) looked up as above.
 float cosine_lookup(double radians);
 
-} // namespace geometry
+} // namespace maths

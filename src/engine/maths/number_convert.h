@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace resources {
+namespace maths {
 
 inline int32_t convert_to_i32(double v) {
     if (!(v == v)) return 0;
@@ -54,4 +54,4 @@ inline int32_t convert_clamped(double v, int32_t lo, int32_t hi) {
     return i < lo ? lo : (i > hi ? hi : i);
 }
 
-} // namespace resources
+} // namespace maths

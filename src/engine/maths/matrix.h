@@ -1,10 +1,11 @@
 // The engine's software matrix state: 4 x 4 float matrices in column order (as GL takes them),
-// post-multiplied by translate, rotate and scale like the classic GL calls.
+// post-multiplied by translate, rotate and scale like the classic GL calls. No GL here: render
+// loads the matrices (gl_state_load_matrix).
 #pragma once
 
 #include <cstdint>
 
-namespace render {
+namespace maths {
 
 enum MatrixSelector : int {
     MATRIX_MODEL = 0,
@@ -16,8 +17,8 @@ enum MatrixSelector : int {
 };
 
 struct MatrixState {
-    float m[6][16];   // by selector; element (row r, column c) at c * 4 + r
-    float normal[9];  // inverse transpose of the modelview's upper 3 x 3, column order
+    float m[6][16];  // by selector; element (row r, column c) at c * 4 + r
+    float normal[9]; // inverse transpose of the modelview's upper 3 x 3, column order
 };
 
 // The one state the renderer uses.
@@ -45,7 +46,4 @@ void matrix_make_normal(MatrixState *s);
 // out = a x b (column order).
 void matrix_multiply(const float *a, const float *b, float *out);
 
-// Loads the projection (1), texture (2) or modelview (4) matrix into GL's matching stack.
-void matrix_load_gl(const MatrixState *s, int selector);
-
-} // namespace render
+} // namespace maths

@@ -1,12 +1,9 @@
-#include "render/matrix.h"
+#include "maths/matrix.h"
 
-#include "render/gl_state.h"
-
-#include <GL/glew.h>
 #include <cmath>
 #include <cstring>
 
-namespace render {
+namespace maths {
 
 static const float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
 
@@ -20,7 +17,8 @@ MatrixState *matrix_state() {
 }
 
 void matrix_reset(MatrixState *s) {
-    for (float *m : s->m) std::memcpy(m, kIdentity, sizeof kIdentity);
+    for (float *m : s->m)
+        std::memcpy(m, kIdentity, sizeof kIdentity);
     const float normal[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
     std::memcpy(s->normal, normal, sizeof normal);
 }
@@ -34,7 +32,8 @@ void matrix_multiply(const float *a, const float *b, float *out) {
     for (int c = 0; c < 4; c++)
         for (int row = 0; row < 4; row++) {
             float sum = 0.0f;
-            for (int k = 0; k < 4; k++) sum += a[k * 4 + row] * b[c * 4 + k];
+            for (int k = 0; k < 4; k++)
+                sum += a[k * 4 + row] * b[c * 4 + k];
             r[c * 4 + row] = sum;
         }
     std::memcpy(out, r, sizeof r);
@@ -45,12 +44,17 @@ void matrix_translate(MatrixState *s, int selector, float x, float y, float z) {
         selector != MATRIX_TEXTURE)
         return;
     float *m = s->m[selector];
-    for (int r = 0; r < 4; r++) m[12 + r] += x * m[r] + y * m[4 + r] + z * m[8 + r];
+    for (int r = 0; r < 4; r++)
+        m[12 + r] += x * m[r] + y * m[4 + r] + z * m[8 + r];
 }
 
-static bool rotatable(int selector) { return selector >= 0 && selector <= 5 && selector != MATRIX_MODELVIEW; }
+static bool rotatable(int selector) {
+    return selector >= 0 && selector <= 5 && selector != MATRIX_MODELVIEW;
+}
 
-static float radians(float degrees) { return degrees * (1.0f / 180.0f) * 3.14159265358979f; }
+static float radians(float degrees) {
+    return degrees * (1.0f / 180.0f) * 3.14159265358979f;
+}
 
 // Post-multiplies by a rotation that mixes columns i and j: new_i = c i + s j, new_j = c j - s i.
 static void rotate_columns(float *m, int i, int j, float degrees) {
@@ -107,19 +111,8 @@ void matrix_make_normal(MatrixState *s) {
     }
     // inverse(r, c) = cof(c, r) / det; its transpose is cof(r, c) / det, stored column by column.
     for (int r = 0; r < 3; r++)
-        for (int c = 0; c < 3; c++) s->normal[c * 3 + r] = cof[r][c] / det;
+        for (int c = 0; c < 3; c++)
+            s->normal[c * 3 + r] = cof[r][c] / det;
 }
 
-void matrix_load_gl(const MatrixState *s, int selector) {
-    GLenum mode;
-    switch (selector) {
-    case MATRIX_PROJECTION: mode = GL_PROJECTION; break;
-    case MATRIX_TEXTURE: mode = GL_TEXTURE; break;
-    case MATRIX_MODELVIEW: mode = GL_MODELVIEW; break;
-    default: return;
-    }
-    gl_state_matrix_mode(mode);
-    glLoadMatrixf(s->m[selector]);
-}
-
-} // namespace render
+} // namespace maths
