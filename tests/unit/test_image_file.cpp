@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -111,7 +112,7 @@ TEST(ImageFile, OnlyPngAndJpegWithinTheCapsAreDecoded) {
              cut.resize(45);
              return cut;
          }(),
-         IMAGE_DAMAGED, 0, 0, 0},
+         IMAGE_CUT_SHORT, 16, 16, 3},
         {"empty", {}, IMAGE_NOT_PNG_OR_JPEG, 0, 0, 0},
         // Found by fuzzing: a JPEG whose Huffman table is all zeros, and a PNG whose IDAT says 1.5 GB.
         {"JPEG with an empty Huffman table",
@@ -121,15 +122,15 @@ TEST(ImageFile, OnlyPngAndJpegWithinTheCapsAreDecoded) {
         {"PNG with an IDAT length of 1.5 GB",
          testutil::read_file(std::string(BV_TEST_DATA) +
                              "/../../fuzz/regressions/image/png_idat_length_of_1_5_gb"),
-         IMAGE_DAMAGED, 0, 0, 0},
+         IMAGE_CUT_SHORT, 16, 8, 3},
     };
     for (const Case &c : cases) {
         int32_t w = 0, h = 0, n = 0;
-        ImageStatus status;
+        ImageReport report;
         uint8_t *pixels =
-            image_file_decode(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()), 0, &w, &h, &n, &status);
-        EXPECT_EQ(status, c.status) << c.what;
-        EXPECT_EQ(pixels != nullptr, c.status == IMAGE_OK) << c.what;
+            image_file_decode(c.bytes.data(), static_cast<uint32_t>(c.bytes.size()), 0, &w, &h, &n, &report);
+        EXPECT_EQ(report.status, c.status) << c.what;
+        EXPECT_EQ(pixels != nullptr, c.status == IMAGE_OK || c.status == IMAGE_CUT_SHORT) << c.what;
         if (!pixels) continue;
         EXPECT_EQ(w, c.w) << c.what;
         EXPECT_EQ(h, c.h) << c.what;
@@ -171,12 +172,96 @@ TEST(ImageFile, StoredBytesComeOutWithoutColourOrGammaHandling) {
     };
     for (const Case &c : cases) {
         int32_t w = 0, h = 0, n = 0;
-        ImageStatus status;
-        uint8_t *pixels = image_file_decode(c.png.data(), uint32_t(c.png.size()), 0, &w, &h, &n, &status);
+        ImageReport report;
+        uint8_t *pixels = image_file_decode(c.png.data(), uint32_t(c.png.size()), 0, &w, &h, &n, &report);
         ASSERT_NE(pixels, nullptr) << c.what;
         EXPECT_EQ(n, c.channels) << c.what;
         EXPECT_EQ(std::vector<uint8_t>(pixels, pixels + size_t(w) * h * n), c.pixels) << c.what;
         image_file_free(pixels);
+    }
+}
+
+// Files damaged inside their image data still give their pixels, with the decoder's word for the
+// damage: the rows before the damage as the whole file has them, a cut PNG's missing rows grey.
+TEST(ImageFile, DamagedImageDataIsKeptAndNamed) {
+    testutil::TempDir dir;
+    // 64 x 256 grey rows, stored without compression so that a cut falls where the test puts it.
+    const uint32_t kW = 64, kH = 256;
+    std::vector<uint8_t> raw;
+    for (uint32_t y = 0; y < kH; y++) {
+        raw.push_back(0);
+        for (uint32_t x = 0; x < kW; x++)
+            raw.push_back(uint8_t(y + x));
+    }
+    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    std::vector<uint8_t> ihdr(13, 0);
+    resources::byte_store_u32be(ihdr.data(), kW);
+    resources::byte_store_u32be(ihdr.data() + 4, kH);
+    ihdr[8] = 8; // grey
+    put_chunk(&png, "IHDR", ihdr);
+    uLongf packed_size = compressBound(raw.size());
+    std::vector<uint8_t> packed(packed_size);
+    compress2(packed.data(), &packed_size, raw.data(), raw.size(), 0);
+    packed.resize(packed_size);
+    put_chunk(&png, "IDAT", packed);
+    put_chunk(&png, "IEND", {});
+    const size_t kData = 8 + 25 + 8; // where the IDAT's data begins
+    // zlib's header and one stored block's (rows never span its 65535-byte limit here), then 128 rows.
+    std::vector<uint8_t> png_cut(png.begin(), png.begin() + kData + 2 + 5 + 128 * (kW + 1));
+    std::vector<uint8_t> png_bad_byte = png;
+    png_bad_byte[kData + 2 + 5 + 200 * (kW + 1) + 9] ^= 0x55; // a pixel of row 200; the CRC no longer fits
+
+    std::vector<uint8_t> jpeg =
+        magick(dir, "-seed 7 -size 96x64 plasma:fractal -quality 90", "jpg:photo.jpg");
+    std::vector<uint8_t> jpeg_cut(jpeg.begin(), jpeg.begin() + jpeg.size() * 45 / 100);
+    std::vector<uint8_t> jpeg_garbled = jpeg;
+    // A marker where none belongs, in the middle of the coded data.
+    jpeg_garbled[jpeg.size() / 2] = 0xFF;
+    jpeg_garbled[jpeg.size() / 2 + 1] = 0xD3;
+
+    struct Case {
+        const char *what;
+        std::vector<uint8_t> bytes, whole;
+        ImageStatus status;
+        const char *detail;
+    } cases[] = {
+        {"PNG cut after 128 rows", png_cut, png, IMAGE_CUT_SHORT, "Premature end of PNG file"},
+        {"PNG whose image data fails its CRC", png_bad_byte, png, IMAGE_CORRUPT_DATA, "incorrect data check"},
+        {"JPEG cut at 45 %", jpeg_cut, jpeg, IMAGE_CUT_SHORT, "Premature end of JPEG file"},
+        {"JPEG with garbled entropy data", jpeg_garbled, jpeg, IMAGE_CORRUPT_DATA, "Corrupt JPEG data"},
+    };
+    for (const Case &c : cases) {
+        int32_t w = 0, h = 0, n = 0, ww = 0, wh = 0, wn = 0;
+        ImageReport report, whole_report;
+        uint8_t *pixels = image_file_decode(c.bytes.data(), uint32_t(c.bytes.size()), 0, &w, &h, &n, &report);
+        uint8_t *whole =
+            image_file_decode(c.whole.data(), uint32_t(c.whole.size()), 0, &ww, &wh, &wn, &whole_report);
+        ASSERT_NE(whole, nullptr) << c.what;
+        EXPECT_EQ(whole_report.status, IMAGE_OK) << c.what;
+        EXPECT_STREQ(whole_report.detail, "") << c.what;
+        ASSERT_NE(pixels, nullptr) << c.what;
+        EXPECT_EQ(report.status, c.status) << c.what;
+        EXPECT_NE(std::string(report.detail).find(c.detail), std::string::npos)
+            << c.what << ": " << report.detail;
+        ASSERT_EQ(w * h * n, ww * wh * wn) << c.what;
+        size_t stride = size_t(w) * n, same_rows = 0;
+        while (same_rows < size_t(h) &&
+               std::equal(pixels + same_rows * stride, pixels + (same_rows + 1) * stride,
+                          whole + same_rows * stride))
+            same_rows++;
+        EXPECT_GT(same_rows, 0u) << c.what;
+        EXPECT_LT(same_rows, size_t(h)) << c.what;
+        if (c.bytes == png_cut) {
+            // The rows up to the cut, less what lies in the last piece read (512 bytes), then grey.
+            EXPECT_GE(same_rows, 128u - 512 / (kW + 1) - 1);
+            EXPECT_TRUE(std::all_of(pixels + (same_rows + 1) * stride, pixels + h * stride,
+                                    [](uint8_t v) { return v == 128; }));
+        }
+        if (c.bytes == png_bad_byte) {
+            EXPECT_EQ(same_rows, 200u);
+        }
+        image_file_free(pixels);
+        image_file_free(whole);
     }
 }
 

@@ -61,8 +61,9 @@ uint32_t procedural_texture_read(resources::ObjectList *textures, const XmlNode 
         if (!resources::memory_budget_take(bytes)) return slot;
         glGenTextures(1, &t->gl_texture);
         glBindTexture(GL_TEXTURE_2D, t->gl_texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(texture_format_internal(formats, t->texture_format)),
-                     kGraphImageSize, kGraphImageSize, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0,
+                     static_cast<GLint>(texture_format_internal(formats, t->texture_format)), kGraphImageSize,
+                     kGraphImageSize, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
         texture_apply_filter(t->texture_filter);
         return slot;
     }
@@ -83,12 +84,14 @@ uint32_t procedural_texture_read(resources::ObjectList *textures, const XmlNode 
     for (; child; child = child->next, p++)
         if (p < 9) t->parameters[p] = resources::xml_text_float(child);
     if (outputs_cut || p > 9)
-        resources::log_format("Warning: procedural texture %u has more outputs or parameters than it can hold.\r\n",
-                              textures->position[slot - 1]);
+        resources::log_format(
+            "Warning: procedural texture %u has more outputs or parameters than it can hold.\r\n",
+            textures->position[slot - 1]);
     return slot;
 }
 
-void procedural_output_upload(ProceduralTexture *node, const uint8_t *input_image, const TextureFormatTable *formats) {
+void procedural_output_upload(ProceduralTexture *node, const uint8_t *input_image,
+                              const TextureFormatTable *formats) {
     if (!node->image) node->image = static_cast<uint8_t *>(std::calloc(kGraphImageBytes, 1));
     if (!node->image) return;
     if (input_image)
@@ -114,14 +117,16 @@ void procedural_texture_release(ProceduralTexture *t) {
 // Bitmaps and cube maps
 
 // Decodes a PNG or JPEG entry. wanted_channels 0 keeps the image's own count. Null when the entry
-// is missing (IMAGE_DAMAGED) or cannot be used (status says why).
+// is missing (IMAGE_MISSING) or cannot be used (the report says why); pixels may come with a
+// report of damage the decoder got through.
 static uint8_t *decode_entry(FILE *package, const char *name, int wanted_channels, int32_t *w, int32_t *h,
-                             int32_t *channels, ImageStatus *status) {
-    *status = IMAGE_DAMAGED;
+                             int32_t *channels, ImageReport *report) {
+    report->status = IMAGE_MISSING;
+    report->detail[0] = 0;
     uint32_t size = 0;
     uint8_t *entry = resources::package_read_entry(package, name, &size);
     if (!entry) return nullptr;
-    uint8_t *pixels = image_file_decode(entry, size, wanted_channels, w, h, channels, status);
+    uint8_t *pixels = image_file_decode(entry, size, wanted_channels, w, h, channels, report);
     std::free(entry);
     return pixels;
 }
@@ -138,9 +143,10 @@ static uint8_t *premade_level(FILE *package, const char *name, int level, int32_
     char level_name[512];
     bitmap_level_name(name, level, level_name, sizeof level_name);
     int32_t w = 0, h = 0, n = 0;
-    ImageStatus status;
+    ImageReport report;
     // Decoded to the base image's channel count so the chain can use it as it is.
-    uint8_t *pixels = decode_entry(package, level_name, channels, &w, &h, &n, &status);
+    uint8_t *pixels = decode_entry(package, level_name, channels, &w, &h, &n, &report);
+    image_file_log("mip level", level_name, &report, true);
     if (pixels && (w != want_w || h != want_h)) {
         image_file_free(pixels);
         pixels = nullptr;
@@ -157,12 +163,11 @@ uint32_t bitmap_read(resources::ObjectList *bitmaps, const XmlNode *element, FIL
     b->texture_filter = static_cast<uint8_t>(resources::xml_attribute_int(element, "texture_filter"));
     glGenTextures(1, &b->gl_texture);
     const char *name = resources::xml_attribute(element, "filename");
-    ImageStatus status = IMAGE_DAMAGED;
+    ImageReport report = {IMAGE_MISSING, ""};
     uint8_t *pixels =
-        name ? decode_entry(package, name, 0, &b->width, &b->height, &b->channels, &status) : nullptr;
+        name ? decode_entry(package, name, 0, &b->width, &b->height, &b->channels, &report) : nullptr;
+    image_file_log("bitmap", name ? name : "(no filename)", &report, false);
     if (!pixels) {
-        resources::log_format("Error: bitmap %s %s.\r\n", name ? name : "(no filename)",
-                              image_file_problem(status));
         b->width = b->height = b->channels = 0;
         return slot;
     }
@@ -216,11 +221,11 @@ uint32_t cube_map_read(resources::ObjectList *cube_maps, const XmlNode *element,
             continue;
         }
         int32_t w = 0, h = 0;
-        ImageStatus status;
-        c->faces[f].pixels = decode_entry(package, names[f], 0, &w, &h, &counts[f], &status);
+        ImageReport report;
+        c->faces[f].pixels = decode_entry(package, names[f], 0, &w, &h, &counts[f], &report);
         c->faces[f].size = 0;
+        image_file_log("cube map face", names[f], &report, false);
         if (!c->faces[f].pixels) {
-            resources::log_format("Error: cube map face %s %s.\r\n", names[f], image_file_problem(status));
             complete = false;
             continue;
         }
@@ -242,8 +247,8 @@ uint32_t cube_map_read(resources::ObjectList *cube_maps, const XmlNode *element,
             if (counts[f] == c->channels) continue;
             image_file_free(c->faces[f].pixels);
             int32_t w = 0, h = 0, n = 0;
-            ImageStatus status;
-            c->faces[f].pixels = decode_entry(package, names[f], c->channels, &w, &h, &n, &status);
+            ImageReport report; // logged at the first decode
+            c->faces[f].pixels = decode_entry(package, names[f], c->channels, &w, &h, &n, &report);
             complete = c->faces[f].pixels && w == c->width && h == c->height;
         }
     }

@@ -115,6 +115,28 @@ def png_header_only(width, height):
             + chunk(b"IDAT", zlib.compress(b"")) + chunk(b"IEND", b""))
 
 
+def photo_jpeg():
+    """A photo-like JPEG (ImageMagick's plasma fractal), 160 x 120."""
+    import subprocess
+    return subprocess.run(["convert", "-seed", "11", "-size", "160x120", "plasma:fractal", "-quality", "92", "jpg:-"],
+                          check=True, stdout=subprocess.PIPE).stdout
+
+
+def cut_photo(fraction):
+    whole = photo_jpeg()
+    return whole[:int(len(whole) * fraction)]
+
+
+def cut_entry(name, fraction):
+    """The test demo's entry `name` with only its first `fraction` of bytes (the package intact)."""
+    whole = dict(assets())[name]
+    return whole[:int(len(whole) * fraction)]
+
+
+def cut_short(what, name, decoder_words):
+    return b"Warning: %s %s is cut short (%s); its missing part is filled in.\r\n" % (what, name, decoder_words)
+
+
 MISSING = b"Error: demo.xmlz is missing from the package.\r\n"
 DAMAGED = b"Error: demo.xmlz is damaged and cannot be inflated.\r\n"
 SAME = "same"  # the render tool's standard error holds the player's log line as well
@@ -171,6 +193,16 @@ def cases():
         ("bitmap_header_of_a_huge_image",
          lambda: {"t.dpk": demo_package(replace={"checker.png": png_header_only(100000, 100000)})}, 0,
          b"Error: bitmap checker.png is larger than 8192 pixels a side or 16 megapixels.\r\n", 0, SAME),
+        ("jpeg_bitmap_cut_short",
+         lambda: {"t.dpk": demo_package(replace={"checker.png": cut_photo(0.45)})}, 0,
+         cut_short(b"bitmap", b"checker.png", b"Premature end of JPEG file"), 0, SAME),
+        ("png_bitmap_cut_short", lambda: {"t.dpk": demo_package(replace={"checker.png": cut_entry("checker.png", 0.6)})},
+         0, cut_short(b"bitmap", b"checker.png", b"Premature end of PNG file"), 0, SAME),
+        ("mip_level_cut_short",
+         lambda: {"t.dpk": demo_package(extra=[("checker_mm1.png", bvassets.png(32, 32, lambda x, y: (x * 8, y * 8, 9))[:150])])},
+         0, cut_short(b"mip level", b"checker_mm1.png", b"Premature end of PNG file"), 0, SAME),
+        ("cube_face_cut_short", lambda: {"t.dpk": demo_package(replace={"sky_pz.png": cut_entry("sky_pz.png", 0.6)})},
+         0, cut_short(b"cube map face", b"sky_pz.png", b"Premature end of PNG file"), 0, SAME),
         ("cube_face_of_another_size",
          lambda: {"t.dpk": demo_package(replace={"sky_nz.png": bvassets.solid_png(32, 32, (1, 2, 3))})}, 0,
          b"Error: the faces of cube map 1 differ in size; it stays empty.\r\n", 0, SAME),
