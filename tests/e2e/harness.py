@@ -57,6 +57,7 @@ def with_display(args):
 
 
 CAPTION = "Brightvale Engine v1.2"
+SCREEN_SIZE = (1280, 1024)  # every private Xvfb screen
 LAUNCHER_SIZE = (461, 384)
 
 
@@ -97,6 +98,7 @@ class Display:
 
     def __init__(self, server_args=()):
         self.server_args = list(server_args)
+        self.x11 = None
 
     def __enter__(self):
         read_end, write_end = os.pipe()
@@ -120,6 +122,9 @@ class Display:
         return self
 
     def __exit__(self, *exc):
+        if self.x11 is not None:
+            self.x11.close()
+            self.x11 = None
         self.server.terminate()
         try:
             self.server.wait(10)
@@ -150,22 +155,43 @@ class Display:
             return None
         return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
 
-    def press(self, window, x, y, hold=0.15):
-        """Presses the left button at window point (x, y), holds it and releases it, then rests, as a
-        hand does: long enough each way for a program that polls the mouse every few tens of
-        milliseconds to see both the press and the release."""
+    def press(self, window, x, y, reacted=None, timeout=10):
+        """Presses the left button at window point (x, y) and holds it until the program has reacted,
+        then releases it: for a program that polls the mouse now and then, the press lasts as long as
+        it needs, however loaded the machine. reacted() says so; by default the window's picture must
+        change (or the window go). Returns whether it reacted within timeout seconds."""
+        before = self.window_picture(window)
+        if reacted is None:
+            def reacted():
+                now = self.window_picture(window)
+                return now is None or before is None or now.rgb != before.rgb
         self.xdotool("mousemove", "--window", window, x, y)
         self.xdotool("mousedown", 1)
-        time.sleep(hold)
+        seen = wait_until(reacted, timeout)
         self.xdotool("mouseup", 1)
-        time.sleep(hold)
+        return seen
 
-    def key(self, window, name, hold=0.1):
-        """Presses a key with the pointer over the window (the focus follows the pointer)."""
+    def click(self, window, x, y):
+        """A press and release at once, for a window that reads button events from its queue."""
+        self.xdotool("mousemove", "--window", window, x, y)
+        self.xdotool("mousedown", 1)
+        self.xdotool("mouseup", 1)
+
+    def key(self, window, name, reacted=None, timeout=20):
+        """Presses a key with the pointer over the window (the focus follows the pointer) and holds it
+        until reacted() (by default: until the window is gone); returns whether it reacted."""
+        if reacted is None:
+            def reacted():
+                return window not in self.windows_any()
         self.xdotool("mousemove", "--window", window, 2, 2)
         self.xdotool("keydown", name)
-        time.sleep(hold)
+        seen = wait_until(reacted, timeout)
         self.xdotool("keyup", name)
+        return seen
+
+    def windows_any(self):
+        """Ids of every visible window."""
+        return [int(w) for w in self.xdotool("search", "--onlyvisible", "--name", "").split()]
 
     def close_window(self, window):
         """Asks a window to close the way a window manager does (WM_DELETE_WINDOW)."""
@@ -199,13 +225,102 @@ class Display:
         x11.XFlush(display)
         x11.XCloseDisplay(display)
 
+    def grab(self, x, y, width, height):
+        """The screen's rectangle at (x, y) as a Screenshot (not saved), read straight from the
+        server: cheap enough to poll."""
+        if self.x11 is None:
+            self.x11 = Xlib(self.name)
+        return Screenshot(None, width, height, self.x11.grab(x, y, width, height))
+
     def screenshot(self, path, x, y, width, height):
-        """The screen's rectangle at (x, y), as ImageMagick's import takes it; also saved at path."""
-        subprocess.run(["import", "-display", self.name, "-window", "root", "-crop",
-                        "%dx%d+%d+%d" % (width, height, x, y), "+repage", path], check=True, timeout=30)
-        rgb = subprocess.run(["convert", path, "-depth", "8", "rgb:-"], check=True, stdout=subprocess.PIPE,
-                             timeout=30).stdout
-        return Screenshot(path, width, height, rgb)
+        """The screen's rectangle at (x, y), also saved at path as a PNG."""
+        shot = self.grab(x, y, width, height)
+        write_png(path, width, height, shot.rgb)
+        shot.path = path
+        return shot
+
+    def window_picture(self, window):
+        """What a window shows now (its part on the screen), or None when it is gone."""
+        geometry = self.geometry(window)
+        if geometry is None:
+            return None
+        x, y, width, height = geometry
+        x0, y0 = max(x, 0), max(y, 0)
+        x1, y1 = min(x + width, SCREEN_SIZE[0]), min(y + height, SCREEN_SIZE[1])
+        if x1 <= x0 or y1 <= y0:
+            return None
+        return self.grab(x0, y0, x1 - x0, y1 - y0)
+
+
+def wait_until(condition, timeout, step=0.02):
+    """Polls condition() until it is true (returns True) or timeout seconds pass (returns False)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        if condition():
+            return True
+        if time.monotonic() >= deadline:
+            return False
+        time.sleep(step)
+
+
+def write_png(path, width, height, rgb):
+    """An 8-bit RGB PNG, written with Python's zlib."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    stride = width * 3
+    raw = b"".join(b"\0" + bytes(rgb[y * stride:(y + 1) * stride]) for y in range(height))
+    write_bytes(path, b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+                + chunk(b"IDAT", zlib.compress(raw, 6)) + chunk(b"IEND", b""))
+
+
+class Xlib:
+    """One connection to an X server, for reading pixels off its root window (XGetImage)."""
+
+    class Image(ctypes.Structure):
+        _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                    ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                    ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int), ("bitmap_pad", ctypes.c_int),
+                    ("depth", ctypes.c_int), ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int),
+                    ("red_mask", ctypes.c_ulong), ("green_mask", ctypes.c_ulong), ("blue_mask", ctypes.c_ulong),
+                    ("obdata", ctypes.c_void_p), ("create_image", ctypes.c_void_p),
+                    ("destroy_image", ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p))]
+
+    def __init__(self, name):
+        self.lib = ctypes.CDLL("libX11.so.6")
+        self.lib.XOpenDisplay.restype = ctypes.c_void_p
+        self.lib.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.lib.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.lib.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.lib.XGetImage.restype = ctypes.POINTER(Xlib.Image)
+        self.lib.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int, ctypes.c_uint,
+                                       ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.lib.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.display = self.lib.XOpenDisplay(name.encode())
+        if not self.display:
+            raise RuntimeError("cannot open " + name)
+        self.root = self.lib.XDefaultRootWindow(self.display)
+
+    def grab(self, x, y, width, height):
+        """RGB bytes of a rectangle of the root window (a 24-bit TrueColor screen, as Xvfb's)."""
+        image = self.lib.XGetImage(self.display, self.root, x, y, width, height, 0xFFFFFFFF, 2)  # ZPixmap
+        if not image:
+            raise RuntimeError("XGetImage failed")
+        im = image.contents
+        if im.bits_per_pixel != 32:
+            raise RuntimeError("unexpected pixel size %d" % im.bits_per_pixel)
+        raw = ctypes.string_at(im.data, im.bytes_per_line * height)
+        rgb = bytearray(width * height * 3)
+        for row in range(height):
+            line = raw[row * im.bytes_per_line:row * im.bytes_per_line + width * 4]
+            # Little-endian 0x00RRGGBB words: B, G, R, pad in memory.
+            rgb[row * width * 3 + 0:(row + 1) * width * 3:3] = line[2::4]
+            rgb[row * width * 3 + 1:(row + 1) * width * 3:3] = line[1::4]
+            rgb[row * width * 3 + 2:(row + 1) * width * 3:3] = line[0::4]
+        im.destroy_image(ctypes.cast(image, ctypes.c_void_p))
+        return bytes(rgb)
+
+    def close(self):
+        self.lib.XCloseDisplay(self.display)
 
 
 class PlayerRun:
@@ -263,14 +378,45 @@ class PlayerRun:
             time.sleep(0.03)
         return False
 
-    def start(self, window):
-        """Presses Start demo; presses again if the launcher missed it (a press that ends before the
-        launcher has begun to poll the mouse is never seen, as with a real mouse)."""
+    def choose(self, window, point):
+        """Presses a launcher row or switch, again if the launcher missed it: each press the tests
+        make changes what the launcher shows."""
         for _ in range(5):
-            self.display.press(window, *Launcher.START)
-            if self.launcher_gone(3):
+            if self.display.press(window, *point, timeout=5):
+                return
+        raise AssertionError("the launcher did not take the press at %s" % (point,))
+
+    def start(self, window):
+        """Presses Start demo, held until the button shows pressed, and waits for the launcher to go
+        (the demo starts on the release); presses again if the launcher missed it."""
+        for _ in range(5):
+            self.display.press(window, *Launcher.START, timeout=5)
+            if self.launcher_gone(10):
                 return
         raise AssertionError("the launcher did not start the demo")
+
+    def demo_window(self, timeout=60):
+        """The player's OpenGL window (titled as the launcher, but of another size) once it shows, or
+        None when the player ends first."""
+        def found():
+            for window in self.display.windows(CAPTION):
+                geometry = self.display.geometry(window)
+                if geometry and geometry[2:] != LAUNCHER_SIZE:
+                    self.window = window
+                    return True
+            return self.process.poll() is not None
+        self.window = None
+        wait_until(found, min(timeout, max(1, self.deadline - time.monotonic())))
+        return self.window
+
+    def hold_key_until_exit(self, name, timeout=60):
+        """Holds a key down in the demo window from the moment it shows until the player ends, then
+        releases it: the frame loop sees it held whenever it first looks. False when the window
+        never showed or the player did not end."""
+        window = self.demo_window()
+        if window is None:
+            return False
+        return self.display.key(window, name, reacted=lambda: self.process.poll() is not None, timeout=timeout)
 
     def finish(self):
         """Waits for the player to end; returns a CompletedProcess with its output."""
@@ -295,7 +441,7 @@ def brightvale(cwd, args=(), timeout=120, env=None, choose=(), start=True, after
         window = run.wait_launcher()
         if window is not None:
             for point in choose:
-                run.display.press(window, *point)
+                run.choose(window, point)
             if start:
                 run.start(window)
         if after_start:

@@ -7,11 +7,10 @@ import os
 import shutil
 import struct
 import subprocess
-import time
 import unittest
 
 from harness import (BUILD_DIR, BVTOOL, Launcher, WorkDir, brightvale, make_package, make_tone_ogg, pack_text,
-                     read_bytes, run, with_display)
+                     read_bytes, run, wait_until, with_display)
 from scenes import quad_scene, rgb_pixels
 
 SAMPLE_DIR = os.path.join(BUILD_DIR, "sample")
@@ -115,10 +114,9 @@ class Capture(unittest.TestCase):
             disk = work.file("device.raw")
 
             def escape(player):
-                time.sleep(8)
-                player.display.xdotool("keydown", "Escape")
-                time.sleep(0.6)
-                player.display.xdotool("keyup", "Escape")
+                # Eight seconds of sound through the device (it writes in real time), then Escape.
+                self.assertTrue(wait_until(lambda: os.path.exists(disk) and os.path.getsize(disk) >= 8 * 176400, 90))
+                self.assertTrue(player.hold_key_until_exit("Escape"))
 
             env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": disk, "SDL_DISKAUDIODELAY": "186"}
             r = brightvale(work.path, choose=[Launcher.resolution(1), Launcher.FULLSCREEN], env=env, timeout=120,

@@ -3,11 +3,10 @@ closing it."""
 
 import os
 import re
-import time
 import unittest
 
 from harness import (HEADER, SEPARATOR, CAPTION, LAUNCHER_SIZE, Launcher, PlayerRun, WorkDir, make_package,
-                     make_tone_ogg, pack_text, read_log)
+                     make_tone_ogg, pack_text, read_log, wait_until)
 from scenes import quad_scene
 
 BACKDROP = (130, 176, 241)
@@ -70,18 +69,20 @@ class LauncherWindow(unittest.TestCase):
                 self.check_screen(shot, 0, 0, 1, [True, True, True, True])
 
                 for point in [Launcher.resolution(1), Launcher.FULLSCREEN, Launcher.MUSIC, Launcher.COMBINERS]:
-                    run.display.press(window, *point)
+                    run.choose(window, point)
                 shot = run.display.screenshot(work.file("chosen.png"), x, y, *LAUNCHER_SIZE)
                 self.check_screen(shot, 1, 0, 0, [False, True, False, True])
 
                 run.start(window)
                 # A 320 x 240 window at the screen's corner; fullscreen would show the picture in the
                 # middle of an otherwise black screen.
-                self.assertIsNotNone(run.wait_window(CAPTION, (320, 240), timeout=20))
-                time.sleep(0.8)
-                screen = run.display.screenshot(work.file("playing.png"), 0, 0, 1280, 1024)
-                self.assertGreater(lit(screen, 0, 0, 320, 240), 0)
-                self.assertEqual(lit(screen, 480, 392, 320, 240), 0)
+                self.assertIsNotNone(run.wait_window(CAPTION, (320, 240), timeout=60))
+                # The first frame drawn: lit pixels in the window.
+                shots = []
+                self.assertTrue(wait_until(lambda: shots.append(run.display.grab(0, 0, 1280, 1024)) or
+                                           lit(shots[-1], 0, 0, 320, 240) > 0, 30))
+                run.display.screenshot(work.file("playing.png"), 0, 0, 1280, 1024)
+                self.assertEqual(lit(shots[-1], 480, 392, 320, 240), 0)
                 r = run.finish()
             self.assertEqual(r.returncode, 0, r.stderr)
             log = read_log(work.path)

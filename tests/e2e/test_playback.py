@@ -31,10 +31,7 @@ class Playback(unittest.TestCase):
 
     def test_escape_ends_without_a_benchmark_line(self):
         def escape(run):
-            time.sleep(1.5)
-            run.display.xdotool("keydown", "Escape")
-            time.sleep(0.6)
-            run.display.xdotool("keyup", "Escape")
+            self.assertTrue(run.hold_key_until_exit("Escape"))
 
         with WorkDir() as work:
             shutil.copy(TESTDEMO, work.path)

@@ -107,7 +107,7 @@ class Startup(unittest.TestCase):
                     return
                 if how == "click OK":
                     _, _, width, height = run.display.geometry(window)
-                    run.display.press(window, width // 2, height - 16 - 12)
+                    run.display.click(window, width // 2, height - 16 - 12)
                 else:
                     run.display.key(window, how)
             return act
