@@ -2,6 +2,7 @@
 // frame number, never the wall clock), as PNG files or one Y4M stream, and the music of the same
 // span as the player hands it to the audio device, so that a video muxed from them is in sync.
 #include "tools/bvtool.h"
+#include "tools/tool_png.h"
 #include "tools/tool_scene.h"
 
 #include "music/music_ring.h"
@@ -15,13 +16,15 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <stb_image_write.h>
+#include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 namespace tools {
@@ -222,6 +225,73 @@ bool y4m_frame(FILE *f, const uint8_t *rgb, int w, int h, std::vector<uint8_t> *
            std::fwrite(planes->data(), 1, planes->size(), f) == planes->size();
 }
 
+// Compresses frame N into its PNG file on a second thread while the main thread renders frame
+// N + 1: PNG compression costs as much as drawing a frame. Frames are written one at a time, in
+// order; the main thread hands over a frame once the writer has finished the one before.
+struct PngWriter {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<uint8_t> pixels; // the frame being written: RGB rows bottom to top, as GL reads them
+    std::string path;
+    int w = 0, h = 0;
+    bool busy = false, stop = false;
+    std::string failed; // the first file that could not be written
+    std::thread thread;
+};
+
+void png_writer_run(PngWriter *wr) {
+    std::unique_lock<std::mutex> lock(wr->mutex);
+    for (;;) {
+        wr->changed.wait(lock, [wr] { return wr->busy || wr->stop; });
+        if (!wr->busy) return;
+        lock.unlock();
+        long stride = long(wr->w) * 3;
+        bool ok = tool_png_write_rgb(wr->path.c_str(), wr->w, wr->h, wr->pixels.data() + (wr->h - 1) * stride,
+                                     -stride);
+        lock.lock();
+        if (!ok && wr->failed.empty()) wr->failed = wr->path;
+        wr->busy = false;
+        wr->changed.notify_all();
+    }
+}
+
+void png_writer_start(PngWriter *wr, int w, int h) {
+    wr->w = w;
+    wr->h = h;
+    wr->thread = std::thread(png_writer_run, wr);
+}
+
+// Waits for the frame before, then takes *pixels (leaving the writer's old buffer in its place) to
+// write to path. False, taking nothing, once a write has failed.
+bool png_writer_put(PngWriter *wr, std::vector<uint8_t> *pixels, const std::string &path) {
+    std::unique_lock<std::mutex> lock(wr->mutex);
+    wr->changed.wait(lock, [wr] { return !wr->busy; });
+    if (!wr->failed.empty()) return false;
+    wr->pixels.swap(*pixels);
+    pixels->resize(wr->pixels.size());
+    wr->path = path;
+    wr->busy = true;
+    wr->changed.notify_all();
+    return true;
+}
+
+// Waits for the last frame and ends the thread; returns the name of the first file that could not
+// be written, or "".
+std::string png_writer_finish(PngWriter *wr) {
+    {
+        std::unique_lock<std::mutex> lock(wr->mutex);
+        wr->changed.wait(lock, [wr] { return !wr->busy; });
+        wr->stop = true;
+        wr->changed.notify_all();
+    }
+    wr->thread.join();
+    return wr->failed;
+}
+
+// The window shows the frames as they are captured, four times a second: a buffer swap may wait
+// for the display's refresh, and capture must run as fast as it can draw.
+constexpr double kSwapEverySeconds = 0.25;
+
 } // namespace
 
 int tool_capture(int argc, char **argv) {
@@ -266,6 +336,9 @@ int tool_capture(int argc, char **argv) {
     }
     bool terminal = player::platform_is_terminal(stdout);
     std::vector<uint8_t> pixels(size_t(w) * h * 3), planes;
+    PngWriter writer;
+    if (!video) png_writer_start(&writer, w, h);
+    double last_swap = -kSwapEverySeconds;
     uint64_t frames_total =
         (uint64_t(o.to_ms - o.from_ms) * o.fps_num + 1000ull * o.fps_den - 1) / (1000ull * o.fps_den);
     auto start = std::chrono::steady_clock::now();
@@ -278,7 +351,11 @@ int tool_capture(int argc, char **argv) {
         glReadBuffer(GL_BACK);
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-        player::gl_window_swap();
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (seconds - last_swap >= kSwapEverySeconds) {
+            player::gl_window_swap();
+            last_swap = seconds;
+        }
         if (video) {
             if (!y4m_frame(video, pixels.data(), w, h, &planes)) {
                 status = tool_fail("capture: cannot write video.y4m");
@@ -287,21 +364,21 @@ int tool_capture(int argc, char **argv) {
         } else {
             char name[32];
             std::snprintf(name, sizeof name, "frame_%06llu.png", static_cast<unsigned long long>(n));
-            int stride = w * 3;
-            if (!stbi_write_png((out / name).string().c_str(), w, h, 3,
-                                pixels.data() + size_t(h - 1) * stride, -stride)) {
-                status = tool_fail("capture: cannot write %s", name);
-                break;
-            }
+            if (!png_writer_put(&writer, &pixels, (out / name).string())) break; // reported below
         }
         if (terminal) {
-            double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
             std::printf("\rframe %llu of %llu (%.1f frames a second)", static_cast<unsigned long long>(n + 1),
                         static_cast<unsigned long long>(frames_total), (n + 1) / std::max(seconds, 1e-6));
             std::fflush(stdout);
         }
     }
     if (terminal) std::printf("\n");
+    if (!video) {
+        std::string failed = png_writer_finish(&writer);
+        if (!failed.empty() && status == 0)
+            status = tool_fail("capture: cannot write %s",
+                               std::filesystem::path(failed).filename().string().c_str());
+    }
     if (video) {
         bool written = std::ferror(video) == 0;
         if ((std::fclose(video) != 0 || !written) && status == 0)

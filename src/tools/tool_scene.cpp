@@ -71,6 +71,8 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     win.aspect = player::screen_aspect_for(0, win.screen);
     win.viewport = player::screen_viewport_fit(win.screen, win.aspect);
     win.glsl = o.combiners ? 0 : 1;
+    // The tools draw as fast as they can; a swap that waits for the display would hold them to its rate.
+    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
     if (!player::gl_window_open(&win, false, false, "bvtool") ||
         !player::gl_window_setup(&win, true, nullptr)) {
         std::fclose(package);
