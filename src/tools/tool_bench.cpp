@@ -92,6 +92,8 @@ int tool_bench(int argc, char **argv) {
     }
     if (!tool_scene_options_valid(o) || frames < 1 || frames > 100000)
         return tool_fail("bench: bad arguments (see bvtool bench --help)");
+    if (by_name && !gl_count_available())
+        return tool_fail("bench: --calls: GL calls cannot be counted in this build of bvtool");
     // Library messages (such as the line index note) must not break the JSON report.
     int saved_stdout = json ? player::platform_stdout_divert() : -1;
     StageClock stages = {};
@@ -173,6 +175,11 @@ int tool_bench(int argc, char **argv) {
         std::printf("  \"frame_ms\": {\"min\": %.3f, \"median\": %.3f, \"max\": %.3f},\n",
                     *std::min_element(total.begin(), total.end()), median(total),
                     *std::max_element(total.begin(), total.end()));
+        if (!gl_count_available()) {
+            std::printf(
+                "  \"engine_ms_median\": null, \"gl_ms_median\": null, \"gl_calls_per_frame\": null\n}\n");
+            return 0;
+        }
         std::printf("  \"engine_ms_median\": %.3f, \"gl_ms_median\": %.3f,\n", median(engine), median(gl));
         std::printf("  \"gl_calls_per_frame\": {\"min\": %.0f, \"median\": %.0f, \"max\": %.0f}\n}\n",
                     *std::min_element(calls.begin(), calls.end()), median(calls),
@@ -188,6 +195,10 @@ int tool_bench(int argc, char **argv) {
     std::printf("  frame time (ms)   min %.2f  median %.2f  max %.2f\n",
                 *std::min_element(total.begin(), total.end()), median(total),
                 *std::max_element(total.begin(), total.end()));
+    if (!gl_count_available()) {
+        std::printf("  (the engine's and OpenGL's shares and the GL calls are not measured in this build)\n");
+        return 0;
+    }
     std::printf("  median split (ms) engine %.2f  OpenGL and swap %.2f\n", median(engine), median(gl));
     std::printf("  GL calls a frame  min %.0f  median %.0f  max %.0f\n",
                 *std::min_element(calls.begin(), calls.end()), median(calls),

@@ -246,8 +246,8 @@ void png_writer_run(PngWriter *wr) {
         if (!wr->busy) return;
         lock.unlock();
         long stride = long(wr->w) * 3;
-        bool ok = tool_png_write_rgb(wr->path.c_str(), wr->w, wr->h, wr->pixels.data() + (wr->h - 1) * stride,
-                                     -stride);
+        bool ok = tool_png_write(wr->path.c_str(), wr->w, wr->h, 3, wr->pixels.data() + (wr->h - 1) * stride,
+                                 -stride);
         lock.lock();
         if (!ok && wr->failed.empty()) wr->failed = wr->path;
         wr->busy = false;

@@ -1,6 +1,7 @@
 // bvtool effects: the demo document's 2D effects, brought to chosen times as the player updates
 // them, read back from GL and written as PNG.
 #include "tools/bvtool.h"
+#include "tools/tool_png.h"
 #include "tools/tool_scene.h"
 
 #include "geometry/effect2d.h"
@@ -10,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <stb_image_write.h>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -65,7 +65,8 @@ int tool_effects(int argc, char **argv) {
         char name[16];
         std::snprintf(name, sizeof name, "%03u.png", p);
         std::string path = (std::filesystem::path(outdir) / name).string();
-        if (!stbi_write_png(path.c_str(), e->width, e->height, channels, pixels.data(), e->width * channels))
+        if (!tool_png_write(path.c_str(), e->width, e->height, channels, pixels.data(),
+                            long(e->width) * channels))
             status = tool_fail("effects: cannot write %s", path.c_str());
     }
     if (status == 0) std::printf("%u 2D effects written\n", effects->count);

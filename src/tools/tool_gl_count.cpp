@@ -172,6 +172,10 @@ BV_GLEW_ENTRY_POINTS(BV_DEFINE_GLEW)
 
 namespace tools {
 
+bool gl_count_available() {
+    return true;
+}
+
 void gl_count_install() {
     BV_GLEW_ENTRY_POINTS(BV_INSTALL_GLEW)
 }

@@ -6,6 +6,11 @@
 
 namespace tools {
 
+// False where the build cannot count (Windows: the engine reaches GL 1.1 through the import
+// table, which no definition here can stand in for); every function below then does nothing and
+// reports zero.
+bool gl_count_available();
+
 // Routes the extension entry points (loaded by GLEW) through the counters. Call after the GL
 // window is set up; the GL 1.1 entry points are counted from the start.
 void gl_count_install();

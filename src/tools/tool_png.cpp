@@ -18,7 +18,10 @@ void png_no_warning(png_structp, png_const_charp) {}
 
 } // namespace
 
-bool tool_png_write_rgb(const char *path, int w, int h, const uint8_t *rows, long stride) {
+bool tool_png_write(const char *path, int w, int h, int channels, const uint8_t *rows, long stride) {
+    static const int kColourTypes[4] = {PNG_COLOR_TYPE_GRAY, PNG_COLOR_TYPE_GRAY_ALPHA, PNG_COLOR_TYPE_RGB,
+                                        PNG_COLOR_TYPE_RGB_ALPHA};
+    if (channels < 1 || channels > 4 || w < 1 || h < 1) return false;
     FILE *f = std::fopen(path, "wb");
     if (!f) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, png_fail, png_no_warning);
@@ -26,7 +29,7 @@ bool tool_png_write_rgb(const char *path, int w, int h, const uint8_t *rows, lon
     volatile bool ok = false;
     if (info && !setjmp(png_jmpbuf(png))) {
         png_init_io(png, f);
-        png_set_IHDR(png, info, uint32_t(w), uint32_t(h), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+        png_set_IHDR(png, info, uint32_t(w), uint32_t(h), 8, kColourTypes[channels - 1], PNG_INTERLACE_NONE,
                      PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_PAETH);
         png_set_compression_strategy(png, Z_RLE);

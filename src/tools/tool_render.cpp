@@ -1,11 +1,11 @@
 // bvtool render: one frame of a package's demo document, rendered as the player renders it, to PNG.
 #include "tools/bvtool.h"
+#include "tools/tool_png.h"
 #include "tools/tool_scene.h"
 
 #include <GL/glew.h>
 #include <cstdio>
 #include <cstring>
-#include <stb_image_write.h>
 #include <vector>
 
 namespace tools {
@@ -64,7 +64,7 @@ int tool_render(int argc, char **argv) {
 
     // GL rows run bottom to top; PNG rows top to bottom.
     int stride = width * 3;
-    bool ok = stbi_write_png(o.out, width, height, 3, pixels.data() + size_t(height - 1) * stride, -stride) != 0;
+    bool ok = tool_png_write(o.out, width, height, 3, pixels.data() + size_t(height - 1) * stride, -stride);
     if (!ok) return tool_fail("render: cannot write %s", o.out);
     std::printf("%u layers drew an object\n", drawn);
     return 0;

@@ -1,6 +1,7 @@
 // bvtool textures: the demo document's procedural textures, generated as the player generates them,
 // written out as one PNG per output node.
 #include "tools/bvtool.h"
+#include "tools/tool_png.h"
 
 #include "maths/cosine_table.h"
 #include "player/gl_window.h"
@@ -15,7 +16,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <stb_image_write.h>
 #include <string>
 #include <system_error>
 
@@ -76,7 +76,7 @@ int tool_textures(int argc, char **argv) {
             // A node that was never generated (waiting on a cycle) is written black, as it shows.
             uint8_t *image =
                 t->image ? t->image : static_cast<uint8_t *>(std::calloc(textures::kGraphImageBytes, 1));
-            bool ok = image && stbi_write_png(path.c_str(), 256, 256, 3, image, 256 * 3) != 0;
+            bool ok = image && tool_png_write(path.c_str(), 256, 256, 3, image, 256 * 3);
             if (image != t->image) std::free(image);
             if (!ok) {
                 status_code = tool_fail("textures: cannot write %s", path.c_str());
