@@ -1,13 +1,14 @@
 #!/bin/sh
-# Installs the Debian 12 packages that the build, the tests and the player need.
+# Installs the Debian 12 packages that the build, the tests and the player need, or the packages
+# named as arguments (the cross builds' scripts name theirs).
 # Idempotent: packages already present are left alone and nothing runs when all are there.
 set -eu
 
-PACKAGES="build-essential cmake pkg-config
+PACKAGES="${*:-build-essential cmake pkg-config
 libsdl1.2-dev libglew-dev libstb-dev zlib1g-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
 googletest libgtest-dev libbenchmark-dev
 xvfb xauth xdotool vorbis-tools imagemagick python3
-clang libclang-rt-14-dev libsamplerate0-dev libvorbis-dev libpng-dev libjpeg62-turbo-dev"
+clang libclang-rt-14-dev libsamplerate0-dev libvorbis-dev libpng-dev libjpeg62-turbo-dev}"
 
 missing=""
 for p in $PACKAGES; do

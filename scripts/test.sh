@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds with warnings as errors and runs every test: first the ordinary
-# build (build/), then the same tests built with AddressSanitizer and UndefinedBehaviorSanitizer
-# (build-asan/), then every libFuzzer target for 30 seconds (build-fuzz/, scripts/fuzz.sh).
+# build (build/) with the Windows programs (build-win/, run under Wine), then the same tests built
+# with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), then every libFuzzer target
+# for 30 seconds (build-fuzz/, scripts/fuzz.sh).
 # Tests that need OpenGL or a window run under Xvfb when there is no display; -noreset keeps
 # the server from resetting (and refusing connections) whenever its last client goes away.
 set -eu
@@ -17,6 +18,9 @@ run_tests() {
 }
 
 BV_WERROR=ON scripts/build.sh
+# The Windows programs, tested under Wine with the native build's end-to-end tests (label windows).
+BV_WERROR=ON scripts/build-windows.sh
+cmake -S . -B build -DBV_WINDOWS_BUILD="$PWD/build-win/x86_64" >/dev/null
 run_tests build
 
 cmake --preset sanitize -DBV_WERROR=ON >/dev/null

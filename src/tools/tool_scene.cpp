@@ -1,6 +1,7 @@
 #include "tools/tool_scene.h"
 
 #include "music/music_stream.h"
+#include "player/platform/platform.h"
 #include "render/frame.h"
 #include "resources/log.h"
 #include "resources/xml.h"
@@ -54,6 +55,7 @@ bool tool_scene_options_valid(const ToolSceneOptions &o) {
 
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
     *out = ToolScene{};
+    player::platform_binary_stream(stderr); // the log's line ends as they are
     resources::log_attach(stderr);
     // The package first: a wrong path is reported as such, even where no window can open.
     FILE *package = std::fopen(o.package, "rb");

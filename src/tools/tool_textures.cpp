@@ -4,6 +4,7 @@
 #include "tools/tool_png.h"
 
 #include "maths/cosine_table.h"
+#include "player/platform/platform.h"
 #include "player/gl_window.h"
 #include "resources/log.h"
 #include "resources/xml.h"
@@ -40,6 +41,7 @@ int tool_textures(int argc, char **argv) {
                          status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
     std::error_code ec;
     std::filesystem::create_directories(argv[2], ec);
+    player::platform_binary_stream(stderr); // the log's line ends as they are
     resources::log_attach(stderr);
 
     // Output nodes create GL textures as they are read, so the player's context is needed.

@@ -20,6 +20,27 @@ BVTOOL = os.path.join(BUILD_DIR, "bvtool")
 PLAYER = os.path.join(BUILD_DIR, "brightvale")
 DATA_DIR = os.path.join(HERE, "..", "data")
 
+# The player under test: the native build's, or the Windows build's run by Wine (BV_TARGET=windows,
+# BV_WINDOWS_BUILD naming its folder). The tests' own tools (bvtool pack and the rest) stay native.
+TARGET = os.environ.get("BV_TARGET", "native")
+WINDOWS_BUILD = os.path.abspath(os.environ.get("BV_WINDOWS_BUILD")
+                                or os.path.join(HERE, "..", "..", "build-win", "x86_64"))
+WINE = os.environ.get("BV_WINE", "/usr/lib/wine/wine64")
+WINDOWS = TARGET == "windows"
+
+
+def player_command():
+    if WINDOWS:
+        return [WINE, os.path.join(WINDOWS_BUILD, "brightvale.exe")]
+    return [PLAYER]
+
+
+def bvtool_command():
+    """bvtool of the target under test (for the tests that check bvtool itself on each target)."""
+    if WINDOWS:
+        return [WINE, os.path.join(WINDOWS_BUILD, "bvtool.exe")]
+    return [BVTOOL]
+
 
 class WorkDir:
     """A fresh temporary folder, removed afterwards (use with 'with')."""
@@ -47,6 +68,43 @@ def run(args, cwd=None, timeout=120, env=None, input_bytes=None):
 
 def bvtool(*args, cwd=None, timeout=300):
     return run([BVTOOL] + [str(a) for a in args], cwd=cwd, timeout=timeout)
+
+
+def target_bvtool(*args, cwd=None, timeout=300, session=None):
+    """bvtool of the target under test, on a display (and for Windows in a Wine prefix of its own,
+    or the session's)."""
+    args = [str(a) for a in args]
+    if not WINDOWS:
+        return run(with_display([BVTOOL] + args), cwd=cwd, timeout=timeout)
+    if session:
+        return run(bvtool_command() + args, cwd=cwd, timeout=timeout, env=session.env())
+    with Display() as display, WinePrefix() as wine:
+        env = dict(display.env(), **wine.env())
+        return run(bvtool_command() + args, cwd=cwd, timeout=timeout, env=env)
+
+
+class Session:
+    """One X server (and for Windows one Wine prefix, its wineserver kept running) for a test that
+    makes many short runs one after another (use with 'with'): Wine's start-up is paid once."""
+
+    def __enter__(self):
+        self.display = Display().__enter__()
+        self.wine = None
+        if WINDOWS:
+            self.wine = WinePrefix().__enter__()
+            subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-p"], env=self.env(), timeout=60)
+        return self
+
+    def env(self):
+        env = dict(self.display.env())
+        if self.wine:
+            env.update(self.wine.env())
+        return env
+
+    def __exit__(self, *exc):
+        if self.wine:
+            self.wine.__exit__(*exc)
+        self.display.__exit__(*exc)
 
 
 def with_display(args):
@@ -184,6 +242,8 @@ class Display:
             def reacted():
                 return window not in self.windows_any()
         self.xdotool("mousemove", "--window", window, 2, 2)
+        # Without a window manager Wine's windows take keys only once focused; others follow the pointer.
+        self.xdotool("windowfocus", window)
         self.xdotool("keydown", name)
         seen = wait_until(reacted, timeout)
         self.xdotool("keyup", name)
@@ -323,21 +383,79 @@ class Xlib:
         self.lib.XCloseDisplay(self.display)
 
 
+class WinePrefix:
+    """A private Wine prefix for one run (use with 'with'), copied from a template that is made once
+    per Wine version (wineboot takes seconds; a copy of hard links, a fraction of one). Each run has
+    its own wineserver, so runs on separate X servers never share Wine's desktop."""
+
+    TEMPLATE_ROOT = os.path.join(os.environ.get("BV_CACHE_DIR") or os.path.join(os.path.expanduser("~"), ".cache",
+                                                                                 "brightvale"), "wine")
+
+    @classmethod
+    def template(cls):
+        version = subprocess.run([WINE, "--version"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                 timeout=60).stdout.decode().strip() or "wine"
+        path = os.path.join(cls.TEMPLATE_ROOT, version.replace(" ", "_"))
+        os.makedirs(cls.TEMPLATE_ROOT, exist_ok=True)
+        import fcntl
+        with open(path + ".lock", "w") as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)  # parallel tests make it once
+            if not os.path.exists(os.path.join(path, "system.reg")):
+                shutil.rmtree(path, ignore_errors=True)
+                env = dict(os.environ, WINEPREFIX=path, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+                # Wine's desktop process starts with the prefix and needs an X server.
+                with Display() as display:
+                    env.update(display.env())
+                    subprocess.run([WINE, "wineboot", "-i"], env=env, stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.DEVNULL, timeout=300, check=True)
+                    subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-w"], env=env,
+                                   timeout=120)
+        return path
+
+    def __enter__(self):
+        self.path = tempfile.mkdtemp(prefix="bvwine-")
+        os.rmdir(self.path)
+        template = WinePrefix.template()
+        subprocess.run(["cp", "-al", template, self.path], check=True, timeout=120)
+        # The registry files are rewritten while Wine runs: each run gets copies of its own.
+        for name in os.listdir(template):
+            if name.endswith(".reg"):
+                os.remove(os.path.join(self.path, name))
+                shutil.copy2(os.path.join(template, name), os.path.join(self.path, name))
+        return self
+
+    def env(self):
+        return {"WINEPREFIX": self.path, "WINEDEBUG": "-all", "WINEDLLOVERRIDES": "mscoree,mshtml="}
+
+    def __exit__(self, *exc):
+        subprocess.run([os.path.join(os.path.dirname(WINE), "wineserver"), "-k"], env=dict(os.environ, **self.env()),
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
 class PlayerRun:
     """The player running in cwd on its own Display (use with 'with'); its output goes to files."""
 
-    def __init__(self, cwd, args=(), env=None, server_args=(), timeout=120):
+    def __init__(self, cwd, args=(), env=None, server_args=(), timeout=120, session=None):
         self.cwd, self.args, self.extra_env, self.server_args = cwd, list(args), env or {}, server_args
         self.deadline = time.monotonic() + timeout
+        self.session = session
 
     def __enter__(self):
-        self.display = Display(self.server_args).__enter__()
+        if self.session:
+            self.display, self.wine = self.session.display, self.session.wine
+        else:
+            self.display = Display(self.server_args).__enter__()
+            self.wine = WinePrefix().__enter__() if WINDOWS else None
         self.stdout = tempfile.TemporaryFile()
         self.stderr = tempfile.TemporaryFile()
         full_env = dict(os.environ)
         full_env.update(self.extra_env)
         full_env.update(self.display.env())
-        self.process = subprocess.Popen([PLAYER] + self.args, cwd=self.cwd, env=full_env, stdout=self.stdout,
+        if self.wine:
+            full_env.update(self.wine.env())
+        self.command = player_command() + self.args
+        self.process = subprocess.Popen(self.command, cwd=self.cwd, env=full_env, stdout=self.stdout,
                                         stderr=self.stderr)
         return self
 
@@ -345,11 +463,14 @@ class PlayerRun:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
-        self.display.__exit__(*exc)
+        if not self.session:
+            if self.wine:
+                self.wine.__exit__(*exc)
+            self.display.__exit__(*exc)
         self.stdout.close()
         self.stderr.close()
 
-    def wait_window(self, name, size=None, timeout=30):
+    def wait_window(self, name, size=None, timeout=60):
         """The first visible window titled name (and of the given size) to appear, or None when the
         player ends first or nothing shows within timeout seconds."""
         deadline = min(self.deadline, time.monotonic() + timeout)
@@ -428,16 +549,17 @@ class PlayerRun:
             raise
         self.stdout.seek(0)
         self.stderr.seek(0)
-        return subprocess.CompletedProcess([PLAYER] + self.args, self.process.returncode, self.stdout.read(),
+        return subprocess.CompletedProcess(self.command, self.process.returncode, self.stdout.read(),
                                            self.stderr.read())
 
 
-def brightvale(cwd, args=(), timeout=120, env=None, choose=(), start=True, after_start=None, server_args=()):
-    """Runs the player in cwd as a user would, on a private X server: waits for the launcher,
-    presses each window point in choose (see Launcher), presses Start demo, then calls
+def brightvale(cwd, args=(), timeout=120, env=None, choose=(), start=True, after_start=None, server_args=(),
+               session=None):
+    """Runs the player in cwd as a user would, on a private X server (or the session's): waits for
+    the launcher, presses each window point in choose (see Launcher), presses Start demo, then calls
     after_start(run) with the PlayerRun when given, and waits for the player to end. Returns a
     CompletedProcess (stdout and stderr as bytes). server_args go to Xvfb."""
-    with PlayerRun(cwd, args, env, server_args, timeout) as run:
+    with PlayerRun(cwd, args, env, server_args, timeout, session) as run:
         window = run.wait_launcher()
         if window is not None:
             for point in choose:

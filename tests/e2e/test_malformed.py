@@ -6,7 +6,7 @@ import os
 import sys
 import unittest
 
-from harness import DATA_DIR, QUIET_AUDIO, WorkDir, brightvale, bvtool, read_log
+from harness import DATA_DIR, QUIET_AUDIO, Session, WorkDir, brightvale, read_log, target_bvtool
 
 sys.path.insert(0, os.path.join(DATA_DIR, "malformed"))
 import make_malformed  # noqa: E402
@@ -20,19 +20,23 @@ class Malformed(unittest.TestCase):
             self.assertNotIn(mark, stderr, what)
 
     def test_every_case_ends_in_its_log_line_and_status(self):
+        with Session() as session:
+            self.play_every_case(session)
+
+    def play_every_case(self, session):
         for name, files, player_status, line, render_status, render_line in make_malformed.cases():
             with self.subTest(name), WorkDir() as work:
                 for file_name, data in files().items():
                     with open(work.file(file_name), "wb") as f:
                         f.write(data)
-                r = brightvale(work.path, env=QUIET_AUDIO, timeout=90)
+                r = brightvale(work.path, env=QUIET_AUDIO, timeout=90, session=session)
                 self.check_clean(name + " (player)", r.stderr)
                 self.assertEqual(r.returncode, player_status, name + ": " + r.stderr.decode(errors="replace"))
                 self.assertIn(line, read_log(work.path), name)
 
                 os.remove(work.file("demo.log"))
-                r = bvtool("render", work.file("t.dpk"), "--time", "100", "--size", "64x36", "--out",
-                           work.file("frame.png"), cwd=work.path, timeout=90)
+                r = target_bvtool("render", work.file("t.dpk"), "--time", "100", "--size", "64x36", "--out",
+                                  work.file("frame.png"), cwd=work.path, timeout=90, session=session)
                 self.check_clean(name + " (render)", r.stderr)
                 self.assertEqual(r.returncode, render_status, name + ": " + r.stderr.decode(errors="replace"))
                 if render_status == 0:

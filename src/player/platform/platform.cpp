@@ -29,6 +29,15 @@ bool platform_probe_create(const char *path) {
     return true;
 }
 
+void platform_binary_stream(FILE *stream) {
+#ifdef _WIN32
+    std::fflush(stream);
+    _setmode(_fileno(stream), _O_BINARY);
+#else
+    (void)stream;
+#endif
+}
+
 bool platform_is_terminal(FILE *stream) {
 #ifdef _WIN32
     return _isatty(_fileno(stream)) != 0;

@@ -14,6 +14,10 @@ bool platform_probe_create(const char *path);
 // is used when there is no display.
 void platform_show_error(const char *text);
 
+// Writes the stream's bytes as they are: Windows' text mode would turn the log's "\r\n" line ends
+// into "\r\r\n". Nothing to do elsewhere.
+void platform_binary_stream(FILE *stream);
+
 // True when the stream is a terminal (progress lines are only worth drawing there).
 bool platform_is_terminal(FILE *stream);
 
