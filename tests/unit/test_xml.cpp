@@ -3,11 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+
 #include <clocale>
 #include <cmath>
 #include <cstring>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using namespace resources;
 
@@ -59,16 +63,17 @@ TEST(XmlParse, TreesFromTheStateMachine) {
         {"<a b =\"1\"/>", "a[b =1]"},
         {"<s><t/></s><u/>", "s(t) u"},
         {"<a><b><c>deep</c></b></a>", "a(b(c{deep}))"},
-        {"<a>1<b/>2</a>", "a(b)"},                    // text around children is not kept
-        {"<a>x</wrong>", "a{x}"},                    // end tags are not compared
-        {"<a v=\"1>2\"/>", "a[v=<null>]"},            // '>' ends the tag inside a value
-        {"<a>x/>y</a>", "a{x/>y}"},                  // "/>" in text is text
+        {"<a>1<b/>2</a>", "a(b)"},         // text around children is not kept
+        {"<a>x</wrong>", "a{x}"},          // end tags are not compared
+        {"<a v=\"1>2\"/>", "a[v=<null>]"}, // '>' ends the tag inside a value
+        {"<a>x/>y</a>", "a{x/>y}"},        // "/>" in text is text
         {"<a>unclosed", "a"},
         {"", ""},
-        {"</x></y><a/>", "a"},                       // stray end tags cannot climb past the document
+        {"</x></y><a/>", "a"}, // stray end tags cannot climb past the document
         {"<a><!-- <b/> --></a>", "a{<!-- <b/> -->}"},
     };
-    for (const Case &c : cases) EXPECT_EQ(parse_and_describe(c.text), c.tree) << "text: " << c.text;
+    for (const Case &c : cases)
+        EXPECT_EQ(parse_and_describe(c.text), c.tree) << "text: " << c.text;
 }
 
 TEST(XmlParse, ParentLinksAndDocumentNode) {
@@ -85,10 +90,12 @@ TEST(XmlParse, ParentLinksAndDocumentNode) {
 
 TEST(XmlParse, DeepNestingIsFreedWithoutRecursion) {
     std::string text;
-    for (int i = 0; i < 200000; i++) text += "<n>";
+    for (int i = 0; i < 200000; i++)
+        text += "<n>";
     XmlNode *doc = xml_parse(text.c_str());
     int depth = 0;
-    for (XmlNode *n = doc->first_child; n; n = n->first_child) depth++;
+    for (XmlNode *n = doc->first_child; n; n = n->first_child)
+        depth++;
     EXPECT_EQ(depth, 200000);
     xml_free(doc);
 }
@@ -115,16 +122,106 @@ TEST(XmlAttributes, NumberConversionTable) {
     struct IntCase {
         const char *s;
         int32_t v;
-    } ints[] = {{"0", 0},   {"  42", 42}, {"-17", -17}, {"+5", 5},  {"12abc", 12},
+    } ints[] = {{"0", 0},   {"  42", 42}, {"-17", -17}, {"+5", 5},    {"12abc", 12},
                 {"abc", 0}, {"", 0},      {"- 3", 0},   {"\t\n9", 9}, {"2147483648", INT32_MIN}};
-    for (const IntCase &c : ints) EXPECT_EQ(xml_to_int(c.s), c.v) << c.s;
+    for (const IntCase &c : ints)
+        EXPECT_EQ(xml_to_int(c.s), c.v) << c.s;
     struct FloatCase {
         const char *s;
         double v;
-    } floats[] = {{"1.5", 1.5},     {" -0.25", -0.25}, {"3e2", 300.0}, {"1E-3", 0.001}, {".5", 0.5},
-                  {"7.", 7.0},      {"2.5xyz", 2.5},   {"abc", 0.0},   {"", 0.0},       {"+1.25", 1.25},
-                  {"1e999", HUGE_VAL}, {"--1", 0.0}};
-    for (const FloatCase &c : floats) EXPECT_EQ(xml_to_double(c.s), c.v) << c.s;
+    } floats[] = {{"1.5", 1.5}, {" -0.25", -0.25}, {"3e2", 300.0},      {"1E-3", 0.001},
+                  {".5", 0.5},  {"7.", 7.0},       {"2.5xyz", 2.5},     {"abc", 0.0},
+                  {"", 0.0},    {"+1.25", 1.25},   {"1e999", HUGE_VAL}, {"--1", 0.0}};
+    for (const FloatCase &c : floats)
+        EXPECT_EQ(xml_to_double(c.s), c.v) << c.s;
+}
+
+// The number grammar and its rounding are those of the standard library's from_chars (general
+// format), reached here without it, so that every platform reads a document's numbers alike.
+TEST(XmlAttributes, FloatsReadAsFromCharsReadsThem) {
+    std::vector<std::string> texts = {"0x1p3",
+                                      "0X10",
+                                      "1e-310",
+                                      "2e-324",
+                                      "1.8e308",
+                                      "1e-400",
+                                      "infinity",
+                                      "infinit",
+                                      "INF",
+                                      "NaN",
+                                      "nan(abc)",
+                                      "nan(",
+                                      "nan(a-b)",
+                                      "1e",
+                                      "1e+",
+                                      "1.5e-3x",
+                                      ".",
+                                      "5.",
+                                      "..5",
+                                      "1.2.3",
+                                      "e5",
+                                      "2.2250738585072011e-308",
+                                      "9007199254740993",
+                                      "0.1000000000000000055511151231257827021181583404541015625"};
+    uint32_t state = 12345;
+    auto next = [&state](uint32_t n) {
+        state = state * 1103515245u + 12345u;
+        return (state >> 8) % n;
+    };
+    const char kAlphabet[] = "0123456789.eE+-x";
+    for (int i = 0; i < 20000; i++) {
+        std::string t;
+        for (uint32_t k = 0, n = 1 + next(24); k < n; k++)
+            t += kAlphabet[next(sizeof kAlphabet - 1)];
+        texts.push_back(t);
+    }
+    for (const std::string &t : texts) {
+        const char *s = t.c_str();
+        bool negative = *s == '-';
+        if (*s == '+' || *s == '-') s++;
+        double expected = 0.0;
+        if (*s != '+' && *s != '-') {
+            std::from_chars_result r =
+                std::from_chars(s, s + std::strlen(s), expected, std::chars_format::general);
+            if (r.ec == std::errc::invalid_argument) expected = 0.0;
+            if (r.ec == std::errc::result_out_of_range) {
+                const char *e = s;
+                while (e < r.ptr && *e != 'e' && *e != 'E')
+                    e++;
+                expected = (e < r.ptr && e[1] == '-') ? 0.0 : HUGE_VAL;
+            }
+            if (negative) expected = -expected;
+        }
+        double got = xml_to_double(t.c_str());
+        if (std::isnan(expected))
+            EXPECT_TRUE(std::isnan(got)) << t;
+        else
+            EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << t << ": " << got << " != " << expected;
+    }
+}
+
+// Written numbers are those of to_chars in fixed notation (six places), cut to 31 characters.
+TEST(XmlAttributes, FloatsWriteAsToCharsWritesThem) {
+    std::vector<double> values = {0.0,  -0.0,   0.5,       -1.25,    1e-7,   5e-7,      123456789.123456789,
+                                  1e30, -3e300, 1.0 / 3.0, HUGE_VAL, 2.5e-6, 0.0000015, 999999.9999995};
+    uint64_t state = 99;
+    for (int i = 0; i < 5000; i++) {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        double v;
+        uint64_t bits = state;
+        std::memcpy(&v, &bits, sizeof v);
+        if (std::isfinite(v) && std::fabs(v) < 1e40) values.push_back(v);
+        values.push_back(double(int64_t(state >> 20)) / 1048576.0);
+    }
+    for (double v : values) {
+        char wide[512];
+        std::to_chars_result r = std::to_chars(wide, wide + sizeof wide - 1, v, std::chars_format::fixed, 6);
+        std::string expected(wide, std::min<size_t>(size_t(r.ptr - wide), 31));
+        XmlNode *n = xml_new_node("n");
+        xml_set_attribute_float(n, "v", v);
+        EXPECT_EQ(std::string(xml_attribute(n, "v")), expected) << v;
+        xml_free(n);
+    }
 }
 
 TEST(XmlAttributes, FloatsIgnoreTheProcessLocale) {
@@ -218,8 +315,9 @@ TEST(XmlWrite, BuildsWritesAndReparses) {
                        "  <empty/>\n"
                        "</demo>\n");
     XmlNode *doc = xml_parse(text);
-    EXPECT_EQ(describe(doc->first_child),
-              "demo(functions(function[type=3,loop_type=-2,loop_begin=1.500000](p{0.100000000000} q{7})) empty)");
+    EXPECT_EQ(
+        describe(doc->first_child),
+        "demo(functions(function[type=3,loop_type=-2,loop_begin=1.500000](p{0.100000000000} q{7})) empty)");
     std::free(text);
     xml_free(doc);
     xml_free(root);

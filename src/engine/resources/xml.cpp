@@ -6,11 +6,13 @@
 #include "resources/memory_budget.h"
 #include "resources/text_builder.h"
 
-#include <charconv>
+#include <algorithm>
+#include <clocale>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace resources {
 
@@ -280,25 +282,75 @@ int32_t xml_to_int(const char *s) {
     return static_cast<int32_t>(value);
 }
 
+// Length of the decimal number at s (digits with at most one point, at least one digit, then an
+// optional exponent with digits), or of "inf", "infinity", "nan" or "nan(...)" in any case; 0 when
+// there is none. This is the whole number grammar: no hexadecimal, no sign (the caller takes it).
+static size_t number_length(const char *s) {
+    auto is_digit = [](char c) { return c >= '0' && c <= '9'; };
+    auto starts = [](const char *p, const char *word) {
+        for (; *word; p++, word++)
+            if ((*p | 0x20) != *word) return false;
+        return true;
+    };
+    if (starts(s, "infinity")) return 8;
+    if (starts(s, "inf")) return 3;
+    if (starts(s, "nan")) {
+        size_t n = 3;
+        if (s[n] == '(') {
+            auto in_parentheses = [&](char c) {
+                char lower = char(c | 0x20);
+                return (lower >= 'a' && lower <= 'z') || is_digit(c) || c == '_';
+            };
+            size_t m = n + 1;
+            while (in_parentheses(s[m]))
+                m++;
+            if (s[m] == ')') n = m + 1;
+        }
+        return n;
+    }
+    size_t n = 0, digits = 0;
+    while (is_digit(s[n]))
+        n++, digits++;
+    if (s[n] == '.') {
+        n++;
+        while (is_digit(s[n]))
+            n++, digits++;
+    }
+    if (digits == 0) return 0;
+    if (s[n] == 'e' || s[n] == 'E') {
+        size_t e = n + 1;
+        if (s[e] == '+' || s[e] == '-') e++;
+        if (is_digit(s[e])) {
+            while (is_digit(s[e]))
+                e++;
+            n = e;
+        }
+    }
+    return n;
+}
+
 double xml_to_double(const char *s) {
     if (!s) return 0.0;
     while (is_space(*s) || *s == '\f' || *s == '\v')
         s++;
     bool negative = false;
     if (*s == '+' || *s == '-') negative = *s++ == '-';
-    // from_chars takes no sign of its own here, so "+-1" and "--1" stay invalid as with strtod.
-    if (*s == '+' || *s == '-') return 0.0;
-    double value = 0.0;
-    const char *end = s + std::strlen(s);
-    std::from_chars_result r = std::from_chars(s, end, value, std::chars_format::general);
-    if (r.ec == std::errc::invalid_argument) return 0.0;
-    if (r.ec == std::errc::result_out_of_range) {
-        // Overflow gives infinity and underflow zero, as strtod would (a negative exponent underflows).
-        const char *e = s;
-        while (e < r.ptr && *e != 'e' && *e != 'E')
-            e++;
-        value = (e < r.ptr && e[1] == '-') ? 0.0 : HUGE_VAL;
+    if (*s == '+' || *s == '-') return 0.0; // one sign only: "+-1" and "--1" are no number
+    size_t length = number_length(s);
+    if (length == 0) return negative ? -0.0 : 0.0;
+    // strtod, given only the number's own text with the point written as the process locale writes
+    // it, reads it correctly rounded; overflow gives infinity and underflow zero or a subnormal.
+    const char *point = std::localeconv()->decimal_point;
+    size_t point_length = point && point[0] ? std::strlen(point) : 1;
+    std::string text;
+    text.reserve(length + point_length);
+    for (size_t i = 0; i < length; i++) {
+        if (s[i] == '.' && point && point[0])
+            text += point;
+        else
+            text += s[i];
     }
+    double value = std::strtod(text.c_str(), nullptr);
     return negative ? -value : value;
 }
 
@@ -372,11 +424,15 @@ void xml_set_attribute(XmlNode *node, const char *name, const char *value) {
 // Numbers are formatted into at most 31 characters, with '.' whatever the process locale says.
 static void format_fixed(char out[32], double value, int precision) {
     char wide[512];
-    std::to_chars_result r =
-        std::to_chars(wide, wide + sizeof wide - 1, value, std::chars_format::fixed, precision);
-    size_t len = r.ec == std::errc() ? static_cast<size_t>(r.ptr - wide) : 0;
-    if (len > 31) len = 31;
-    std::memcpy(out, wide, len);
+    int n = std::snprintf(wide, sizeof wide, "%.*f", precision, value);
+    std::string text(wide, n > 0 ? std::min<size_t>(size_t(n), sizeof wide - 1) : 0);
+    const char *point = std::localeconv()->decimal_point;
+    if (point && point[0] && std::strcmp(point, ".") != 0) {
+        size_t at = text.find(point);
+        if (at != std::string::npos) text.replace(at, std::strlen(point), ".");
+    }
+    size_t len = std::min<size_t>(text.size(), 31);
+    std::memcpy(out, text.data(), len);
     out[len] = 0;
 }
 
