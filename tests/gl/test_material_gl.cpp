@@ -43,12 +43,12 @@ SceneText base_scene() {
 }
 
 struct MaterialCase {
-    int lights;          // 0, 1 or 2
-    int textures;        // how many of texture1..3 are set
-    int kind;            // texture slot (1..4 → kinds 0..3) for every texture
-    int cgen, rotation;  // for every texture
+    int lights;         // 0, 1 or 2
+    int textures;       // how many of texture1..3 are set
+    int kind;           // texture slot (1..4 → kinds 0..3) for every texture
+    int cgen, rotation; // for every texture
     int f1, f2, f3;
-    int fog;             // fogtype
+    int fog; // fogtype
     bool dynamic, normalization, fog_light;
 };
 
@@ -57,8 +57,8 @@ std::string material_xml(const MaterialCase &m) {
     std::string x = "<m>";
     x += "<backface_culling value=\"1\"/><depth_test value=\"1\"/><blend_function value=\"0\"/>";
     x += "<normalization value=\"" + std::to_string(m.normalization) + "\"/>";
-    x += value("red", t, m.dynamic ? "1" : "0.5") + value("green", "static", "0.5") + value("blue", "static", "1") +
-         value("alpha", t, "1");
+    x += value("red", t, m.dynamic ? "1" : "0.5") + value("green", "static", "0.5") +
+         value("blue", "static", "1") + value("alpha", t, "1");
     if (m.lights >= 1) x += "<light1 value=\"1\"/>";
     if (m.lights >= 2) x += "<light2 value=\"2\"/>";
     int functions[3] = {m.f1, m.f2, m.f3};
@@ -90,10 +90,12 @@ TEST(MaterialGL, EveryGeneratedProgramCompilesAndLinks) {
                 for (int rotation = 0; rotation <= 1; rotation++)
                     for (int f2 = 0; f2 <= 6; f2 += (textures >= 2 ? 1 : 7))
                         for (int f1 = 0; f1 <= 4; f1 += (f2 == 0 ? 1 : 5))
-                            cases.push_back({1 + (f1 + f2) % 2, textures, kind, cgen, rotation, f1, f2, f1 % 2,
-                                             (f2 + cgen) % 4, (kind + f1) % 2 == 1, rotation == 1, f2 % 3 == 1});
+                            cases.push_back({1 + (f1 + f2) % 2, textures, kind, cgen, rotation, f1, f2,
+                                             f1 % 2, (f2 + cgen) % 4, (kind + f1) % 2 == 1, rotation == 1,
+                                             f2 % 3 == 1});
     SceneText text = base_scene();
-    for (const MaterialCase &m : cases) text.sections[gltest::S_MATERIALS] += material_xml(m);
+    for (const MaterialCase &m : cases)
+        text.sections[gltest::S_MATERIALS] += material_xml(m);
     testutil::LogCapture log;
     scene::Scene *sc = gltest::build_scene(text, 1, gltest::mesa_caps());
     ASSERT_EQ(sc->materials->count, cases.size());
@@ -111,7 +113,9 @@ TEST(MaterialGL, EveryGeneratedProgramCompilesAndLinks) {
         EXPECT_EQ(linked(prog), expected)
             << "material " << p << " lights " << mc.lights << " textures " << mc.textures << " kind "
             << mc.kind - 1 << " cgen " << mc.cgen << " f2 " << mc.f2 << "\n"
-            << prog->vertex_text << "\n----\n" << prog->fragment_text << "\n" << prog->info_log;
+            << prog->vertex_text << "\n----\n"
+            << prog->fragment_text << "\n"
+            << prog->info_log;
         if (!expected) failures++;
     }
     EXPECT_GT(compiled, 100);
@@ -126,8 +130,9 @@ TEST(MaterialGL, IdenticalTextsShareOneProgram) {
     text.sections[gltest::S_FUNCTIONS] += "<f type=\"0\" loop_type=\"0\" loop_begin=\"0\" loop_end=\"0\">"
                                           "<s type=\"0\" length=\"10\"><a>0.75</a></s></f>";
     MaterialCase plain = {1, 1, 2, 0, 0, 0, 0, 0, 0, false, false, false};
-    text.sections[gltest::S_MATERIALS] = material_xml(plain) + material_xml(plain) +
-                                         "<m><red type=\"dynamic\" value=\"1\"/></m><m><red type=\"dynamic\" value=\"2\"/></m>";
+    text.sections[gltest::S_MATERIALS] =
+        material_xml(plain) + material_xml(plain) +
+        "<m><red type=\"dynamic\" value=\"1\"/></m><m><red type=\"dynamic\" value=\"2\"/></m>";
     scene::Scene *sc = gltest::build_scene(text, 1, gltest::mesa_caps());
     Material *m1 = resources::object_at<Material>(sc->materials, 1);
     Material *m2 = resources::object_at<Material>(sc->materials, 2);
@@ -182,7 +187,8 @@ TEST(MaterialGL, CustomShadersDecodeEntitiesAndUseTheirUniformTable) {
         "<vertex_shader>attribute vec4 Position; uniform mat4 Projection; uniform mat4 Modelview;\n"
         "void main(void) { gl_Position = Projection * Modelview * Position; }</vertex_shader>"
         "<fragment_shader>uniform float u1; uniform float u7;\n"
-        "void main(void) { float a = u7; if (u1 &lt; 2.0) a = a + 0.5; gl_FragColor = vec4(u1, a, 0.0, 1.0); }"
+        "void main(void) { float a = u7; if (u1 &lt; 2.0) a = a + 0.5; gl_FragColor = vec4(u1, a, 0.0, 1.0); "
+        "}"
         "</fragment_shader></m>";
     sc = gltest::build_scene(text, 1, gltest::mesa_caps());
     m = resources::object_at<Material>(sc->materials, 1);
@@ -213,7 +219,8 @@ TEST(MaterialGL, FixedFunctionStateAfterApply) {
     SceneText text = base_scene();
     text.sections[gltest::S_MATERIALS] =
         "<m><backface_culling value=\"1\"/><depth_test value=\"0\"/><normalization value=\"1\"/>"
-        "<blend_function value=\"4\"/><red type=\"static\" value=\"0.25\"/><green type=\"static\" value=\"0.5\"/>"
+        "<blend_function value=\"4\"/><red type=\"static\" value=\"0.25\"/><green type=\"static\" "
+        "value=\"0.5\"/>"
         "<blue type=\"static\" value=\"0.75\"/><alpha type=\"static\" value=\"1\"/>"
         "<light1 value=\"1\"/><light2 value=\"2\"/><fogtype value=\"2\"/><fogcolor value=\"1\"/>"
         "<fogstart type=\"static\" value=\"3\"/><fogend type=\"dynamic\" value=\"1\"/>"
@@ -228,7 +235,7 @@ TEST(MaterialGL, FixedFunctionStateAfterApply) {
     Material *m = resources::object_at<Material>(sc->materials, 1);
     EXPECT_EQ(m->passes->single_pass, 1) << "four units and combine4: one pass";
     float coords[8] = {0, 0, 1, 0, 1, 1, 0, 1};
-    TexcoordSources tc = {{coords, coords, coords}, {0, 0, 0}};
+    TexcoordSources tc = {{coords, coords, coords}, {0, 0, 0}, 4};
     material_apply_fixed(m, sc, 100, 30, 0, gltest::mesa_caps(), tc);
 
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
@@ -362,15 +369,17 @@ TEST(MaterialGL, TextureSlotsResolveInOrderAndStampEffects) {
     text.sections[gltest::S_BITMAPS] = "<b filename=\"x.png\"/>";
     text.sections[gltest::S_CUBEMAPS] = "<c/>";
     text.sections[gltest::S_EFFECTS2D] = "<e type=\"0\" resolution=\"64x64\"><p>1</p></e>";
-    text.sections[gltest::S_MATERIALS] = "<m><texture1 value=\"3\"/><texture2 value=\"2\"/><texture3 value=\"4\"/></m>"
-                                         "<m><texture1 value=\"5\"/><texture2 value=\"2\"/></m>"
-                                         "<m><texture2 value=\"2\"/></m>";
+    text.sections[gltest::S_MATERIALS] =
+        "<m><texture1 value=\"3\"/><texture2 value=\"2\"/><texture3 value=\"4\"/></m>"
+        "<m><texture1 value=\"5\"/><texture2 value=\"2\"/></m>"
+        "<m><texture2 value=\"2\"/></m>";
     testutil::LogCapture log;
     scene::Scene *sc = gltest::build_scene(text, 0, gltest::mesa_caps());
     geometry::Effect2D *effect = resources::object_at<geometry::Effect2D>(sc->effects2d, 1);
     ASSERT_NE(effect, nullptr);
     EXPECT_EQ(effect->time_stamp, 0xFFFFu);
-    ResolvedTextures r = material_resolve_textures(resources::object_at<Material>(sc->materials, 1), sc, 40, false);
+    ResolvedTextures r =
+        material_resolve_textures(resources::object_at<Material>(sc->materials, 1), sc, 40, false);
     EXPECT_TRUE(r.present[0] && r.present[1] && r.present[2]);
     EXPECT_EQ(r.names[0], effect->texture);
     EXPECT_EQ(effect->time_stamp, 40u);

@@ -64,7 +64,6 @@ struct RippleBuffer {
     float *positions; // vertex_count x 3
     float *normals;   // vertex_count x 3
     uint32_t vertex_count;
-    uint32_t gl_buffers[2]; // positions, normals; made and deleted by the drawing code
 };
 
 // The instance list of one drawing of an item: the placement instance, transformed by each entry in

@@ -8,6 +8,7 @@
 #include "render/draw_capture.h"
 #include "render/gl_state.h"
 #include "render/draw_text.h"
+#include "render/gl_driver.h"
 #include "render/material.h"
 #include "maths/matrix.h"
 #include "render/scene_object.h"
@@ -42,6 +43,7 @@ void instance_transform(const float v[9], float x_shift, bool face_camera, const
 // Unit 0 takes set 0; unit 1 set 1 when there are two or more, else set 0; unit 2 likewise.
 static TexcoordSources texcoords_of(const Mesh *mesh, bool from_memory) {
     TexcoordSources src = {};
+    src.vertex_count = mesh->vertex_count;
     for (int unit = 0; unit < 3; unit++) {
         int set = mesh->texcoord_set_count > unit ? unit : 0;
         src.pointers[unit] = mesh->texcoords[set];
@@ -51,7 +53,7 @@ static TexcoordSources texcoords_of(const Mesh *mesh, bool from_memory) {
     return src;
 }
 
-// An array in a GL buffer (when buffer is not 0) or in client memory.
+// An array of 3 floats a vertex in a GL buffer (when buffer is not 0) or in client memory.
 struct ArraySource {
     const float *memory;
     uint32_t buffer;
@@ -64,16 +66,15 @@ struct VertexArrays {
 };
 
 // Binds the array's buffer (or none) and returns the pointer argument for gl*Pointer.
-static const void *array_bind(const ArraySource &src) {
-    gl_state_array_buffer(src.buffer);
-    return src.buffer ? nullptr : src.memory;
+static const void *array_bind(const ArraySource &src, const Mesh *mesh) {
+    return gl_driver_vertex_array(src.memory, sizeof(float) * 3 * mesh->vertex_count, src.buffer);
 }
 
 static void draw_triangles(const Mesh *mesh, bool use_buffers) {
     bool from_buffer = use_buffers && mesh->buffers[geometry::MESH_BUFFER_INDICES] != 0;
-    gl_state_element_buffer(from_buffer ? mesh->buffers[geometry::MESH_BUFFER_INDICES] : 0);
-    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh->index_count), GL_UNSIGNED_SHORT,
-                   from_buffer ? nullptr : mesh->indices);
+    const void *indices = gl_driver_index_array(
+        mesh->indices, mesh->index_count, from_buffer ? mesh->buffers[geometry::MESH_BUFFER_INDICES] : 0);
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(mesh->index_count), GL_UNSIGNED_SHORT, indices);
 }
 
 // Hands one drawn instance to the OBJ capture (a no-op unless `bvtool mesh` is writing a frame).
@@ -106,8 +107,8 @@ static void draw_fixed(scene::Scene *sc, const MeshDraw &draw, const VertexArray
     TexcoordSources texcoords = texcoords_of(mesh, !use_buffers);
     gl_state_client_array(GL_VERTEX_ARRAY, 0, true);
     gl_state_client_array(GL_NORMAL_ARRAY, 0, true);
-    glVertexPointer(3, GL_FLOAT, 0, array_bind(arrays.positions));
-    glNormalPointer(GL_FLOAT, 0, array_bind(arrays.normals));
+    glVertexPointer(3, GL_FLOAT, 0, array_bind(arrays.positions, mesh));
+    glNormalPointer(GL_FLOAT, 0, array_bind(arrays.normals, mesh));
     const PassList *passes = material->passes;
     int pass_count = passes && !passes->single_pass && passes->copies[0] && passes->copies[1] ? 2 : 1;
     for (int pass = 0; pass < pass_count; pass++) {
@@ -146,12 +147,12 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
     if (p->loc_position >= 0) {
         gl_state_attrib_array(static_cast<GLuint>(p->loc_position), true);
         glVertexAttribPointer(static_cast<GLuint>(p->loc_position), 3, GL_FLOAT, GL_FALSE, 0,
-                              array_bind(arrays.positions));
+                              array_bind(arrays.positions, mesh));
     }
     if (p->loc_normal >= 0) {
         gl_state_attrib_array(static_cast<GLuint>(p->loc_normal), true);
         glVertexAttribPointer(static_cast<GLuint>(p->loc_normal), 3, GL_FLOAT, GL_FALSE, 0,
-                              array_bind(arrays.normals));
+                              array_bind(arrays.normals, mesh));
     }
     gl_state_arrays_commit();
     maths::MatrixState *s = maths::matrix_state();
@@ -168,31 +169,29 @@ static void draw_glsl(scene::Scene *sc, const MeshDraw &draw, const VertexArrays
             glUniformMatrix3fv(p->loc_normal_matrix, 1, GL_FALSE, s->normal);
         }
         if (lines) {
-            gl_state_element_buffer(0);
-            glDrawElements(GL_LINES, static_cast<GLsizei>(2 * mesh->index_count), GL_UNSIGNED_SHORT, lines);
+            const void *line_indices = gl_driver_index_array(lines, 2 * size_t(mesh->index_count), 0);
+            glDrawElements(GL_LINES, static_cast<GLsizei>(2 * mesh->index_count), GL_UNSIGNED_SHORT,
+                           line_indices);
         } else
             draw_triangles(mesh, use_buffers);
     }
     gl_state_arrays_release();
 }
 
-// Fills the ripple buffer's two GL buffers (made on first use) with its positions and normals.
-static void ripple_upload(geometry::RippleBuffer *r) {
-    if (!r->gl_buffers[0]) glGenBuffers(2, r->gl_buffers);
+// The ripple buffer's positions and normals in GL: two buffers made once and refilled for every
+// rippled drawing (making and deleting buffers per item costs far more, above all in WebGL).
+static GLuint g_ripple_buffers[2];
+
+static void ripple_upload(const geometry::RippleBuffer *r) {
+    if (!g_ripple_buffers[0]) glGenBuffers(2, g_ripple_buffers);
     GLsizeiptr bytes = static_cast<GLsizeiptr>(sizeof(float) * 3 * r->vertex_count);
-    gl_state_array_buffer(r->gl_buffers[0]);
-    glBufferData(GL_ARRAY_BUFFER, bytes, r->positions, GL_STATIC_DRAW);
-    gl_state_array_buffer(r->gl_buffers[1]);
-    glBufferData(GL_ARRAY_BUFFER, bytes, r->normals, GL_STATIC_DRAW);
+    gl_state_array_buffer(g_ripple_buffers[0]);
+    glBufferData(GL_ARRAY_BUFFER, bytes, r->positions, GL_DYNAMIC_DRAW);
+    gl_state_array_buffer(g_ripple_buffers[1]);
+    glBufferData(GL_ARRAY_BUFFER, bytes, r->normals, GL_DYNAMIC_DRAW);
 }
 
 void draw_ripple_release() {
-    geometry::RippleBuffer *r = geometry::ripple_buffer();
-    if (r && r->gl_buffers[0]) {
-        // Deleting a bound buffer unbinds it; the cache must not think it still bound.
-        gl_state_array_buffer(0);
-        glDeleteBuffers(2, r->gl_buffers);
-    }
     geometry::ripple_buffer_release();
 }
 
@@ -209,8 +208,8 @@ void mesh_draw_instances(scene::Scene *sc, const MeshDraw &draw, uint32_t t, con
     geometry::RippleBuffer *ripple = draw.ripple;
     if (ripple && ripple->vertex_count == mesh->vertex_count) {
         if (use_buffers) ripple_upload(ripple);
-        arrays.positions = {ripple->positions, use_buffers ? ripple->gl_buffers[0] : 0};
-        arrays.normals = {ripple->normals, use_buffers ? ripple->gl_buffers[1] : 0};
+        arrays.positions = {ripple->positions, use_buffers ? g_ripple_buffers[0] : 0};
+        arrays.normals = {ripple->normals, use_buffers ? g_ripple_buffers[1] : 0};
     }
     if (view.glsl)
         draw_glsl(sc, draw, arrays, t, view, use_buffers);

@@ -15,7 +15,12 @@ struct Light {
     uint16_t dynamic_mask;
 };
 
-enum TextureKind : uint8_t { TEXTURE_PROCEDURAL = 0, TEXTURE_BITMAP = 1, TEXTURE_EFFECT2D = 2, TEXTURE_CUBE = 3 };
+enum TextureKind : uint8_t {
+    TEXTURE_PROCEDURAL = 0,
+    TEXTURE_BITMAP = 1,
+    TEXTURE_EFFECT2D = 2,
+    TEXTURE_CUBE = 3
+};
 
 struct TextureSlot {
     uint8_t kind;
@@ -96,7 +101,8 @@ uint32_t texture_slot_read(resources::ObjectList *slots, const resources::XmlNod
 
 // Materials (section 11): reads the children, then prepares the material (GLSL program or pass
 // list). glsl is the GLSL switch; caps decides the fixed-function pass split.
-uint32_t material_read(scene::Scene *sc, const resources::XmlNode *element, int8_t glsl, const Capabilities &caps);
+uint32_t material_read(scene::Scene *sc, const resources::XmlNode *element, int8_t glsl,
+                       const Capabilities &caps);
 
 // The fixed-function pass list: two passes when texture 3 is set and the hardware has fewer than
 // three units or neither combiner extension; otherwise one.
@@ -113,8 +119,9 @@ void material_release(Material *m);
 
 // Where each texture unit's coordinates come from when drawing a mesh (chosen by the caller).
 struct TexcoordSources {
-    const float *pointers[3]; // client memory
+    const float *pointers[3]; // client memory, 2 floats a vertex
     uint32_t buffers[3];      // GL buffers, 0 when none
+    uint32_t vertex_count;
 };
 
 // Resolves the material's texture slots at time t (bringing 2D effects up to date once per time):

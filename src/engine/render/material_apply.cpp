@@ -1,4 +1,5 @@
 #include "render/capabilities.h"
+#include "render/gl_driver.h"
 #include "render/gl_state.h"
 #include "render/material.h"
 #include "maths/matrix.h"
@@ -121,8 +122,8 @@ static void set_wrap(uint32_t texture, uint8_t wrapmode) {
 // A texture coordinate pointer: from the buffer when buffers are in use and the mesh has one.
 static const void *bind_texcoords(const TexcoordSources &src, int unit, bool vbo) {
     bool from_buffer = vbo && src.buffers[unit] != 0;
-    gl_state_array_buffer(from_buffer ? src.buffers[unit] : 0);
-    return from_buffer ? nullptr : src.pointers[unit];
+    return gl_driver_vertex_array(src.pointers[unit], sizeof(float) * 2 * src.vertex_count,
+                                  from_buffer ? src.buffers[unit] : 0);
 }
 
 static bool has_texcoords(const TexcoordSources &src, int unit, bool vbo) {
@@ -332,7 +333,7 @@ void material_apply_glsl(Material *m, scene::Scene *sc, uint32_t t, float angle_
     ResolvedTextures tex = material_resolve_textures(m, sc, t, caps.pbo != 0);
     set_enabled(GL_CULL_FACE, m->backface_culling != 0);
     set_enabled(GL_DEPTH_TEST, m->depth_test != 0);
-    if (m->wireframe) glLineWidth(material_value(m, DYN_LINEWIDTH, sc, t));
+    if (m->wireframe) gl_driver_line_width(material_value(m, DYN_LINEWIDTH, sc, t));
     apply_blend(m->blend_function, true);
 
     ShaderProgram *p = material_program(m, sc->materials);

@@ -1,5 +1,6 @@
 #include "render/shader_program.h"
 
+#include "render/gl_driver.h"
 #include "resources/log.h"
 
 #include <GL/glew.h>
@@ -9,15 +10,18 @@
 
 namespace render {
 
-static const char *const kUniformNames[kUniformCount] = {"u1",  "u2",  "u3",  "u4",  "u5",  "u6",  "u7",  "u8",
-                                                         "u9",  "u10", "u11", "u12", "u13", "u14", "u15", "u16",
-                                                         "u17", "u18", "u19", "u20", "u21", "u22", "u23", "u24"};
+static const char *const kUniformNames[kUniformCount] = {
+    "u1",  "u2",  "u3",  "u4",  "u5",  "u6",  "u7",  "u8",  "u9",  "u10", "u11", "u12",
+    "u13", "u14", "u15", "u16", "u17", "u18", "u19", "u20", "u21", "u22", "u23", "u24"};
 static_assert(sizeof(kUniformNames) / sizeof(kUniformNames[0]) == kUniformCount, "one name per uniform");
 
 // Compiles one shader and appends at most 249 characters of its log; returns the compile status.
-static bool compile_one(GLuint shader, const char *text, uint32_t length, char *log, size_t *used) {
-    const GLchar *source = text ? text : "";
-    GLint len = static_cast<GLint>(text ? length : 0);
+static bool compile_one(GLuint shader, const char *text, uint32_t length, bool fragment, char *log,
+                        size_t *used) {
+    uint32_t driver_length = 0;
+    const GLchar *source =
+        gl_driver_shader_text(text ? text : "", text ? length : 0, fragment, &driver_length);
+    GLint len = static_cast<GLint>(driver_length);
     glShaderSource(shader, 1, &source, &len);
     glCompileShader(shader);
     GLsizei got = 0;
@@ -47,11 +51,12 @@ bool shader_program_compile(ShaderProgram *p, const Material *m) {
     std::memcpy(p->info_log, "VS:", 3);
     used = 3;
     if (!p->vertex_shader) p->vertex_shader = glCreateShader(GL_VERTEX_SHADER);
-    bool vs_ok = compile_one(p->vertex_shader, p->vertex_text, p->vertex_length, p->info_log, &used);
+    bool vs_ok = compile_one(p->vertex_shader, p->vertex_text, p->vertex_length, false, p->info_log, &used);
     std::memcpy(p->info_log + used, "\nFS:", 4);
     used += 4;
     if (!p->fragment_shader) p->fragment_shader = glCreateShader(GL_FRAGMENT_SHADER);
-    bool fs_ok = compile_one(p->fragment_shader, p->fragment_text, p->fragment_length, p->info_log, &used);
+    bool fs_ok =
+        compile_one(p->fragment_shader, p->fragment_text, p->fragment_length, true, p->info_log, &used);
 
     if (!p->program) {
         p->program = glCreateProgram();
@@ -87,7 +92,8 @@ bool shader_program_compile(ShaderProgram *p, const Material *m) {
     p->loc_normal_matrix = glGetUniformLocation(prog, "NormalMatrix");
     p->loc_normal = glGetAttribLocation(prog, "Normal");
     p->loc_texture_matrix = glGetUniformLocation(prog, "TextureMatrix");
-    for (int i = 0; i < kUniformCount; i++) p->loc_uniforms[i] = glGetUniformLocation(prog, kUniformNames[i]);
+    for (int i = 0; i < kUniformCount; i++)
+        p->loc_uniforms[i] = glGetUniformLocation(prog, kUniformNames[i]);
     p->loc_light_position[0] = glGetUniformLocation(prog, "LightPosition1");
     p->loc_light_position[1] = glGetUniformLocation(prog, "LightPosition2");
 

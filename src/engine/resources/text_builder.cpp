@@ -27,7 +27,8 @@ void text_builder_free(TextBuilder *tb) {
 static bool reserve(TextBuilder *tb, uint32_t added) {
     uint64_t needed = uint64_t(tb->length) + added + 3;
     uint64_t capacity = tb->capacity ? tb->capacity : 1;
-    while (capacity < needed) capacity *= 2;
+    while (capacity < needed)
+        capacity *= 2;
     if (capacity > 0xFFFFFFFFull) return false;
     if (capacity != tb->capacity) {
         char *grown = static_cast<char *>(std::realloc(tb->buffer, static_cast<size_t>(capacity)));
@@ -60,6 +61,10 @@ void text_builder_append(TextBuilder *tb, const char *format, ...) {
 void text_builder_append_text(TextBuilder *tb, const char *text) {
     size_t len = std::strlen(text);
     if (len < 0xFFFFFFF0u) append_bytes(tb, text, static_cast<uint32_t>(len));
+}
+
+void text_builder_append_span(TextBuilder *tb, const char *text, uint32_t len) {
+    append_bytes(tb, text, len);
 }
 
 char *text_builder_take(TextBuilder *tb) {

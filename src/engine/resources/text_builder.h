@@ -25,6 +25,8 @@ void text_builder_append(TextBuilder *tb, const char *format, ...)
 
 // Appends a string verbatim (no formatting, no length limit).
 void text_builder_append_text(TextBuilder *tb, const char *text);
+// Appends the first len bytes of text verbatim.
+void text_builder_append_span(TextBuilder *tb, const char *text, uint32_t len);
 
 // Hands the buffer to the caller (std::free) and leaves the builder empty.
 char *text_builder_take(TextBuilder *tb);
