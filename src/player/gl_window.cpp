@@ -2,6 +2,7 @@
 
 #include "player/capabilities.h"
 #include "player/platform/platform.h"
+#include "player/platform/platform_gl.h"
 #include "render/frame.h"
 #include "maths/matrix.h"
 #include "textures/texture_generators.h"
@@ -50,43 +51,22 @@ bool gl_window_open(GlWindow *win, bool fullscreen, bool antialiasing, const cha
     return true;
 }
 
-static GlProbe probe_driver() {
-    GlProbe probe = {};
-    probe.version_1_5 = GLEW_VERSION_1_5;
-    probe.version_2_1 = GLEW_VERSION_2_1;
-    probe.arb_vertex_buffer_object = GLEW_ARB_vertex_buffer_object;
-    probe.arb_pixel_buffer_object = GLEW_ARB_pixel_buffer_object;
-    probe.arb_texture_non_power_of_two = GLEW_ARB_texture_non_power_of_two;
-    probe.arb_texture_compression = GLEW_ARB_texture_compression;
-    probe.ext_framebuffer_object = GLEW_EXT_framebuffer_object;
-    probe.nv_texture_env_combine4 = GLEW_NV_texture_env_combine4;
-    probe.ati_texture_env_combine3 = GLEW_ATI_texture_env_combine3;
-    GLint units = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_UNITS, &units);
-    probe.max_texture_units = units;
-    return probe;
-}
-
 bool gl_window_setup(GlWindow *win, bool vbo_switch, const char *first_argument) {
-    glewInit();
-    if (!GLEW_VERSION_1_3) {
+    GlProbe probe;
+    if (!platform_gl_probe(&probe)) {
         SDL_Quit();
         fatal(win, "Error: OpenGL 1.3 required, please install a proper OpenGL driver.");
         return false;
     }
-
-    GlProbe probe = probe_driver();
+    if (!win->glsl && !platform_gl_has_fixed_function()) {
+        resources::log_line("No texture combiners here: using GLSL shaders.");
+        win->glsl = 1;
+    }
     std::string log;
     capabilities_decide(probe, vbo_switch, win->glsl != 0, first_argument, &win->caps, &log);
     resources::log_format("%s", log.c_str());
 
-    if (win->caps.vbo && !probe.version_1_5) {
-        // Older drivers offer buffers only through the ARB entry points.
-        __glewGenBuffers = __glewGenBuffersARB;
-        __glewBindBuffer = __glewBindBufferARB;
-        __glewBufferData = __glewBufferDataARB;
-        __glewDeleteBuffers = __glewDeleteBuffersARB;
-    }
+    if (win->caps.vbo && !probe.version_1_5) platform_gl_buffers_from_arb();
     if (win->caps.texture_compression) glHint(GL_TEXTURE_COMPRESSION_HINT, GL_NICEST);
     win->framebuffer = 0;
     if (win->caps.fbo) {

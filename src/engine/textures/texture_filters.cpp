@@ -95,8 +95,10 @@ static void filter_product_exact(const uint8_t *x, const uint8_t *y, double s, b
     }
 }
 
+#if TEXTURE_SIMD_SSE2
+
 // ---------------------------------------------------------------------------------------------
-// Exact fixed-point scales.
+// Exact fixed-point scales, for the SSE2 kernels below (the scalar paths compute in doubles).
 
 // a * p0 + b * p1 as (a * X0 + b * X1) / 2^S with integers |X| < 2^30, each split into a signed
 // high part and a 15-bit low part: floor of the sum = (H + (L >> 15)) >> (S - 15), where
@@ -201,8 +203,6 @@ static bool filter_fine_scale_make(double p, FilterFineScale *f) {
 
 // ---------------------------------------------------------------------------------------------
 // SSE2 kernels over whole 16-byte blocks.
-
-#if TEXTURE_SIMD_SSE2
 
 struct FilterScaleVectors {
     __m128i high, low, shift;

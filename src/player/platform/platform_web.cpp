@@ -1,0 +1,36 @@
+// The browser's side of the platform door: one page, no terminal and no windows of its own; a
+// fatal error goes to the console, where the page's log shows it too.
+#include "player/platform/platform.h"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace player {
+
+bool platform_probe_create(const char *path) {
+    int fd = open(path, O_CREAT | O_TRUNC | O_WRONLY, S_IRUSR | S_IWUSR);
+    if (fd < 0) return false;
+    close(fd);
+    return true;
+}
+
+void platform_binary_stream(FILE *) {}
+
+bool platform_is_terminal(FILE *) {
+    return false;
+}
+
+int platform_stdout_divert() {
+    return -1;
+}
+
+void platform_stdout_restore(int) {}
+
+void platform_show_error(const char *text) {
+    std::printf("%s\n", text);
+    std::fflush(stdout);
+}
+
+} // namespace player
