@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs what is missing, builds with warnings as errors and runs every test: first the ordinary
-# build (build/) with the Windows programs (build-win/, run under Wine), then the same tests built
+# build (build/) with the Windows programs (build-win/, run under Wine) and the web build
+# (build-web/, run in headless Chromium), then the same tests built
 # with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/), then every libFuzzer target
 # for 30 seconds (build-fuzz/, scripts/fuzz.sh).
 # Tests that need OpenGL or a window run under Xvfb when there is no display; -noreset keeps
@@ -18,9 +19,11 @@ run_tests() {
 }
 
 BV_WERROR=ON scripts/build.sh
-# The Windows programs, tested under Wine with the native build's end-to-end tests (label windows).
+# The Windows programs, tested under Wine with the native build's end-to-end tests (label windows),
+# and the web build, tested in headless Chromium (label web).
 BV_WERROR=ON scripts/build-windows.sh
-cmake -S . -B build -DBV_WINDOWS_BUILD="$PWD/build-win/x86_64" >/dev/null
+BV_WERROR=ON scripts/build-web.sh
+cmake -S . -B build -DBV_WINDOWS_BUILD="$PWD/build-win/x86_64" -DBV_WEB_BUILD="$PWD/build-web" >/dev/null
 run_tests build
 
 cmake --preset sanitize -DBV_WERROR=ON >/dev/null

@@ -6,7 +6,9 @@
 #include "player/gl_window.h"
 #include "player/screen.h"
 #include "render/frame.h"
+#include "render/material.h"
 #include "resources/log.h"
+#include "resources/object_list.h"
 #include "resources/xml.h"
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
@@ -77,6 +79,20 @@ int main(int argc, char **argv) {
     resources::xml_free(document);
     std::fclose(package);
     if (status != scene::DOCUMENT_OK) return fail("demo.xmlz cannot be played");
+
+    // Every program the document's materials made, generated or the document's own, as WebGL took it.
+    uint32_t programs = 0, linked = 0;
+    for (uint32_t i = 1; i <= demo->materials->count; i++) {
+        const render::Material *m = resources::object_at<render::Material>(demo->materials, i);
+        if (!m) continue;
+        const render::ShaderProgram *p = m->enable_glsl ? &m->custom : m->generated;
+        if (!p || (!m->enable_glsl && p->reference) || !p->program) continue; // shared: counted once
+        GLint ok = GL_FALSE;
+        glGetProgramiv(p->program, GL_LINK_STATUS, &ok);
+        programs++;
+        linked += ok == GL_TRUE;
+    }
+    std::printf("GLSL programs: %u of %u linked\n", linked, programs);
 
     for (uint32_t t : times) {
         // The whole canvas black first, bars included, as bvtool render clears its window.

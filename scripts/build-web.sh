@@ -1,0 +1,25 @@
+#!/bin/sh
+# Builds the engine for the browser (WebAssembly and WebGL 2) into build-web/, from the same
+# CMakeLists as the native build: build-web/frame.html with its .js and .wasm.
+# Installs what is missing (Debian's emscripten, and the headless browser the tests use). The
+# libraries come from Debian's source packages, built for wasm once into a cache outside the
+# checkout (scripts/third-party.sh); the generators the build runs come from the native build in
+# build/, made first when it is missing.
+set -eu
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+scripts/install-deps.sh emscripten chromium-headless-shell
+if [ ! -x build/launcher_artwork ] || [ ! -f build/sample/sample.dpk ]; then
+    scripts/build.sh
+fi
+# Debian's emscripten runs on the first node on PATH; one that is not Debian's own does not look
+# in Debian's module folder and misses acorn.
+NODE_PATH="/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}"
+export NODE_PATH
+prefix=$(scripts/third-party.sh wasm32-emscripten)
+emcmake cmake -S . -B build-web -DBV_THIRD_PARTY="$prefix" -DBV_HOST_BUILD="$PWD/build" \
+    -DCMAKE_BUILD_TYPE=Release -DBV_WERROR="${BV_WERROR:-ON}" >/dev/null
+cmake --build build-web -j2
+for f in build-web/frame.html build-web/frame.js build-web/frame.wasm; do
+    echo "build-web: $f: $(wc -c <"$f") bytes, $(gzip -9c "$f" | wc -c) gzipped"
+done
