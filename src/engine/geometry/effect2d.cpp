@@ -255,7 +255,8 @@ uint32_t effect2d_read(resources::ObjectList *effects, const XmlNode *element) {
     e->width = e->height = effect2d_resolution(resources::xml_attribute(element, "resolution"));
     e->bits_per_pixel = effect2d_bits(resources::xml_attribute(element, "bpp"));
     int i = 0;
-    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, "p"); p = p->next)
+    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, kEffect2DParameterName);
+         p = p->next)
         if (i < kEffect2DParameters)
             e->parameter_functions[i++] = maths::convert_to_u16(resources::xml_text_int(p));
     e->time_stamp = 0xFFFF;

@@ -26,6 +26,8 @@ enum Effect2DKind : uint8_t {
 
 constexpr int kEffect2DKindCount = 5;
 constexpr int kEffect2DParameters = 32;
+// The parameter children: reading stops at the first child of another name.
+inline constexpr const char *kEffect2DParameterName = "p";
 constexpr uint32_t kEffect2DMaxSize = 512; // the largest side "resolution" gives
 
 struct Effect2DDescriptor {

@@ -288,7 +288,8 @@ uint32_t mesh_effect_read(resources::ObjectList *effects, const XmlNode *element
     MeshEffect *e = static_cast<MeshEffect *>(effects->record[slot - 1]);
     int32_t kind = resources::xml_attribute_int(element, "type");
     int i = 0;
-    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, "p"); p = p->next) {
+    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, kMeshEffectParameterName);
+         p = p->next) {
         if (i < kMeshEffectParameters)
             e->parameter_functions[i++] = maths::convert_to_u16(resources::xml_text_int(p));
     }

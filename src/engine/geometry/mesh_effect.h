@@ -22,6 +22,8 @@ enum MeshEffectKind : uint8_t {
 
 constexpr int kMeshEffectKindCount = 4;
 constexpr int kMeshEffectParameters = 32;
+// The parameter children: reading stops at the first child of another name.
+inline constexpr const char *kMeshEffectParameterName = "p";
 
 struct MeshEffectDescriptor {
     char name[32];
