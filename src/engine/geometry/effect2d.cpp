@@ -301,6 +301,15 @@ void effect2d_generate(Effect2D *e, const float *params, uint8_t *out) {
     }
 }
 
+void effect2d_reset(Effect2D *e) {
+    e->time_stamp = 0xFFFF;
+    AmobaState *s = static_cast<AmobaState *>(e->state);
+    if (e->kind != EFFECT2D_AMOBA || !s || !s->image) return;
+    std::memset(s->image, 0, effect2d_image_bytes(e));
+    s->last_step = 0;
+    amoba_seed(e, s);
+}
+
 void effect2d_release(Effect2D *e) {
     resources::memory_budget_give(3ull * effect2d_image_bytes(e));
     e->width = e->height = 0;

@@ -81,6 +81,10 @@ void effect2d_generate(Effect2D *e, const float *parameters, uint8_t *out);
 // Frees the state.
 void effect2d_release(Effect2D *e);
 
+// Puts an effect back as it was made: "Amoba" clears its image and places its seeds again (seeding
+// the shared random sequence with 5, as creation does), and every effect regenerates when next shown.
+void effect2d_reset(Effect2D *e);
+
 // GL side ---------------------------------------------------------------------------------------
 
 // Creates the texture with the image at time 0: through a pixel buffer when pixel_buffers is

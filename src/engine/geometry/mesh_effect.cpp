@@ -332,6 +332,24 @@ void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
     mesh_effect_apply(e, p);
 }
 
+void mesh_effect_reset(MeshEffect *effect) {
+    if (!effect->state) return;
+    switch (effect->kind) {
+    case MESH_EFFECT_LAKE_WATER: {
+        LakeWaterState *s = static_cast<LakeWaterState *>(effect->state);
+        std::memset(s, 0, sizeof *s);
+        s->h1 = 1;
+        s->h2 = 2;
+        break;
+    }
+    case MESH_EFFECT_CENTERWAVE_WATER:
+        static_cast<CenterwaveState *>(effect->state)->last_time = -1.0f;
+        break;
+    case MESH_EFFECT_UMBRELLA: static_cast<UmbrellaState *>(effect->state)->sides = -1; break;
+    default: break;
+    }
+}
+
 void mesh_effect_release(MeshEffect *effect) {
     std::free(effect->state);
     effect->state = nullptr;

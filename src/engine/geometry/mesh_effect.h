@@ -81,4 +81,8 @@ void mesh_effect_apply(MeshEffect *effect, const float *parameters);
 // Frees the state and the mesh arrays.
 void mesh_effect_release(MeshEffect *effect);
 
+// Puts the state back as it was made (Lake water's heights and step, Centerwave water's last time,
+// Umbrella's side count), so that the next update starts the simulation afresh.
+void mesh_effect_reset(MeshEffect *effect);
+
 } // namespace geometry
