@@ -433,8 +433,12 @@ void check_nodes(Doc &d) {
         while (c && xml_name_is(c, textures::kNodeOutputName))
             c = c->next;
         int given = 0;
-        for (const XmlNode *p = c; p; p = p->next)
-            given++;
+        for (const XmlNode *p = c; p; p = p->next, given++)
+            if (xml_name_is(p, textures::kNodeSecondInputName) || xml_name_is(p, textures::kNodeOutputName))
+                flag(d, p,
+                     "%s: <%s> stands among the parameters and is read as one: the second input and the "
+                     "outputs come right after the first input",
+                     who.c_str(), name_of(p));
         if (row >= 0) {
             const textures::FilterDescriptor &f = textures::kFilterDescriptors[row];
             too_many(d, c, who, given, f.parameter_count, format("type %u \"%s\"", t->type, f.name),
