@@ -804,8 +804,8 @@ void check_text(Doc &d, const XmlNode *el, const std::string &who, const render:
     if (!text) return;
     size_t length = std::strlen(text);
     if (length > size_t(geometry::kTextMaxBytes))
-        flag(d, el, "%s: text is %zu bytes, but an item holds %d: it is cut to \"%s\"", who.c_str(), length,
-             geometry::kTextMaxBytes, item.text);
+        flag(d, el, "%s: text is %u bytes, but an item holds %d: it is cut to \"%s\"", who.c_str(),
+             unsigned(length), geometry::kTextMaxBytes, item.text);
     const geometry::Font *font = resources::object_at<geometry::Font>(d.sc->fonts, item.font);
     std::string skipped, missing;
     for (size_t j = 0; j < std::strlen(item.text); j++) {
