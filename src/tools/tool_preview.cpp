@@ -124,7 +124,8 @@ bool preview_audio_open() {
     desired.channels = 2;
     desired.samples = kAudioSamples;
     desired.callback = preview_audio_callback;
-    // No obtained spec: SDL converts if the device differs, so the callback always writes this format.
+    // No obtained format asked for: SDL converts if the device differs, so the callback always writes this
+    // one.
     if (SDL_OpenAudio(&desired, nullptr) < 0) return false;
     g_audio.open = true;
     SDL_PauseAudio(0);
