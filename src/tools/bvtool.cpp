@@ -66,8 +66,13 @@ constexpr Command kCommands[] = {
     {"build", tools::tool_build, "build SRCDIR OUT.dpk            pack a demo folder, compressing its .xml"},
     {"bench", tools::tool_bench, "bench PKG [--frames N]          time the load and the frames of a demo"},
     {"capture", tools::tool_capture, "capture PKG OUTDIR [--y4m]      every frame and the music of a span"},
+    {"check", tools::tool_check,
+     "check DIR|PKG [--json]          report what the player would silently get wrong"},
+    {"preview", tools::tool_preview,
+     "preview DIR [--size WxH]        play a demo folder, reloading it on every save"},
+    {"docs", tools::tool_docs, "docs OUT.md                     write the scene document reference"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 13, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 16, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

@@ -18,6 +18,9 @@ int tool_model(int argc, char **argv);
 int tool_build(int argc, char **argv);
 int tool_bench(int argc, char **argv);
 int tool_capture(int argc, char **argv);
+int tool_check(int argc, char **argv);
+int tool_preview(int argc, char **argv);
+int tool_docs(int argc, char **argv);
 
 // True when argument i asks for help ("--help" or "-h").
 bool tool_wants_help(int argc, char **argv);

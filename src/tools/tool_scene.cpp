@@ -53,6 +53,29 @@ bool tool_scene_options_valid(const ToolSceneOptions &o) {
     return o.package && o.width >= 16 && o.height >= 16 && o.width <= 8192 && o.height <= 8192;
 }
 
+bool tool_window_open(const char *command, const ToolSceneOptions &o, player::GlWindow *win) {
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+        tool_fail("%s: cannot initialise video: %s", command, SDL_GetError());
+        return false;
+    }
+    win->screen = player::ScreenSize{o.width, o.height};
+    win->aspect = player::screen_aspect_for(0, win->screen);
+    win->viewport = player::screen_viewport_fit(win->screen, win->aspect);
+    win->glsl = o.combiners ? 0 : 1;
+    // The tools draw as fast as they can; a swap that waits for the display would hold them to its rate.
+    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
+    if (!player::gl_window_open(win, false, false, "bvtool") ||
+        !player::gl_window_setup(win, true, nullptr)) {
+        tool_fail("%s: no OpenGL window", command);
+        return false;
+    }
+    if (o.no_fbo) {
+        win->caps.fbo = 0;
+        render::render_set_framebuffer(0);
+    }
+    return true;
+}
+
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
     *out = ToolScene{};
     player::platform_binary_stream(stderr); // the log's line ends as they are
@@ -63,27 +86,10 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
         tool_fail("%s: cannot open %s", command, o.package);
         return false;
     }
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fclose(package);
-        tool_fail("%s: cannot initialise video: %s", command, SDL_GetError());
-        return false;
-    }
     player::GlWindow &win = out->win;
-    win.screen = player::ScreenSize{o.width, o.height};
-    win.aspect = player::screen_aspect_for(0, win.screen);
-    win.viewport = player::screen_viewport_fit(win.screen, win.aspect);
-    win.glsl = o.combiners ? 0 : 1;
-    // The tools draw as fast as they can; a swap that waits for the display would hold them to its rate.
-    SDL_GL_SetAttribute(SDL_GL_SWAP_CONTROL, 0);
-    if (!player::gl_window_open(&win, false, false, "bvtool") ||
-        !player::gl_window_setup(&win, true, nullptr)) {
+    if (!tool_window_open(command, o, &win)) {
         std::fclose(package);
-        tool_fail("%s: no OpenGL window", command);
         return false;
-    }
-    if (o.no_fbo) {
-        win.caps.fbo = 0;
-        render::render_set_framebuffer(0);
     }
     if (o.stage_done) o.stage_done(o.stage_user, scene::LOAD_STAGE_START);
     scene::DocumentStatus status;

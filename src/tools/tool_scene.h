@@ -30,6 +30,10 @@ struct ToolSceneOptions {
     void *stage_user;
 };
 
+// Opens the window alone (SDL video, GL set up, capabilities tested) at the options' size. On
+// failure prints "bvtool: COMMAND: ..." and returns false.
+bool tool_window_open(const char *command, const ToolSceneOptions &options, player::GlWindow *win);
+
 // Opens the window and loads "demo.xmlz" (the stages after the window). On failure prints "bvtool: COMMAND:
 // ..." and returns false with nothing left open. The player's log lines go to standard error.
 bool tool_scene_open(const char *command, const ToolSceneOptions &options, ToolScene *out);

@@ -129,3 +129,39 @@ TEST(MusicStream, NativeRateIsOggdecsOwnOutput) {
 }
 
 } // namespace
+
+namespace {
+
+// A seek lands on the very sample: what follows is oggdec's decode from that frame on.
+TEST(MusicStream, SeekGivesOggdecsSamplesFromThatFrame) {
+    testutil::TempDir dir;
+    std::string path = make_ogg(dir, "seek", 44100, 2, 440.0, 660.0, 2.0);
+    std::string raw = dir.file("seek.raw");
+    ASSERT_EQ(std::system(("oggdec -Q -R -o '" + raw + "' '" + path + "'").c_str()), 0);
+    std::vector<uint8_t> bytes = testutil::read_file(raw);
+    size_t total_frames = bytes.size() / 4;
+    FILE *f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    MusicOpen opened;
+    MusicStream *stream = music_stream_open_seekable(f, &opened);
+    ASSERT_NE(stream, nullptr);
+    for (size_t frame :
+         {size_t(30000), size_t(0), size_t(1), size_t(22057), total_frames - 100, total_frames + 5000}) {
+        SCOPED_TRACE(frame);
+        ASSERT_TRUE(music_stream_seek(stream, frame));
+        std::vector<int16_t> got(4096);
+        uint32_t n = music_stream_decode(stream, got.data(), uint32_t(got.size()));
+        size_t expected = frame < total_frames ? std::min<size_t>(got.size(), (total_frames - frame) * 2) : 0;
+        ASSERT_EQ(n, expected);
+        for (uint32_t i = 0; i < n; i++)
+            ASSERT_EQ(got[i], int16_t(bytes[(frame * 2 + i) * 2] | bytes[(frame * 2 + i) * 2 + 1] << 8)) << i;
+    }
+    music_stream_close(stream);
+    // The player's stream does not seek.
+    f = std::fopen(path.c_str(), "rb");
+    stream = music_stream_open(f, &opened);
+    EXPECT_FALSE(music_stream_seek(stream, 100));
+    music_stream_close(stream);
+}
+
+} // namespace

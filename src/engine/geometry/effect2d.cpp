@@ -255,7 +255,8 @@ uint32_t effect2d_read(resources::ObjectList *effects, const XmlNode *element) {
     e->width = e->height = effect2d_resolution(resources::xml_attribute(element, "resolution"));
     e->bits_per_pixel = effect2d_bits(resources::xml_attribute(element, "bpp"));
     int i = 0;
-    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, "p"); p = p->next)
+    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, kEffect2DParameterName);
+         p = p->next)
         if (i < kEffect2DParameters)
             e->parameter_functions[i++] = maths::convert_to_u16(resources::xml_text_int(p));
     e->time_stamp = 0xFFFF;
@@ -298,6 +299,15 @@ void effect2d_generate(Effect2D *e, const float *params, uint8_t *out) {
         break;
     default: std::memset(out, 0, effect2d_image_bytes(e)); break;
     }
+}
+
+void effect2d_reset(Effect2D *e) {
+    e->time_stamp = 0xFFFF;
+    AmobaState *s = static_cast<AmobaState *>(e->state);
+    if (e->kind != EFFECT2D_AMOBA || !s || !s->image) return;
+    std::memset(s->image, 0, effect2d_image_bytes(e));
+    s->last_step = 0;
+    amoba_seed(e, s);
 }
 
 void effect2d_release(Effect2D *e) {

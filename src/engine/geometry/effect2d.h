@@ -26,6 +26,8 @@ enum Effect2DKind : uint8_t {
 
 constexpr int kEffect2DKindCount = 5;
 constexpr int kEffect2DParameters = 32;
+// The parameter children: reading stops at the first child of another name.
+inline constexpr const char *kEffect2DParameterName = "p";
 constexpr uint32_t kEffect2DMaxSize = 512; // the largest side "resolution" gives
 
 struct Effect2DDescriptor {
@@ -78,6 +80,10 @@ void effect2d_generate(Effect2D *e, const float *parameters, uint8_t *out);
 
 // Frees the state.
 void effect2d_release(Effect2D *e);
+
+// Puts an effect back as it was made: "Amoba" clears its image and places its seeds again (seeding
+// the shared random sequence with 5, as creation does), and every effect regenerates when next shown.
+void effect2d_reset(Effect2D *e);
 
 // GL side ---------------------------------------------------------------------------------------
 

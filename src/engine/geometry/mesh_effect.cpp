@@ -288,7 +288,8 @@ uint32_t mesh_effect_read(resources::ObjectList *effects, const XmlNode *element
     MeshEffect *e = static_cast<MeshEffect *>(effects->record[slot - 1]);
     int32_t kind = resources::xml_attribute_int(element, "type");
     int i = 0;
-    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, "p"); p = p->next) {
+    for (const XmlNode *p = element->first_child; p && resources::xml_name_is(p, kMeshEffectParameterName);
+         p = p->next) {
         if (i < kMeshEffectParameters)
             e->parameter_functions[i++] = maths::convert_to_u16(resources::xml_text_int(p));
     }
@@ -329,6 +330,24 @@ void mesh_effect_update(uint32_t index, resources::ObjectList *effects,
         p[i] = maths::convert_to_float(
             functions::function_evaluate_index(functions, e->parameter_functions[i], t));
     mesh_effect_apply(e, p);
+}
+
+void mesh_effect_reset(MeshEffect *effect) {
+    if (!effect->state) return;
+    switch (effect->kind) {
+    case MESH_EFFECT_LAKE_WATER: {
+        LakeWaterState *s = static_cast<LakeWaterState *>(effect->state);
+        std::memset(s, 0, sizeof *s);
+        s->h1 = 1;
+        s->h2 = 2;
+        break;
+    }
+    case MESH_EFFECT_CENTERWAVE_WATER:
+        static_cast<CenterwaveState *>(effect->state)->last_time = -1.0f;
+        break;
+    case MESH_EFFECT_UMBRELLA: static_cast<UmbrellaState *>(effect->state)->sides = -1; break;
+    default: break;
+    }
 }
 
 void mesh_effect_release(MeshEffect *effect) {

@@ -22,6 +22,8 @@ enum MeshEffectKind : uint8_t {
 
 constexpr int kMeshEffectKindCount = 4;
 constexpr int kMeshEffectParameters = 32;
+// The parameter children: reading stops at the first child of another name.
+inline constexpr const char *kMeshEffectParameterName = "p";
 
 struct MeshEffectDescriptor {
     char name[32];
@@ -78,5 +80,9 @@ void mesh_effect_apply(MeshEffect *effect, const float *parameters);
 
 // Frees the state and the mesh arrays.
 void mesh_effect_release(MeshEffect *effect);
+
+// Puts the state back as it was made (Lake water's heights and step, Centerwave water's last time,
+// Umbrella's side count), so that the next update starts the simulation afresh.
+void mesh_effect_reset(MeshEffect *effect);
 
 } // namespace geometry

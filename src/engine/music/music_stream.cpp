@@ -23,17 +23,29 @@ struct MusicStream {
     FILE *file;
     uint32_t rate;
     SRC_STATE *resampler; // null at 44.1 kHz: the decoded samples go to the ring unchanged
-    bool decoder_done;    // the decoder has given its last frame
-    uint32_t pending;     // decoded frames in `input` not yet taken by the resampler
-    uint32_t taken;       // frames of `input` already taken
+    bool seekable;
+    bool decoder_done; // the decoder has given its last frame
+    uint32_t pending;  // decoded frames in `input` not yet taken by the resampler
+    uint32_t taken;    // frames of `input` already taken
     int16_t decoded[kDecodeFrames * 2];
     float input[kDecodeFrames * 2];
     float output[kResampleFrames * 2];
 };
 
-// The stream reads the file from where it stands; it is never seeked (a plain stream of pages).
+// The player's stream reads the file from where it stands and is never seeked (a plain stream of
+// pages); the seekable one gives the decoder the file's positions too.
 static size_t read_file(void *to, size_t size, size_t count, void *file) {
     return std::fread(to, size, count, static_cast<FILE *>(file));
+}
+
+static int seek_file(void *file, ogg_int64_t offset, int whence) {
+    if (offset < 0 && whence == SEEK_SET) return -1;
+    if (offset > 0x7FFFFFFF || offset < -0x7FFFFFFF) return -1; // music files stay below 2 GiB
+    return std::fseek(static_cast<FILE *>(file), static_cast<long>(offset), whence);
+}
+
+static long tell_file(void *file) {
+    return std::ftell(static_cast<FILE *>(file));
 }
 
 // Where each of up to six channels (Vorbis order) is heard: left, right or both.
@@ -82,7 +94,7 @@ static uint32_t decode_stereo(MusicStream *s, int16_t *out, uint32_t frames) {
     }
 }
 
-MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
+static MusicStream *stream_open(FILE *file, MusicOpen *result, bool seekable) {
     char header[3] = {0, 0, 0};
     if (std::fread(header, 1, 3, file) != 3 || std::memcmp(header, "Ogg", 3) != 0) {
         *result = MUSIC_NOT_OGG;
@@ -92,7 +104,8 @@ MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
     *result = MUSIC_UNDECODABLE;
     MusicStream *s = static_cast<MusicStream *>(std::calloc(1, sizeof(MusicStream)));
     if (!s) return nullptr;
-    ov_callbacks callbacks = {read_file, nullptr, nullptr, nullptr};
+    ov_callbacks callbacks = {read_file, seekable ? seek_file : nullptr, nullptr,
+                              seekable ? tell_file : nullptr};
     // Not closing on failure: the caller still owns the file then.
     if (ov_open_callbacks(file, &s->vorbis, nullptr, 0, callbacks) < 0) {
         std::free(s);
@@ -100,6 +113,7 @@ MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
     }
     vorbis_info *info = ov_info(&s->vorbis, -1);
     s->file = file;
+    s->seekable = seekable && ov_seekable(&s->vorbis);
     s->rate = info && info->rate > 0 ? static_cast<uint32_t>(info->rate) : 0;
     if (s->rate != kDeviceRate) {
         int error = 0;
@@ -113,6 +127,29 @@ MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
     }
     *result = MUSIC_OPEN;
     return s;
+}
+
+MusicStream *music_stream_open(FILE *file, MusicOpen *result) {
+    return stream_open(file, result, false);
+}
+
+MusicStream *music_stream_open_seekable(FILE *file, MusicOpen *result) {
+    return stream_open(file, result, true);
+}
+
+bool music_stream_seek(MusicStream *s, uint64_t frame) {
+    if (!s->seekable) return false;
+    // The file's own frame; the resampler starts afresh from it.
+    uint64_t source = s->resampler ? frame * s->rate / kDeviceRate : frame;
+    ogg_int64_t total = ov_pcm_total(&s->vorbis, -1);
+    s->pending = s->taken = 0;
+    if (s->resampler) src_reset(s->resampler);
+    if (total >= 0 && source >= uint64_t(total)) {
+        s->decoder_done = true;
+        return true;
+    }
+    s->decoder_done = ov_pcm_seek(&s->vorbis, static_cast<ogg_int64_t>(source)) != 0;
+    return true;
 }
 
 uint32_t music_stream_rate(const MusicStream *stream) {

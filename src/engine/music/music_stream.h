@@ -27,6 +27,15 @@ constexpr uint32_t kDeviceRate = 44100;
 // A chained file plays every part at the rate of its first.
 MusicStream *music_stream_open(FILE *file, MusicOpen *result);
 
+// The same on a stream that can seek (music_stream_seek), for a player that jumps in time: the
+// decoder reads the file's length and links when it opens.
+MusicStream *music_stream_open_seekable(FILE *file, MusicOpen *result);
+
+// Moves a seekable stream to `frame` (stereo frames at 44.1 kHz from the start); what it decodes next
+// is the sound from there, sample for sample what decoding from the start gives. A frame past the
+// end leaves the stream at its end (silence). False when the stream cannot seek.
+bool music_stream_seek(MusicStream *stream, uint64_t frame);
+
 // The file's own sample rate in Hz.
 uint32_t music_stream_rate(const MusicStream *stream);
 

@@ -93,6 +93,9 @@ void APIENTRY glFramebufferRenderbufferEXT(GLenum target, GLenum attachment, GLe
 void APIENTRY glGenRenderbuffersEXT(GLsizei n, GLuint *renderbuffers) {
     glGenRenderbuffers(n, renderbuffers);
 }
+void APIENTRY glDeleteRenderbuffersEXT(GLsizei n, const GLuint *renderbuffers) {
+    glDeleteRenderbuffers(n, renderbuffers);
+}
 void APIENTRY glBindRenderbufferEXT(GLenum target, GLuint renderbuffer) {
     glBindRenderbuffer(target, renderbuffer);
 }

@@ -17,8 +17,7 @@ void layer_read(Layer *layer, const XmlNode *element) {
     layer->length = static_cast<uint32_t>(xml_attribute_int(element, "length"));
     layer->offset = static_cast<uint32_t>(xml_attribute_int(element, "offset"));
     layer->type = static_cast<uint8_t>(xml_attribute_int(element, "type"));
-    if (layer->type == MODE_TEXTURE || layer->type == MODE_QUARTER_TEXTURE || layer->type == MODE_CUBEMAP ||
-        layer->type == MODE_CUBE_ATLAS)
+    if (render_mode_has_target(layer->type))
         layer->rtex = static_cast<uint16_t>(xml_attribute_int(element, "rtex"));
     layer->clearcolor = static_cast<uint16_t>(xml_attribute_int(element, "clearcolor"));
     layer->clear_flags = static_cast<uint8_t>((xml_attribute_int(element, "clearcolorbuffer") & 1) |
@@ -33,10 +32,10 @@ void layer_read(Layer *layer, const XmlNode *element) {
     for (int i = 0; i < 9 && child; i++, child = child->next) {
         if (i == 6) {
             const char *type = resources::xml_attribute(child, "type");
-            if (type && std::strcmp(type, "dynamic") == 0) {
+            if (type && std::strcmp(type, kProjectionDynamicWord) == 0) {
                 layer->projection_kind = PROJECTION_DYNAMIC;
                 layer->projection = static_cast<uint32_t>(xml_attribute_int(child, "value"));
-            } else if (type && std::strcmp(type, "ortographic") == 0) {
+            } else if (type && std::strcmp(type, kProjectionOrthoWord) == 0) {
                 layer->projection_kind = PROJECTION_ORTHO;
             } else {
                 layer->projection_kind = PROJECTION_STATIC;

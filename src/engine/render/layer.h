@@ -14,7 +14,25 @@ enum RenderMode : uint8_t {
     MODE_CUBE_ATLAS = 5,
 };
 
+constexpr int kRenderModeCount = 6;
+// Names of the render modes, by type.
+inline constexpr const char *kRenderModeNames[] = {
+    "Simple render",     "Render to texture",  "Render to quarter screen texture",
+    "Render to cubemap", "Link with previous", "Cubemap to texture",
+};
+static_assert(sizeof(kRenderModeNames) / sizeof(kRenderModeNames[0]) == kRenderModeCount,
+              "one name per mode");
+
+// Whether a render mode reads "rtex", and whether that names a cube map rather than a bitmap.
+constexpr bool render_mode_has_target(uint8_t type) {
+    return type == MODE_TEXTURE || type == MODE_QUARTER_TEXTURE || type == MODE_CUBEMAP ||
+           type == MODE_CUBE_ATLAS;
+}
+
 enum ProjectionKind : uint8_t { PROJECTION_STATIC = 0, PROJECTION_ORTHO = 1, PROJECTION_DYNAMIC = 2 };
+// The projection child's "type" words (anything else is a static field of view).
+inline constexpr const char *kProjectionDynamicWord = "dynamic";
+inline constexpr const char *kProjectionOrthoWord = "ortographic";
 
 // Dynamic flags of a layer.
 enum LayerDynamic : uint8_t {

@@ -58,56 +58,56 @@ static char *shader_source(const XmlNode *element, uint32_t *length) {
     return copy;
 }
 
+int material_child_of(const XmlNode *child) {
+    for (int i = 0; i < kMaterialChildCount; i++)
+        if (xml_name_is(child, kMaterialChildNames[i])) return i;
+    return -1;
+}
+
 static void read_children(Material *m, const XmlNode *element) {
-    static const char *const kDynamicNames[7] = {"red",       "green",    "blue",  "alpha",
-                                                 "linewidth", "fogstart", "fogend"};
-    static const char *const kTextureNames[3] = {"texture1", "texture2", "texture3"};
     for (const XmlNode *c = element->first_child; c; c = c->next) {
-        if (!c->name) continue;
+        int row = material_child_of(c);
+        if (row < 0) continue;
         uint8_t v = static_cast<uint8_t>(xml_attribute_int(c, "value"));
-        if (xml_name_is(c, "backface_culling")) {
-            m->backface_culling = v;
-        } else if (xml_name_is(c, "depth_test")) {
-            m->depth_test = v;
-        } else if (xml_name_is(c, "normalization")) {
-            m->normalization = v;
-        } else if (xml_name_is(c, "wireframe")) {
-            m->wireframe = v;
-        } else if (xml_name_is(c, "blend_function")) {
-            m->blend_function = v;
-        } else if (xml_name_is(c, "fogtype")) {
-            m->fogtype = v;
-        } else if (xml_name_is(c, "enable_glsl")) {
-            m->enable_glsl = v;
-        } else if (xml_name_is(c, "light1") || xml_name_is(c, "light2")) {
-            m->light[c->name[5] - '1'] = xml_attribute_int(c, "value");
-        } else if (xml_name_is(c, "fogcolor")) {
-            m->fogcolor = xml_attribute_int(c, "value");
-        } else if (xml_name_is(c, "vertex_shader")) {
+        switch (row) {
+        case MATERIAL_BACKFACE_CULLING: m->backface_culling = v; break;
+        case MATERIAL_DEPTH_TEST: m->depth_test = v; break;
+        case MATERIAL_NORMALIZATION: m->normalization = v; break;
+        case MATERIAL_WIREFRAME: m->wireframe = v; break;
+        case MATERIAL_BLEND_FUNCTION: m->blend_function = v; break;
+        case MATERIAL_FOGTYPE: m->fogtype = v; break;
+        case MATERIAL_ENABLE_GLSL: m->enable_glsl = v; break;
+        case MATERIAL_LIGHT1:
+        case MATERIAL_LIGHT2: m->light[row - MATERIAL_LIGHT1] = xml_attribute_int(c, "value"); break;
+        case MATERIAL_FOGCOLOR: m->fogcolor = xml_attribute_int(c, "value"); break;
+        case MATERIAL_VERTEX_SHADER:
             std::free(m->custom.vertex_text);
             m->custom.vertex_text = shader_source(c, &m->custom.vertex_length);
-        } else if (xml_name_is(c, "fragment_shader")) {
+            break;
+        case MATERIAL_FRAGMENT_SHADER:
             std::free(m->custom.fragment_text);
             m->custom.fragment_text = shader_source(c, &m->custom.fragment_length);
-        } else if (xml_name_is(c, "glsl_uniforms")) {
+            break;
+        case MATERIAL_GLSL_UNIFORMS:
             for (int i = 0; i < kUniformCount; i++) {
                 char name[8];
                 std::snprintf(name, sizeof name, "u%d", i + 1);
                 m->custom.uniform_sources[i] = static_cast<uint32_t>(xml_attribute_int(c, name));
             }
-        } else {
-            for (int i = 0; i < 7; i++)
-                if (xml_name_is(c, kDynamicNames[i]))
-                    m->dynamic[i] =
-                        functions::dynamic_read(c, functions::DYNAMIC_UNLESS_STATIC, &m->values[i]);
-            for (int i = 0; i < 3; i++) {
-                if (!xml_name_is(c, kTextureNames[i])) continue;
+            break;
+        default:
+            if (row >= MATERIAL_TEXTURE1 && row < MATERIAL_TEXTURE1 + 3) {
+                int i = row - MATERIAL_TEXTURE1;
                 m->texture[i] = xml_attribute_int(c, "value");
                 m->wrapmode[i] = static_cast<uint8_t>(xml_attribute_int(c, "wrapmode"));
                 m->cgenmode[i] = static_cast<uint8_t>(xml_attribute_int(c, "cgenmode"));
                 m->rotation[i] = static_cast<uint8_t>(xml_attribute_int(c, "rotation"));
                 m->function[i] = static_cast<uint8_t>(xml_attribute_int(c, "function"));
+            } else if (row >= MATERIAL_RED && row < MATERIAL_RED + 7) {
+                int i = row - MATERIAL_RED;
+                m->dynamic[i] = functions::dynamic_read(c, functions::DYNAMIC_UNLESS_STATIC, &m->values[i]);
             }
+            break;
         }
     }
 }

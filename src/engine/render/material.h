@@ -15,12 +15,11 @@ struct Light {
     uint16_t dynamic_mask;
 };
 
-enum TextureKind : uint8_t {
-    TEXTURE_PROCEDURAL = 0,
-    TEXTURE_BITMAP = 1,
-    TEXTURE_EFFECT2D = 2,
-    TEXTURE_CUBE = 3
-};
+enum TextureKind : uint8_t { TEXTURE_PROCEDURAL = 0, TEXTURE_BITMAP = 1, TEXTURE_EFFECT2D = 2, TEXTURE_CUBE = 3 };
+constexpr int kTextureKindCount = 4;
+// What a texture slot's kind names (any kind above 3 is read as a cube map).
+inline constexpr const char *kTextureKindNames[] = {"procedural texture", "bitmap", "2D effect", "cube map"};
+static_assert(sizeof(kTextureKindNames) / sizeof(kTextureKindNames[0]) == kTextureKindCount, "one per kind");
 
 struct TextureSlot {
     uint8_t kind;
@@ -56,6 +55,40 @@ struct PassList {
 
 enum MaterialDynamic { DYN_RED = 0, DYN_GREEN, DYN_BLUE, DYN_ALPHA, DYN_LINEWIDTH, DYN_FOGSTART, DYN_FOGEND };
 
+// The children a material element reads, matched by exact name; a child of any other name is
+// skipped. The seven dynamic values, the two lights and the three textures stand in the order of
+// their fields.
+enum MaterialChild : uint8_t {
+    MATERIAL_BACKFACE_CULLING = 0,
+    MATERIAL_DEPTH_TEST,
+    MATERIAL_NORMALIZATION,
+    MATERIAL_WIREFRAME,
+    MATERIAL_BLEND_FUNCTION,
+    MATERIAL_FOGTYPE,
+    MATERIAL_ENABLE_GLSL,
+    MATERIAL_RED, // then green, blue, alpha, linewidth, fogstart, fogend
+    MATERIAL_LIGHT1 = MATERIAL_RED + 7,
+    MATERIAL_LIGHT2,
+    MATERIAL_FOGCOLOR,
+    MATERIAL_TEXTURE1, // then texture2, texture3
+    MATERIAL_GLSL_UNIFORMS = MATERIAL_TEXTURE1 + 3,
+    MATERIAL_VERTEX_SHADER,
+    MATERIAL_FRAGMENT_SHADER,
+    kMaterialChildCount
+};
+inline constexpr const char *kMaterialChildNames[] = {
+    "backface_culling", "depth_test", "normalization", "wireframe",     "blend_function",  "fogtype",
+    "enable_glsl",      "red",        "green",         "blue",          "alpha",           "linewidth",
+    "fogstart",         "fogend",     "light1",        "light2",        "fogcolor",        "texture1",
+    "texture2",         "texture3",   "glsl_uniforms", "vertex_shader", "fragment_shader",
+};
+static_assert(sizeof(kMaterialChildNames) / sizeof(kMaterialChildNames[0]) == kMaterialChildCount,
+              "one name per material child");
+constexpr int kBlendFunctionCount = 5; // blend_function 0..4; others leave blending as it was
+constexpr int kUnit0FunctionCount = 4; // function of texture1: 0..3
+constexpr int kUnit1FunctionCount = 6; // function of texture2: 0..5 (others do not compile in GLSL)
+constexpr int kCgenModeCount = 3;      // 0 mesh coordinates, 1 sphere map, 2 reflection map
+
 struct Material {
     uint8_t backface_culling;
     uint8_t depth_test;
@@ -90,6 +123,9 @@ struct Scene;
 namespace render {
 
 struct Capabilities;
+
+// The row of a material child by its name, or -1 for a name the material does not read.
+int material_child_of(const resources::XmlNode *child);
 
 // Lights (section 5): nine children read in order; "type" equal to "dynamic" makes a slot dynamic.
 uint32_t light_read(resources::ObjectList *lights, const resources::XmlNode *element);

@@ -18,7 +18,7 @@ using resources::XmlNode;
 void manipulator_read(ManipulatorEntry *entry, const XmlNode *element) {
     entry->kind = maths::convert_to_kind(resources::xml_attribute_int(element, "type"));
     const XmlNode *child = element->first_child;
-    if (child && resources::xml_name_is(child, "manipulator")) {
+    if (child && resources::xml_name_is(child, kManipulatorTargetName)) {
         // Any kind but 0 names a mesh effect; an index beyond 16 bits names no record.
         entry->target_kind =
             maths::convert_to_i32(resources::xml_attribute_float(child, "type")) != 0 ? 1 : 0;
@@ -40,14 +40,14 @@ void item_read(Item *item, const XmlNode *element) {
     item->flags = 0;
     int position = 1;
     for (const XmlNode *child = element->first_child; child; child = child->next, position++) {
-        if (position <= 9) {
+        if (position <= kItemPlacementValues) {
             if (functions::dynamic_read(child, functions::DYNAMIC_IF_DYNAMIC, &item->placement[position - 1]))
                 item->flags = static_cast<uint16_t>(item->flags | (1u << (position - 1)));
-        } else if (position == 10) {
+        } else if (position == kItemVisibilityChild) {
             item->visibility = static_cast<uint16_t>(resources::xml_attribute_int(child, "value"));
-        } else if (position == 11) {
+        } else if (position == kItemTimeOffsetChild) {
             item->time_offset = resources::xml_attribute_float(child, "value");
-        } else if (position == 12) {
+        } else if (position == kItemFaceCameraChild) {
             if (resources::xml_attribute_int(child, "value") == 1) item->flags |= kItemFaceCamera;
         } else if (item->manipulator_count < kMaxManipulators) {
             manipulator_read(&item->manipulators[item->manipulator_count++], child);

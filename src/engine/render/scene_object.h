@@ -10,6 +10,17 @@
 namespace render {
 
 enum ItemType : uint8_t { ITEM_MODEL = 0, ITEM_MESH_EFFECT = 1, ITEM_TEXT = 2 };
+constexpr int kItemTypeCount = 3;
+inline constexpr const char *kItemTypeNames[] = {"static model", "mesh effect", "text"};
+static_assert(sizeof(kItemTypeNames) / sizeof(kItemTypeNames[0]) == kItemTypeCount, "one name per item type");
+
+// Children of an item by position: nine placement values, then these three, then manipulators.
+constexpr int kItemPlacementValues = 9;
+constexpr int kItemVisibilityChild = 10;
+constexpr int kItemTimeOffsetChild = 11;
+constexpr int kItemFaceCameraChild = 12;
+// The first child of a manipulator names its target when it is called this.
+inline constexpr const char *kManipulatorTargetName = "manipulator";
 
 constexpr int kMaxManipulators = 7;
 using geometry::ManipulatorEntry;

@@ -117,9 +117,11 @@ XmlNode *xml_parse(const char *text) {
     size_t token = 0;
     // Whether the current node has been closed, so the next element becomes its sibling.
     bool closed = false;
+    int32_t line = 1;
 
     for (size_t i = 0; text[i]; i++) {
         char c = text[i];
+        if (c == '\n') line++;
         switch (c) {
         case '<': {
             if (state != XML_CONTENT) break;
@@ -140,6 +142,7 @@ XmlNode *xml_parse(const char *text) {
             } else {
                 XmlNode *node = node_alloc();
                 if (!node) return document;
+                node->line = line;
                 // A stray end tag can leave the document node "closed"; it has no siblings, so
                 // elements found then are still its children. A closed node is always the last
                 // child of its parent, so the new one is linked straight behind it.

@@ -21,6 +21,7 @@ struct XmlNode {
     XmlNode *next;             // next sibling
     XmlNode *first_child;
     XmlNode *parent;
+    int32_t line;              // 1-based line of the start tag (for messages; the player ignores it)
 };
 
 // Parses NUL-terminated text and returns the document node; its children are the top-level elements.

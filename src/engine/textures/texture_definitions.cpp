@@ -39,11 +39,7 @@ void texture_apply_filter(uint8_t filter) {
 // ---------------------------------------------------------------------------------------------
 // Procedural textures
 
-uint32_t procedural_texture_read(resources::ObjectList *textures, const XmlNode *element,
-                                 const TextureFormatTable *formats) {
-    uint32_t slot = resources::object_list_add(textures);
-    if (!slot) return 0;
-    ProceduralTexture *t = static_cast<ProceduralTexture *>(textures->record[slot - 1]);
+bool procedural_texture_parse(ProceduralTexture *t, const XmlNode *element) {
     t->type = static_cast<uint8_t>(resources::xml_attribute_int(element, "type"));
     const char *name = resources::xml_attribute(element, "name");
     if (name) std::strncpy(t->name, name, sizeof t->name - 1);
@@ -53,28 +49,19 @@ uint32_t procedural_texture_read(resources::ObjectList *textures, const XmlNode 
     const XmlNode *child = element->first_child;
     t->first_input = child ? resources::xml_text_int(child) : 0;
     if (child) child = child->next;
-
+    // An output node reads nothing more.
     if (t->type == kOutputNodeType) {
         t->layer_index = 0;
-        // Its GL image counts against the memory a document may use (a mip chain adds a third).
-        uint64_t bytes = t->texture_filter == FILTER_MIPMAP ? kGraphImageBytes * 4 / 3 : kGraphImageBytes;
-        if (!resources::memory_budget_take(bytes)) return slot;
-        glGenTextures(1, &t->gl_texture);
-        glBindTexture(GL_TEXTURE_2D, t->gl_texture);
-        glTexImage2D(GL_TEXTURE_2D, 0,
-                     static_cast<GLint>(texture_format_internal(formats, t->texture_format)), kGraphImageSize,
-                     kGraphImageSize, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
-        texture_apply_filter(t->texture_filter);
-        return slot;
+        return false;
     }
     t->layer_index = t->type <= 200 ? resources::xml_attribute_int(element, "layer_id") : 0;
-    if (child && resources::xml_name_is(child, "input")) {
+    if (child && resources::xml_name_is(child, kNodeSecondInputName)) {
         t->second_input = resources::xml_text_int(child);
         child = child->next;
     }
     bool outputs_cut = false;
-    for (; child && resources::xml_name_is(child, "output"); child = child->next) {
-        if (t->output_count == 255) {
+    for (; child && resources::xml_name_is(child, kNodeOutputName); child = child->next) {
+        if (t->output_count == kNodeOutputs) {
             outputs_cut = true;
             continue;
         }
@@ -82,11 +69,29 @@ uint32_t procedural_texture_read(resources::ObjectList *textures, const XmlNode 
     }
     int p = 0;
     for (; child; child = child->next, p++)
-        if (p < 9) t->parameters[p] = resources::xml_text_float(child);
-    if (outputs_cut || p > 9)
+        if (p < kNodeParameters) t->parameters[p] = resources::xml_text_float(child);
+    return outputs_cut || p > kNodeParameters;
+}
+
+uint32_t procedural_texture_read(resources::ObjectList *textures, const XmlNode *element,
+                                 const TextureFormatTable *formats) {
+    uint32_t slot = resources::object_list_add(textures);
+    if (!slot) return 0;
+    ProceduralTexture *t = static_cast<ProceduralTexture *>(textures->record[slot - 1]);
+    if (procedural_texture_parse(t, element))
         resources::log_format(
             "Warning: procedural texture %u has more outputs or parameters than it can hold.\r\n",
             textures->position[slot - 1]);
+    if (t->type != kOutputNodeType) return slot;
+    // An output node's GL texture is made at once; its image counts against the memory a document
+    // may use (a mip chain adds a third).
+    uint64_t bytes = t->texture_filter == FILTER_MIPMAP ? kGraphImageBytes * 4 / 3 : kGraphImageBytes;
+    if (!resources::memory_budget_take(bytes)) return slot;
+    glGenTextures(1, &t->gl_texture);
+    glBindTexture(GL_TEXTURE_2D, t->gl_texture);
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(texture_format_internal(formats, t->texture_format)),
+                 kGraphImageSize, kGraphImageSize, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
+    texture_apply_filter(t->texture_filter);
     return slot;
 }
 

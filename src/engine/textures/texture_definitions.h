@@ -27,6 +27,11 @@ enum TextureFilter : uint8_t { FILTER_NEAREST = 0, FILTER_LINEAR = 1, FILTER_MIP
 enum PendingState : uint8_t { NODE_COMPUTED = 0, NODE_PENDING = 1, NODE_WAITING = 2 };
 
 constexpr uint8_t kOutputNodeType = 255;
+constexpr int kNodeParameters = 9;
+constexpr int kNodeOutputs = 255;
+// The children of a node element that name its second input and its outputs.
+inline constexpr const char *kNodeSecondInputName = "input";
+inline constexpr const char *kNodeOutputName = "output";
 
 struct ProceduralTexture {
     uint8_t type;         // 0..100 none, 101..104 layer operations, 201..210 filters, 255 output
@@ -43,6 +48,10 @@ struct ProceduralTexture {
     uint8_t texture_filter;
     uint8_t pending;
 };
+
+static_assert(sizeof(ProceduralTexture::parameters) / sizeof(float) == kNodeParameters &&
+                  sizeof(ProceduralTexture::outputs) / sizeof(int32_t) == kNodeOutputs,
+              "a node's room for parameters and outputs");
 
 struct Bitmap {
     int32_t width, height, channels;
@@ -79,6 +88,10 @@ namespace textures {
 // "input" child (second input), "output" children and float parameters. Returns the slot.
 uint32_t procedural_texture_read(resources::ObjectList *textures, const resources::XmlNode *element,
                                  const TextureFormatTable *formats);
+
+// The reading alone, without GL: fills a zeroed record from the element (an output node gets no
+// texture). Returns whether outputs or parameters were left out for want of room.
+bool procedural_texture_parse(ProceduralTexture *t, const resources::XmlNode *element);
 
 // Output node step of the graph: copies the input image (null for an all-zero one) into the node's
 // working image and uploads it, with a full mip chain when the node's filter is 2.

@@ -1,6 +1,7 @@
 // The few places where the player differs between Windows and the rest.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 namespace player {
@@ -17,6 +18,12 @@ void platform_show_error(const char *text);
 // Writes the stream's bytes as they are: Windows' text mode would turn the log's "\r\n" line ends
 // into "\r\r\n". Nothing to do elsewhere.
 void platform_binary_stream(FILE *stream);
+
+// A stream that reads the given bytes, for code that reads packages from a FILE (the preview packs
+// a folder in memory). The bytes must outlive the stream on POSIX systems; Windows, which has no
+// memory streams, copies them into a temporary file that is deleted when the stream is closed.
+// Null on failure.
+FILE *platform_memory_file(const void *data, size_t size);
 
 // True when the stream is a terminal (progress lines are only worth drawing there).
 bool platform_is_terminal(FILE *stream);

@@ -38,6 +38,25 @@ void platform_binary_stream(FILE *stream) {
 #endif
 }
 
+FILE *platform_memory_file(const void *data, size_t size) {
+    if (!data || size == 0) return nullptr;
+#ifdef _WIN32
+    char folder[MAX_PATH], path[MAX_PATH];
+    if (!GetTempPathA(sizeof folder, folder) || !GetTempFileNameA(folder, "bvp", 0, path)) return nullptr;
+    // "T" keeps it in the cache where it can, "D" deletes it when the stream is closed.
+    FILE *f = std::fopen(path, "w+bTD");
+    if (!f) return nullptr;
+    if (std::fwrite(data, 1, size, f) != size) {
+        std::fclose(f);
+        return nullptr;
+    }
+    std::rewind(f);
+    return f;
+#else
+    return fmemopen(const_cast<void *>(data), size, "rb");
+#endif
+}
+
 bool platform_is_terminal(FILE *stream) {
 #ifdef _WIN32
     return _isatty(_fileno(stream)) != 0;

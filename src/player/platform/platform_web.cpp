@@ -18,6 +18,11 @@ bool platform_probe_create(const char *path) {
 
 void platform_binary_stream(FILE *) {}
 
+FILE *platform_memory_file(const void *data, size_t size) {
+    if (!data || size == 0) return nullptr;
+    return fmemopen(const_cast<void *>(data), size, "rb");
+}
+
 bool platform_is_terminal(FILE *) {
     return false;
 }
