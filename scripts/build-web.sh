@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the engine for the browser (WebAssembly and WebGL 2) into build-web/, from the same
-# CMakeLists as the native build: build-web/frame.html with its .js and .wasm.
+# CMakeLists as the native build: build-web/index.html (the player) and frame.html, each with its
+# .js and .wasm, and build-web/sample/, the sample demo's folder to serve (scripts/run-web.sh).
 # Installs what is missing (Debian's emscripten, and the headless browser the tests use). The
 # libraries come from Debian's source packages, built for wasm once into a cache outside the
 # checkout (scripts/third-party.sh); the generators the build runs come from the native build in
@@ -20,6 +21,7 @@ prefix=$(scripts/third-party.sh wasm32-emscripten)
 emcmake cmake -S . -B build-web -DBV_THIRD_PARTY="$prefix" -DBV_HOST_BUILD="$PWD/build" \
     -DCMAKE_BUILD_TYPE=Release -DBV_WERROR="${BV_WERROR:-ON}" >/dev/null
 cmake --build build-web -j2
-for f in build-web/frame.html build-web/frame.js build-web/frame.wasm; do
+for f in build-web/index.html build-web/index.js build-web/index.wasm build-web/frame.html build-web/frame.js \
+    build-web/frame.wasm; do
     echo "build-web: $f: $(wc -c <"$f") bytes, $(gzip -9c "$f" | wc -c) gzipped"
 done

@@ -33,7 +33,7 @@ static void draw_picture(SDL_Surface *screen, const LauncherPictures *pictures, 
     if (pictures->surfaces[picture]) SDL_BlitSurface(pictures->surfaces[picture], nullptr, screen, &at);
 }
 
-static void draw(SDL_Surface *screen, const LauncherPictures *pictures, const LauncherState *state) {
+void launcher_draw(SDL_Surface *screen, const LauncherPictures *pictures, const LauncherState *state) {
     const LauncherChoices &c = state->choices;
     SDL_FillRect(screen, nullptr, SDL_MapRGB(screen->format, 0, 0, 0));
     draw_picture(screen, pictures, LAUNCHER_BACKGROUND, 0);
@@ -44,6 +44,10 @@ static void draw(SDL_Surface *screen, const LauncherPictures *pictures, const La
     for (int i = 0; i < kLauncherSwitches; ++i)
         if (switches[i] > 0) draw_picture(screen, pictures, LAUNCHER_CHECK_MARK, kCheckMarkY[i]);
     if (state->pressed_look) draw_picture(screen, pictures, LAUNCHER_PRESSED_START, kPressedStartY);
+}
+
+static void draw(SDL_Surface *screen, const LauncherPictures *pictures, const LauncherState *state) {
+    launcher_draw(screen, pictures, state);
     SDL_UpdateRect(screen, 0, 0, 0, 0);
 }
 

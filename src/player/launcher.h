@@ -21,6 +21,11 @@ bool launcher_pictures_load(const LauncherPictureBytes *bytes, LauncherPictures 
 
 void launcher_pictures_free(LauncherPictures *pictures);
 
+struct LauncherState;
+
+// Draws the state on a 461 x 384 surface as the launcher window shows it (without updating it).
+void launcher_draw(SDL_Surface *screen, const LauncherPictures *pictures, const LauncherState *state);
+
 enum LauncherResult : uint8_t {
     LAUNCHER_STARTED = 0,     // released on the start button: *choices holds the choices
     LAUNCHER_CLOSED = 1,      // the window was closed

@@ -1,23 +1,36 @@
 #include "player/music_device.h"
 
+#include "player/platform/platform.h"
 #include "resources/file_util.h"
-
 #include "resources/log.h"
 #include "resources/xml.h"
 #include "scene/scene.h"
 
 #include <SDL.h>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace player {
 
 // The ring lives as long as the process: the decoder thread and the callback never stop using it.
 static music::MusicRing g_ring;
 
+// Tests may ask for a copy of what the device is handed.
+static std::vector<uint8_t> *g_record;
+
 static void audio_callback(void *user, Uint8 *stream, int length) {
     (void)user;
+    // Desktop SDL clears the buffer before the call, the browser's does not: a buffer the ring
+    // cannot fill must be silence, not the last one again.
+    std::memset(stream, 0, size_t(length));
     music::music_ring_callback(&g_ring, stream, static_cast<uint32_t>(length), SDL_GetTicks());
+    if (g_record) g_record->insert(g_record->end(), stream, stream + length);
+}
+
+void music_device_record(std::vector<uint8_t> *out) {
+    g_record = out;
 }
 
 MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, MusicPlayback *music) {
@@ -25,6 +38,7 @@ MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, Mu
     const char *file = music::music_element_file(element, &demo->music_offset);
     if (!file) return MUSIC_SETUP_DONE;
 
+    platform_fetch_file(file);
     FILE *f = music::music_file_open("", file);
     if (!f) {
         resources::log_format("Error: cannot open %s!\r\n", file);
@@ -66,6 +80,10 @@ MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, Mu
     return MUSIC_SETUP_DONE;
 }
 
+void music_feed(MusicPlayback *music) {
+    if (music && music->on) platform_music_feed(music->ring, music->stream);
+}
+
 void music_unpause(MusicPlayback *music) {
     if (music && music->on) SDL_PauseAudio(0);
 }
@@ -75,13 +93,13 @@ bool music_delivered(const MusicPlayback *music) {
 }
 
 void music_start(MusicPlayback *music, const scene::Scene *demo) {
-    music::music_decoder_start(music->ring, music->stream);
+    platform_music_start(music->ring, music->stream);
     if (demo->music_offset == 0) {
         music_unpause(music);
         // A device that never asks for sound must not freeze the player here; the frame loop keeps
         // redrawing (and listening for Escape) while it waits for the first buffer.
         uint32_t began = SDL_GetTicks();
-        while (!music_delivered(music) && SDL_GetTicks() - began < 3000)
+        while (platform_sound_runs_beside() && !music_delivered(music) && SDL_GetTicks() - began < 3000)
             SDL_Delay(10);
     }
     resources::log_format("Audio buffer size:%u\n", music->buffer_samples);

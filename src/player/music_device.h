@@ -5,6 +5,7 @@
 #include "music/music_stream.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace resources {
 struct XmlNode;
@@ -34,6 +35,13 @@ MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, Mu
 // Starts the decoder thread; with a music offset of 0 also starts the sound and waits, in 10 ms
 // steps, for the first delivered buffer. Logs "Audio buffer size:%u\n".
 void music_start(MusicPlayback *music, const scene::Scene *demo);
+
+// Appends a copy of every buffer the audio callback hands the device to *out (null stops); read
+// it once the device is closed or paused.
+void music_device_record(std::vector<uint8_t> *out);
+
+// Tops up the ring where no decoder thread does (the browser, between frames).
+void music_feed(MusicPlayback *music);
 
 // Starts (unpauses) the sound.
 void music_unpause(MusicPlayback *music);

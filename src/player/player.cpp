@@ -23,13 +23,6 @@ namespace player {
 
 namespace {
 
-// What start-up has made so far; every way out releases it all.
-struct StartUp {
-    scene::Scene *loading, *demo;
-    resources::XmlNode *document;
-    FILE *package;
-};
-
 // Ends start-up with an exit status: frees what it made and shuts SDL down.
 int finish(StartUp *s, int status) {
     scene::scene_release(s->loading);
@@ -58,40 +51,35 @@ int document_error(StartUp *s, scene::DocumentStatus status, const char *name) {
 
 } // namespace
 
-int player_main(int argc, char **argv) {
-    FILE *log = log_file_open();
-    char caption[32];
-    std::snprintf(caption, sizeof caption, "%s", kCaption);
-
-    StartUp s = {scene::scene_create(), scene::scene_create(), nullptr, nullptr};
-    scene::Scene *loading = s.loading, *demo = s.demo;
-    GlWindow win = {};
-    win.caps.texture_units = 2;
-    win.error_window = true;
+int player_open(PlayerSession *p) {
+    *p = PlayerSession{};
+    p->log = log_file_open();
+    std::snprintf(p->caption, sizeof p->caption, "%s", kCaption);
+    p->start = StartUp{scene::scene_create(), scene::scene_create(), nullptr, nullptr};
+    p->win.caps.texture_units = 2;
+    p->win.error_window = true;
 
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         // Without a video system nothing can be shown; every later SDL call would fail.
         resources::log_format("Error: cannot initialise video: %s\r\n", SDL_GetError());
-        return finish(&s, 1);
+        return finish(&p->start, 1);
     }
     const SDL_VideoInfo *video = SDL_GetVideoInfo();
-    int32_t desktop_width = video ? video->current_w : 640;
-    int32_t desktop_height = video ? video->current_h : 480;
+    p->desktop_width = video ? video->current_w : 640;
+    p->desktop_height = video ? video->current_h : 480;
+    return kPlayerGoesOn;
+}
 
-    LauncherChoices choices = {};
-    switch (launcher_run(caption, &choices)) {
-    case LAUNCHER_STARTED: break;
-    case LAUNCHER_CLOSED:
-        resources::log_line("Bye!");
-        log_file_close(log);
-        return finish(&s, 0);
-    case LAUNCHER_NO_PICTURES: resources::log_line("error creating surface :-S"); return finish(&s, 1);
-    default:
-        // Without the launcher nothing can be chosen or started.
-        resources::log_format("Error: cannot open the launcher window: %s\r\n", SDL_GetError());
-        return finish(&s, 1);
-    }
+int player_launcher_closed(PlayerSession *p) {
+    resources::log_line("Bye!");
+    log_file_close(p->log);
+    return finish(&p->start, 0);
+}
 
+int player_prepare(PlayerSession *p, const LauncherChoices &choices, const char *first_argument) {
+    StartUp &s = p->start;
+    GlWindow &win = p->win;
+    scene::Scene *loading = s.loading, *demo = s.demo;
     std::string package_name = package_scan(".");
     if (package_name.empty()) {
         resources::log_line("Sux... no dpk file.");
@@ -106,7 +94,7 @@ int player_main(int argc, char **argv) {
     s.package = package;
     resources::log_line("Starting the demo.");
 
-    win.screen = screen_size_for(choices.resolution_index, desktop_width, desktop_height);
+    win.screen = screen_size_for(choices.resolution_index, p->desktop_width, p->desktop_height);
     win.aspect = screen_aspect_for(choices.aspect_index, win.screen);
     win.viewport = screen_viewport_fit(win.screen, win.aspect);
     maths::cosine_table_build();
@@ -115,9 +103,9 @@ int player_main(int argc, char **argv) {
     if (choices.music > 0) SDL_InitSubSystem(SDL_INIT_AUDIO);
     SDL_InitSubSystem(SDL_INIT_TIMER);
 
-    if (!gl_window_open(&win, choices.fullscreen > 0, choices.antialiasing > 0, caption))
+    if (!gl_window_open(&win, choices.fullscreen > 0, choices.antialiasing > 0, p->caption))
         return finish(&s, 0);
-    if (!gl_window_setup(&win, choices.vbo > 0, argc > 1 ? argv[1] : nullptr)) return finish(&s, 0);
+    if (!gl_window_setup(&win, choices.vbo > 0, first_argument)) return finish(&s, 0);
     if (choices.fullscreen > 0) SDL_ShowCursor(SDL_DISABLE);
 
     // The loading screen: no progress frames, no buffer objects or pixel buffers.
@@ -140,24 +128,48 @@ int player_main(int argc, char **argv) {
     status = scene::scene_document_build(demo, document, "demo.xmlz", &ctx);
     if (status != scene::DOCUMENT_OK) return document_error(&s, status, "demo.xmlz");
 
-    MusicPlayback music = {};
+    p->music = MusicPlayback{};
     if (choices.music > 0) {
         const resources::XmlNode *element = scene::scene_document_section(document, scene::kMusicSection);
-        if (music_setup(element, demo, &music) == MUSIC_SETUP_NO_DEVICE) return finish(&s, 1);
+        if (music_setup(element, demo, &p->music) == MUSIC_SETUP_NO_DEVICE) return finish(&s, 1);
     }
 
     scene::scene_release(loading);
     s.loading = nullptr;
     resources::xml_free(document);
     s.document = nullptr;
+    return kPlayerGoesOn;
+}
 
-    // Playback closes the package when the demo ends.
-    playback_run(demo, &win, package, &music);
-    s.package = nullptr;
-
+int player_close(PlayerSession *p) {
+    // Playback has closed the package.
+    p->start.package = nullptr;
     resources::log_line("Bye!");
-    log_file_close(log);
-    return finish(&s, 0);
+    log_file_close(p->log);
+    return finish(&p->start, 0);
+}
+
+int player_main(int argc, char **argv) {
+    static PlayerSession session;
+    PlayerSession *p = &session;
+    int status = player_open(p);
+    if (status != kPlayerGoesOn) return status;
+
+    LauncherChoices choices = {};
+    switch (launcher_run(p->caption, &choices)) {
+    case LAUNCHER_STARTED: break;
+    case LAUNCHER_CLOSED: return player_launcher_closed(p);
+    case LAUNCHER_NO_PICTURES: resources::log_line("error creating surface :-S"); return finish(&p->start, 1);
+    default:
+        // Without the launcher nothing can be chosen or started.
+        resources::log_format("Error: cannot open the launcher window: %s\r\n", SDL_GetError());
+        return finish(&p->start, 1);
+    }
+
+    status = player_prepare(p, choices, argc > 1 ? argv[1] : nullptr);
+    if (status != kPlayerGoesOn) return status;
+    playback_run(p->start.demo, &p->win, p->start.package, &p->music);
+    return player_close(p);
 }
 
 } // namespace player

@@ -1,6 +1,7 @@
 #include "player/bitmap_text.h"
 #include "player/error_window.h"
 #include "player/launcher.h"
+#include "player/launcher_compose.h"
 #include "player/launcher_state.h"
 
 #include <SDL.h>
@@ -219,6 +220,56 @@ TEST(LauncherPictures, TheEmbeddedPicturesDecodeWithTheirSizesAndKeys) {
     EXPECT_FALSE(launcher_pictures_load(bytes, &pictures));
     EXPECT_EQ(pictures.surfaces[LAUNCHER_BACKGROUND], nullptr);
     launcher_pictures_free(&pictures);
+}
+
+// The page draws the launcher without SDL: SDL's own BMP decoder and blitter are the reference.
+TEST(LauncherCompose, DrawsWhatTheSdlLauncherDrawsInEveryState) {
+    LauncherPictures pictures = {};
+    ASSERT_TRUE(launcher_pictures_load(kLauncherPictureBytes, &pictures));
+    static LauncherCanvas canvas;
+    ASSERT_TRUE(launcher_canvas_load(&canvas, kLauncherPictureBytes));
+    SDL_Surface *screen = SDL_CreateRGBSurface(SDL_SWSURFACE, kLauncherWidth, kLauncherHeight, 24, 0xFF, 0xFF00,
+                                               0xFF0000, 0);
+    ASSERT_NE(screen, nullptr);
+
+    // Each row: presses from the defaults, each released but the last, which stays held.
+    const std::vector<std::vector<Press>> cases = {
+        {},
+        {{100, 360, true}, {230, 100, true}, {320, 330, true}}, // last resolution, 16:10, combiners
+        {{289, 20, true}, {289, 50, true}, {289, 82, true}, {289, 112, true}}, // every switch off
+        {{300, 220, true}},                                     // start held: the pressed look
+        {{50, 170, true}, {200, 45, true}},                     // a middle row of each list
+    };
+    for (size_t k = 0; k < cases.size(); k++) {
+        LauncherState state = launcher_state_initial();
+        for (size_t i = 0; i < cases[k].size(); i++) {
+            const Press &p = cases[k][i];
+            launcher_state_round(&state, p.x, p.y, true);
+            if (i + 1 < cases[k].size()) launcher_state_round(&state, p.x, p.y, false);
+        }
+        launcher_draw(screen, &pictures, &state);
+        launcher_canvas_draw(&canvas, &state);
+        int differing = 0;
+        for (int y = 0; y < kLauncherHeight; y++)
+            for (int x = 0; x < kLauncherWidth; x++) {
+                const uint8_t *a = static_cast<uint8_t *>(screen->pixels) + y * screen->pitch + x * 3;
+                const uint8_t *b = &canvas.rgba[(y * kLauncherWidth + x) * 4];
+                differing += a[0] != b[0] || a[1] != b[1] || a[2] != b[2] || b[3] != 255;
+            }
+        EXPECT_EQ(differing, 0) << "case " << k;
+    }
+    SDL_FreeSurface(screen);
+    launcher_pictures_free(&pictures);
+    launcher_canvas_free(&canvas);
+
+    // Cut anywhere, a picture is refused, never read past its end.
+    const LauncherPictureBytes &check = kLauncherPictureBytes[LAUNCHER_CHECK_MARK];
+    for (uint32_t cut : {0u, 2u, 20u, 60u, 118u, check.size - 1}) {
+        std::vector<uint8_t> bytes(check.bytes, check.bytes + cut);
+        LauncherImage image;
+        EXPECT_FALSE(launcher_image_decode(bytes.data(), cut, &image)) << cut;
+        EXPECT_EQ(image.pixels, nullptr);
+    }
 }
 
 TEST(BitmapText, WrapBreaksAtSpacesAndCutsOverlongWords) {

@@ -160,3 +160,15 @@ TEST(MusicRing, DemoTimeFromTheClockWords) {
 }
 
 } // namespace
+
+// Where no thread decodes, one fill tops the ring up to its last 8192 free bytes, in sequence.
+TEST(MusicRing, FillStopsWhenNoChunkFitsAndContinuesTheStream) {
+    auto ring = fresh_ring();
+    CountingSource source;
+    uint32_t written = music_ring_fill(ring.get(), counting_decode, &source);
+    uint32_t free_bytes = (ring->read_position.load() - ring->write_position.load()) % kRingSize;
+    EXPECT_LE(free_bytes, 8192u);
+    EXPECT_EQ(written, kRingSize - kLeadingSilence - free_bytes);
+    EXPECT_EQ(source.next, written / 2);
+    EXPECT_EQ(music_ring_fill(ring.get(), counting_decode, &source), 0u);
+}

@@ -46,6 +46,17 @@ uint32_t music_ring_decode_step(MusicRing *ring, MusicDecodeFn decode, void *use
     return chunk;
 }
 
+uint32_t music_ring_fill(MusicRing *ring, MusicDecodeFn decode, void *user) {
+    uint32_t written = 0;
+    // At most one ring's worth: the loop ends even if the callback frees space meanwhile.
+    while (written < kRingSize) {
+        uint32_t chunk = music_ring_decode_step(ring, decode, user);
+        if (chunk == 0) break;
+        written += chunk;
+    }
+    return written;
+}
+
 void music_ring_callback(MusicRing *ring, uint8_t *out, uint32_t length, uint32_t now) {
     uint32_t write = ring->write_position.load(std::memory_order_acquire);
     uint32_t read = ring->read_position.load(std::memory_order_relaxed);

@@ -41,6 +41,10 @@ uint32_t music_ring_chunk_for(uint32_t free_bytes);
 // position. Returns the chunk size (0 when there was not enough room).
 uint32_t music_ring_decode_step(MusicRing *ring, MusicDecodeFn decode, void *user);
 
+// Decoder wake-ups until the ring has no room for another (where no thread decodes, between the
+// frames of the page); returns the bytes written.
+uint32_t music_ring_fill(MusicRing *ring, MusicDecodeFn decode, void *user);
+
 // The audio callback: when more than `length` bytes are ready, records the clock words, copies
 // `length` bytes to the device (wrapping at the ring's end), advances the read position and sets
 // the delivered flag; otherwise clears the flag and writes nothing. now is the tick count in ms.

@@ -10,6 +10,10 @@ namespace resources {
 void log_attach(FILE *file);
 FILE *log_attached();
 
+// A second stream (not owned) that receives a copy of every write, attached or not: the browser's
+// console and log panel. Null ends the copy.
+void log_mirror(FILE *stream);
+
 // Writes text unchanged, then "\r\n", then flushes.
 void log_line(const char *text);
 

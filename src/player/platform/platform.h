@@ -2,7 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+
+namespace music {
+struct MusicRing;
+struct MusicStream;
+} // namespace music
 
 namespace player {
 
@@ -33,5 +39,34 @@ bool platform_is_terminal(FILE *stream);
 // stays clean of library messages.
 int platform_stdout_divert();
 void platform_stdout_restore(int handle);
+
+// SDL's table of keys held now, indexed by SDLK_ key number (SDL 1.2's and the browser's SDL name
+// the call differently). Null when there is none.
+const uint8_t *platform_key_states();
+
+// Shows a progress frame of the loading scene: swaps the buffers; in the browser also hands the
+// page back to the browser until its next animation frame, so that the frame is seen and the page
+// stays responsive while the demo loads.
+void platform_show_progress_frame();
+
+// Makes a file that lies beside the program readable by its name: nothing to do where files are
+// local; the browser fetches it from the page's folder, waiting for it while the page stays live.
+// False when it cannot be had (the open that follows then fails as it would for a missing file).
+bool platform_fetch_file(const char *name);
+
+// Starts decoding music into the ring: a thread of its own on desktop systems; in the browser,
+// which has no threads to spare, the ring is filled now and by platform_music_feed between frames.
+void platform_music_start(music::MusicRing *ring, music::MusicStream *stream);
+
+// Tops up the ring from the page's own thread (the browser); nothing where a thread decodes.
+void platform_music_feed(music::MusicRing *ring, music::MusicStream *stream);
+
+// True where the audio callback runs beside the program's thread, so that waiting for its first
+// buffer makes sense; in the browser it runs between the page's tasks and waiting would freeze it.
+bool platform_sound_runs_beside();
+
+// True once the user has left the demo by a way of the platform's own that is not the Escape key
+// the program sees (the browser's Escape out of fullscreen).
+bool platform_escape_requested();
 
 } // namespace player

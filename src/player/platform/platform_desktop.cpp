@@ -1,6 +1,9 @@
 #include "player/platform/platform.h"
 
 #include "player/error_window.h"
+#include "music/music_stream.h"
+
+#include <SDL.h>
 
 #include <cstdio>
 #include <fcntl.h>
@@ -104,6 +107,32 @@ void platform_show_error(const char *text) {
     std::fflush(stderr);
     error_window_show(text);
 #endif
+}
+
+const uint8_t *platform_key_states() {
+    return SDL_GetKeyState(nullptr);
+}
+
+void platform_show_progress_frame() {
+    SDL_GL_SwapBuffers();
+}
+
+bool platform_fetch_file(const char *) {
+    return true;
+}
+
+void platform_music_start(music::MusicRing *ring, music::MusicStream *stream) {
+    music::music_decoder_start(ring, stream);
+}
+
+void platform_music_feed(music::MusicRing *, music::MusicStream *) {}
+
+bool platform_sound_runs_beside() {
+    return true;
+}
+
+bool platform_escape_requested() {
+    return false;
 }
 
 } // namespace player

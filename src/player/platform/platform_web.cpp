@@ -2,6 +2,11 @@
 // fatal error goes to the console, where the page's log shows it too.
 #include "player/platform/platform.h"
 
+#include "music/music_ring.h"
+#include "music/music_stream.h"
+
+#include <SDL.h>
+
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -36,6 +41,24 @@ void platform_stdout_restore(int) {}
 void platform_show_error(const char *text) {
     std::printf("%s\n", text);
     std::fflush(stdout);
+}
+
+const uint8_t *platform_key_states() {
+    return SDL_GetKeyboardState(nullptr);
+}
+
+// No decoder thread: the ring is filled now, and again between frames.
+void platform_music_start(music::MusicRing *ring, music::MusicStream *stream) {
+    music::music_ring_reset(ring);
+    music::music_ring_fill(ring, music::music_stream_decode, stream);
+}
+
+void platform_music_feed(music::MusicRing *ring, music::MusicStream *stream) {
+    music::music_ring_fill(ring, music::music_stream_decode, stream);
+}
+
+bool platform_sound_runs_beside() {
+    return false;
 }
 
 } // namespace player

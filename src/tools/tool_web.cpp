@@ -1,0 +1,129 @@
+// bvtool web: a folder that any static web server serves as it is: the player page and frame.html
+// with their scripts and wasm, the package, its music and the manifest that names the package.
+#include "tools/bvtool.h"
+
+#include "music/music_stream.h"
+#include "resources/xml.h"
+#include "scene/scene.h"
+#include "scene/scene_loader.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#ifndef BV_WEB_PAGES_DEFAULT
+#define BV_WEB_PAGES_DEFAULT "build-web"
+#endif
+
+namespace tools {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char *kPageFiles[] = {"index.html", "index.js", "index.wasm", "frame.html", "frame.js", "frame.wasm"};
+static_assert(sizeof kPageFiles / sizeof kPageFiles[0] == 6, "the two pages, each with its script and wasm");
+
+// A name the page may fetch beside itself: relative, and never above its folder.
+bool stays_in_folder(const std::string &name) {
+    fs::path p(name);
+    if (name.empty() || p.is_absolute() || p.has_root_name()) return false;
+    for (const fs::path &part : p)
+        if (part == "..") return false;
+    return true;
+}
+
+bool copy_into(const fs::path &from, const fs::path &to) {
+    std::error_code ec;
+    if (to.has_parent_path()) fs::create_directories(to.parent_path(), ec);
+    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) && !ec;
+}
+
+int usage() {
+    std::fputs("usage: bvtool web PKG OUTDIR [--pages DIR]\n"
+               "  Writes OUTDIR/ for a static web server: index.html (the player), frame.html, their\n"
+               "  scripts and wasm (from DIR, the web build: " BV_WEB_PAGES_DEFAULT " unless given), the package,\n"
+               "  the music file its document names (from beside the package or its music/ folder) and\n"
+               "  manifest.json, which names the package for index.html.\n",
+               stdout);
+    return 0;
+}
+
+} // namespace
+
+int tool_web(int argc, char **argv) {
+    if (tool_wants_help(argc, argv)) return usage();
+    const char *pages = BV_WEB_PAGES_DEFAULT;
+    const char *positional[2] = {nullptr, nullptr};
+    int count = 0;
+    for (int i = 1; i < argc; i++) {
+        if (std::strcmp(argv[i], "--pages") == 0 && i + 1 < argc)
+            pages = argv[++i];
+        else if (argv[i][0] == '-' || count == 2)
+            return tool_fail("web: unexpected argument \"%s\" (bvtool web --help)", argv[i]);
+        else
+            positional[count++] = argv[i];
+    }
+    if (count != 2) return tool_fail("web: needs PKG and OUTDIR (bvtool web --help)");
+    fs::path package = positional[0], out = positional[1];
+    std::error_code ec;
+    if (!fs::is_regular_file(package, ec)) return tool_fail("web: %s is not a package file", positional[0]);
+    for (const char *name : kPageFiles)
+        if (!fs::is_regular_file(fs::path(pages) / name, ec))
+            return tool_fail("web: %s/%s is missing: build the web pages first (scripts/build-web.sh)", pages, name);
+    // The player finds the package by its name ending; the page's manifest names it.
+    std::string package_name = package.filename().string();
+    if (package_name.size() < 3 || package_name.compare(package_name.size() - 3, 3, "dpk") != 0)
+        return tool_fail("web: %s: the player only finds packages whose name ends in \"dpk\"", positional[0]);
+
+    FILE *f = std::fopen(package.string().c_str(), "rb");
+    if (!f) return tool_fail("web: cannot open %s", positional[0]);
+    scene::DocumentStatus status;
+    resources::XmlNode *document = scene::scene_document_read(f, "demo.xmlz", &status);
+    std::fclose(f);
+    if (!document)
+        return tool_fail("web: %s: demo.xmlz is %s", positional[0],
+                         status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
+    uint32_t offset = 0;
+    const char *named = music::music_element_file(scene::scene_document_section(document, scene::kMusicSection), &offset);
+    std::string music = named ? named : "";
+    resources::xml_free(document);
+
+    fs::create_directories(out, ec);
+    if (!fs::is_directory(out, ec)) return tool_fail("web: cannot make %s", positional[1]);
+    for (const char *name : kPageFiles)
+        if (!copy_into(fs::path(pages) / name, out / name)) return tool_fail("web: cannot write %s/%s", positional[1], name);
+    if (!copy_into(package, out / package_name)) return tool_fail("web: cannot write %s/%s", positional[1], package_name.c_str());
+
+    if (!music.empty()) {
+        fs::path folder = package.has_parent_path() ? package.parent_path() : fs::path(".");
+        fs::path from = folder / music;
+        if (!fs::is_regular_file(from, ec)) from = folder / "music" / music;
+        if (!stays_in_folder(music))
+            std::fprintf(stderr, "bvtool: web: the music file \"%s\" would lie outside %s; the page plays without music\n",
+                         music.c_str(), positional[1]);
+        else if (!fs::is_regular_file(from, ec))
+            std::fprintf(stderr, "bvtool: web: %s is not beside %s; the page plays without music\n", music.c_str(),
+                         positional[0]);
+        else if (!copy_into(from, out / music))
+            return tool_fail("web: cannot write %s/%s", positional[1], music.c_str());
+    }
+
+    std::string manifest = "{\"package\": \"";
+    for (char c : package_name) {
+        if (c == '"' || c == '\\') manifest += '\\';
+        manifest += c;
+    }
+    manifest += "\"}\n";
+    std::string manifest_path = (out / "manifest.json").string();
+    if (!tool_write_whole(manifest_path.c_str(), reinterpret_cast<const uint8_t *>(manifest.data()),
+                          uint32_t(manifest.size())))
+        return tool_fail("web: cannot write %s", manifest_path.c_str());
+    std::printf("%s: index.html plays %s%s%s\n", positional[1], package_name.c_str(), music.empty() ? "" : " with ",
+                music.c_str());
+    return 0;
+}
+
+} // namespace tools

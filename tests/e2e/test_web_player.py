@@ -1,0 +1,238 @@
+"""The player as a page (index.html from bvtool web, in headless Chromium with sound allowed): the
+launcher in the page, the demo to its end with the native player's log lines, Escape, closing the
+launcher, the loading scene while loading, launcher choices reaching the demo, the sound the
+device is handed, and bad input shown in the page's log."""
+
+import base64
+import os
+import re
+import struct
+import subprocess
+import time
+import unittest
+
+import browser
+from harness import BUILD_DIR, BVTOOL, Launcher, WorkDir, brightvale, make_package, make_tone_ogg, pack_text, \
+    read_log, run, wait_until
+from scenes import pixel, quad_scene, rgb_pixels
+
+WEB_BUILD = os.path.abspath(os.environ.get("BV_WEB_BUILD") or os.path.join(BUILD_DIR, "..", "build-web"))
+SAMPLE = os.path.join(BUILD_DIR, "sample", "sample.dpk")
+TIMELINE = 300      # hundredths: 3 s of demo
+TOLERANCE = 4       # per sample, against oggdec
+SEPARATOR = "=" * 74
+
+
+def served_folder(work, package, extra=()):
+    """bvtool web of the package into work/site; extra files (name, bytes) are added beside it."""
+    site = work.file("site")
+    r = run([BVTOOL, "web", package, site, "--pages", WEB_BUILD])
+    if r.returncode != 0:
+        raise RuntimeError(r.stderr.decode())
+    for name, data in extra:
+        with open(os.path.join(site, name), "wb") as f:
+            f.write(data)
+    return site
+
+
+def screenshot(work, page, x, y, width, height):
+    """The page's pixels in a rectangle, decoded by ImageMagick: (width, height, rgb)."""
+    path = work.file("shot-%d.png" % time.monotonic_ns())
+    with open(path, "wb") as f:
+        f.write(page.b.screenshot(x, y, width, height))
+    return rgb_pixels(path)
+
+
+def without_capabilities(lines):
+    """The lines without the capability tests between the two separator lines (what the driver
+    offers differs) and with the benchmark figure blanked."""
+    out, inside = [], False
+    for line in lines:
+        if line == SEPARATOR:
+            inside = not inside
+            continue
+        if not inside:
+            out.append(re.sub(r"^Benchmark result: \d+\.\d\d fps$", "Benchmark result: N fps", line))
+    return out
+
+
+class Page:
+    """The player page of a served folder in one browser."""
+
+    def __init__(self, b, url):
+        self.b = b
+        b.open(url)
+        self.wait_phase("launcher", "ended")
+        self.box = b.evaluate("(function(){var r=document.getElementById('launcher').getBoundingClientRect();"
+                              "return [r.left, r.top]})()")
+
+    def phase(self):
+        return self.b.evaluate("window.bvPage ? bvPage.phaseName : ''")
+
+    def wait_phase(self, *names, timeout=180):
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if self.phase() in names:
+                return self.phase()
+            time.sleep(0.05)
+        raise AssertionError("the page never reached %s (it is %s; log %s)" % (names, self.phase(), self.lines()))
+
+    def lines(self):
+        return self.b.evaluate("window.bvPage ? bvPage.lines : []")
+
+    def mouse(self, kind, point):
+        self.b.call("Input.dispatchMouseEvent", type=kind, x=self.box[0] + point[0], y=self.box[1] + point[1],
+                    button="left", buttons=1 if kind == "mousePressed" else 0, clickCount=1)
+
+    def click(self, point):
+        self.mouse("mousePressed", point)
+        self.mouse("mouseReleased", point)
+
+
+
+def with_page(test, site, query=""):
+    server = browser.StaticServer(site).__enter__()
+    test.addCleanup(server.__exit__, None, None, None)
+    b = browser.Browser(extra_args=["--autoplay-policy=no-user-gesture-required"]).__enter__()
+    test.addCleanup(b.__exit__, None, None, None)
+    return Page(b, server.url + "index.html" + query)
+
+
+@unittest.skipUnless(os.path.exists(os.path.join(WEB_BUILD, "index.wasm")), "no web build (scripts/build-web.sh)")
+class WebPlayer(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.work = WorkDir().__enter__()
+        cls.ogg = cls.work.file("tone.ogg")
+        make_tone_ogg(cls.ogg)
+        doc, entries = quad_scene(TIMELINE, 'file="tone.ogg"')
+        make_package(cls.work.path, "test.dpk", [("demo.xmlz", pack_text(doc))] + entries)
+        cls.package = cls.work.file("test.dpk")
+        cls.site = served_folder(cls.work, cls.package)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.work.__exit__(None, None, None)
+
+    def test_start_plays_to_the_end_with_the_native_log_and_the_decoded_sound(self):
+        page = with_page(self, self.site, "?record=1")
+        # The launcher's defaults, with the combiner row faded: a switch click redraws its mark.
+        mark = (page.box[0] + 279, page.box[1] + 10, 22, 22)
+        before = screenshot(self.work, page, *mark)
+        page.click(Launcher.FULLSCREEN)
+        self.assertNotEqual(screenshot(self.work, page, *mark), before, "the fullscreen mark follows the click")
+        page.click(Launcher.FULLSCREEN)
+        page.click(Launcher.START)
+        page.wait_phase("ended")
+        web = page.lines()
+
+        with WorkDir() as native:
+            for name in ("test.dpk", "tone.ogg"):
+                with open(os.path.join(self.site, name), "rb") as src, open(native.file(name), "wb") as dst:
+                    dst.write(src.read())
+            env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": native.file("device.raw"),
+                   "SDL_DISKAUDIODELAY": "186"}
+            self.assertEqual(brightvale(native.path, env=env).returncode, 0)
+            native_lines = read_log(native.path).decode().replace("\r\n", "\n").split("\n")[:-1]
+        self.assertEqual(without_capabilities(web), without_capabilities(native_lines))
+        self.assertIn("Benchmark result: N fps", without_capabilities(web))
+        self.assertIn("Using GLSL shaders.", web)
+
+        sound = base64.b64decode(page.b.evaluate("bvPage.recordedSound()"))
+        out = struct.unpack("<%dh" % (len(sound) // 2), sound[:len(sound) // 2 * 2])
+        raw = self.work.file("tone.raw")
+        subprocess.run(["oggdec", "-Q", "-R", "-o", raw, self.ogg], check=True)
+        with open(raw, "rb") as f:
+            data = f.read()
+        ref = struct.unpack("<%dh" % (len(data) // 2), data)
+        start = next((k for k in range(0, len(out) - 64, 2)
+                      if all(abs(out[k + j] - ref[j]) <= TOLERANCE for j in range(64))), None)
+        self.assertIsNotNone(start, "the music never starts")
+        self.assertTrue(all(v == 0 for v in out[:start]), "only silence comes before the music")
+        played = min(len(out) - start, len(ref))
+        self.assertGreater(played / 88200, TIMELINE / 100 - 0.5, "the music plays until the timeline ends")
+        worst = max(abs(out[start + j] - ref[j]) for j in range(played))
+        self.assertLessEqual(worst, TOLERANCE, "no gap, repeat or reordering")
+        page.b.drain(0.2)
+        self.assertEqual([c for c in page.b.console if c[0] in ("error", "warning")], [])
+
+    def test_escape_ends_without_a_benchmark_line(self):
+        page = with_page(self, self.site)
+        page.click(Launcher.START)
+        page.wait_phase("playing", "ended")
+        escape = dict(key="Escape", code="Escape", windowsVirtualKeyCode=27, nativeVirtualKeyCode=27)
+        page.b.call("Input.dispatchKeyEvent", type="rawKeyDown", **escape)
+        page.wait_phase("ended", timeout=60)
+        page.b.call("Input.dispatchKeyEvent", type="keyUp", **escape)
+        lines = page.lines()
+        self.assertEqual(lines[-1], "Bye!")
+        self.assertFalse([l for l in lines if l.startswith("Benchmark result")], lines)
+
+    def test_closing_the_launcher_says_bye(self):
+        page = with_page(self, self.site)
+        page.b.evaluate("document.getElementById('close').click()")
+        page.wait_phase("ended")
+        self.assertEqual(page.lines(), ["Brightvale Engine v1.2", "Bye!"])
+        self.assertEqual(page.b.evaluate("bvPage.status"), 0)
+
+    def test_choices_reach_the_canvas_the_viewport_and_the_log(self):
+        page = with_page(self, self.site)
+        # 1280x720 on a 4:3 monitor, music off; the combiner row does not take.
+        for point in (Launcher.resolution(7), Launcher.aspect(1), Launcher.MUSIC, Launcher.COMBINERS):
+            page.click(point)
+        page.click(Launcher.START)
+        page.wait_phase("playing", "ended")
+        self.assertEqual(page.b.evaluate("[canvas.width, canvas.height]"), [1280, 720])
+        box = page.b.evaluate("(function(){var r=canvas.getBoundingClientRect();return [r.left, r.top]})()")
+        shot = screenshot(self.work, page, box[0], box[1], 1280, 720)
+        # The 16:9 picture of a 4:3 monitor: 540 rows, with bars of 90 above and below.
+        for y, lit in ((45, False), (92, True), (360, True), (627, True), (675, False)):
+            self.assertEqual(pixel(shot, 640, y) != (0, 0, 0), lit, y)
+        page.wait_phase("ended")
+        lines = page.lines()
+        self.assertIn("Using GLSL shaders.", lines, "the combiners cannot be chosen in a browser")
+        self.assertFalse([l for l in lines if l.startswith("Audio buffer size")], "music off")
+        self.assertTrue(lines[-2].startswith("Benchmark result"), lines)
+
+    def test_bad_input_is_logged_on_the_page(self):
+        with WorkDir() as work:
+            site = served_folder(work, self.package)
+            os.remove(os.path.join(site, "tone.ogg"))
+            page = with_page(self, site)
+            page.click(Launcher.START)
+            page.wait_phase("ended")
+            lines = page.lines()
+            self.assertIn("Error: cannot open tone.ogg!", lines)
+            self.assertTrue(lines[-2].startswith("Benchmark result"), "plays without music")
+
+            # A document whose compressed bytes are not zlib's.
+            make_package(work.path, "damaged.dpk", [("demo.xmlz", struct.pack("<I", 4000) + b"not zlib data" * 9)])
+            os.replace(work.file("damaged.dpk"), os.path.join(site, "test.dpk"))
+            page = with_page(self, site)
+            page.click(Launcher.START)
+            page.wait_phase("ended")
+            self.assertEqual(page.b.evaluate("bvPage.status"), 1)
+            self.assertEqual(page.lines()[-1], "Error: demo.xmlz is damaged and cannot be inflated.")
+            self.assertTrue(page.b.evaluate("document.getElementById('end').offsetHeight > 0"), "the end is shown")
+
+            os.remove(os.path.join(site, "test.dpk"))
+            page = with_page(self, site)
+            page.click(Launcher.START)
+            page.wait_phase("ended")
+            self.assertEqual(page.lines()[-1], "Sux... no dpk file.")
+
+    @unittest.skipUnless(os.path.exists(SAMPLE), "no sample demo")
+    def test_the_loading_scene_is_seen_while_the_sample_loads(self):
+        with WorkDir() as work:
+            page = with_page(self, served_folder(work, SAMPLE), "?hold=1")
+            page.click(Launcher.FULLSCREEN)
+            page.click(Launcher.START)
+            wait_until(lambda: page.b.evaluate("bvPage.held !== null"), 120)
+            self.assertEqual(page.phase(), "loading")
+            size = page.b.evaluate("[canvas.width, canvas.height]")
+            shot = screenshot(work, page, 0, 0, size[0], size[1])
+            samples = [pixel(shot, x, y) for y in range(0, size[1], 8) for x in range(0, size[0], 8)]
+            lit = sum(1 for p in samples if p != (0, 0, 0))
+            self.assertGreater(lit, len(samples) // 20, "the loading scene is drawn")
+            page.b.evaluate("bvPage.release()")
+            page.wait_phase("playing")
