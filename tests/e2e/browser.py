@@ -9,6 +9,7 @@ import json
 import os
 import random
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -121,14 +122,19 @@ class Browser:
              "--disable-quic", "--disable-default-apps", "--force-device-scale-factor=1",
              "--window-size=%d,%d" % (self.width, self.height), "--remote-debugging-port=0",
              "--user-data-dir=" + self.profile] + self.extra_args + ["about:blank"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         port_file = os.path.join(self.profile, "DevToolsActivePort")
         deadline = time.monotonic() + 60
-        while not os.path.exists(port_file) or not open(port_file).read().strip():
+        def port_text():
+            if not os.path.exists(port_file):
+                return ""
+            with open(port_file) as f:
+                return f.read().strip()
+        while not port_text():
             if time.monotonic() > deadline or self.process.poll() is not None:
                 raise RuntimeError("Chromium did not start")
             time.sleep(0.05)
-        port = int(open(port_file).read().split()[0])
+        port = int(port_text().split()[0])
         pages = []
         while not pages:
             targets = json.load(urllib.request.urlopen("http://127.0.0.1:%d/json/list" % port, timeout=30))
@@ -149,7 +155,12 @@ class Browser:
         try:
             self.ws.close()
         finally:
-            self.process.kill()
+            # The command is a shell wrapper: the browser and its renderers are its children, and
+            # would outlive it, still running the page. The whole session goes.
+            try:
+                os.killpg(self.process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
             self.process.wait()
             shutil.rmtree(self.profile, ignore_errors=True)
 

@@ -156,17 +156,23 @@ class WebPlayer(unittest.TestCase):
         page.b.drain(0.2)
         self.assertEqual([c for c in page.b.console if c[0] in ("error", "warning")], [])
 
-    def test_escape_ends_without_a_benchmark_line(self):
-        page = with_page(self, self.site)
-        page.click(Launcher.START)
-        page.wait_phase("playing", "ended")
+    def test_escape_and_leaving_fullscreen_end_without_a_benchmark_line(self):
         escape = dict(key="Escape", code="Escape", windowsVirtualKeyCode=27, nativeVirtualKeyCode=27)
-        page.b.call("Input.dispatchKeyEvent", type="rawKeyDown", **escape)
-        page.wait_phase("ended", timeout=60)
-        page.b.call("Input.dispatchKeyEvent", type="keyUp", **escape)
-        lines = page.lines()
-        self.assertEqual(lines[-1], "Bye!")
-        self.assertFalse([l for l in lines if l.startswith("Benchmark result")], lines)
+        for way in ("Escape", "the browser leaving fullscreen"):
+            page = with_page(self, self.site)
+            page.click(Launcher.START)  # fullscreen on, as by default
+            page.wait_phase("playing", "ended")
+            if way == "Escape":
+                page.b.call("Input.dispatchKeyEvent", type="rawKeyDown", **escape)
+                page.wait_phase("ended", timeout=60)
+                page.b.call("Input.dispatchKeyEvent", type="keyUp", **escape)
+            else:
+                self.assertTrue(page.b.evaluate("bvPage.wentFullscreen"), "the Start release asked for fullscreen")
+                page.b.evaluate("document.exitFullscreen()")
+                page.wait_phase("ended", timeout=60)
+            lines = page.lines()
+            self.assertEqual(lines[-1], "Bye!", way)
+            self.assertFalse([l for l in lines if l.startswith("Benchmark result")], way)
 
     def test_closing_the_launcher_says_bye(self):
         page = with_page(self, self.site)
