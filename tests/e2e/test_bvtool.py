@@ -1,5 +1,6 @@
 """bvtool pack, list, extract, compress and decompress against files that our own code did not write."""
 
+import json
 import os
 import stat
 import struct
@@ -220,3 +221,36 @@ class Bench(unittest.TestCase):
         calls = report["gl_calls_per_frame"]
         # State already set is not sent again: a frame of the test demo made about 550 calls before.
         self.assertTrue(100 < calls["median"] < 350, calls)
+
+
+class Web(unittest.TestCase):
+    """bvtool web copies the pages, the package and its music into a folder, and names the package
+    in its manifest; a music name that would leave the folder is not followed."""
+
+    def test_folder_for_a_static_server(self):
+        from harness import make_package
+        from scenes import quad_scene
+        pages = ["index.html", "index.js", "index.wasm", "frame.html", "frame.js", "frame.wasm"]
+        with WorkDir() as work:
+            for name in pages:
+                write_bytes(work.file("pages", name), name.encode())
+            write_bytes(work.file("demo", "music", "song.ogg"), b"OggS song")
+            write_bytes(work.file("secret.ogg"), b"OggS secret")  # beside the package's folder
+            for music, copied in (("song.ogg", "song.ogg"), ("../secret.ogg", None)):
+                doc, entries = quad_scene(100, 'file="%s"' % music)
+                make_package(work.file("demo"), "my demo.dpk", [("demo.xmlz", pack_text(doc))] + entries)
+                package = work.file("demo", "my demo.dpk")
+                site = work.file("site-" + str(copied))
+                r = bvtool("web", package, site, "--pages", work.file("pages"))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                for name in pages:
+                    self.assertEqual(read_bytes(os.path.join(site, name)), name.encode())
+                self.assertEqual(read_bytes(os.path.join(site, "my demo.dpk")), read_bytes(package))
+                self.assertEqual(json.loads(read_bytes(os.path.join(site, "manifest.json"))), {"package": "my demo.dpk"})
+                shipped = sorted(set(os.listdir(site)) - set(pages) - {"my demo.dpk", "manifest.json"})
+                self.assertEqual(shipped, [copied] if copied else [], r.stderr)
+                if not copied:
+                    self.assertIn(b"outside", r.stderr)
+            self.assertEqual(read_bytes(work.file("secret.ogg")), b"OggS secret")
+            self.assertNotEqual(bvtool("web", package, work.file("x"), "--pages", work.path).returncode, 0,
+                                "pages missing")
