@@ -9,6 +9,7 @@ import json
 import os
 import random
 import shutil
+import signal
 import socket
 import struct
 import subprocess
@@ -121,11 +122,12 @@ class Browser:
              "--disable-quic", "--disable-default-apps", "--force-device-scale-factor=1",
              "--window-size=%d,%d" % (self.width, self.height), "--remote-debugging-port=0",
              "--user-data-dir=" + self.profile] + self.extra_args + ["about:blank"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
         port_file = os.path.join(self.profile, "DevToolsActivePort")
         deadline = time.monotonic() + 60
         while not os.path.exists(port_file) or not open(port_file).read().strip():
             if time.monotonic() > deadline or self.process.poll() is not None:
+                self._kill()
                 raise RuntimeError("Chromium did not start")
             time.sleep(0.05)
         port = int(open(port_file).read().split()[0])
@@ -149,9 +151,17 @@ class Browser:
         try:
             self.ws.close()
         finally:
-            self.process.kill()
-            self.process.wait()
+            self._kill()
             shutil.rmtree(self.profile, ignore_errors=True)
+
+    def _kill(self):
+        # Debian's command is a shell script that starts the browser as its child: killing the
+        # script alone would leave the browser and its helpers running, so the whole session goes.
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait()
 
     def _event(self, message):
         method, params = message.get("method"), message.get("params", {})
