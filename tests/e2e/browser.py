@@ -132,6 +132,7 @@ class Browser:
                 return f.read().strip()
         while not port_text():
             if time.monotonic() > deadline or self.process.poll() is not None:
+                self._kill()
                 raise RuntimeError("Chromium did not start")
             time.sleep(0.05)
         port = int(port_text().split()[0])
@@ -155,14 +156,17 @@ class Browser:
         try:
             self.ws.close()
         finally:
-            # The command is a shell wrapper: the browser and its renderers are its children, and
-            # would outlive it, still running the page. The whole session goes.
-            try:
-                os.killpg(self.process.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            self.process.wait()
+            self._kill()
             shutil.rmtree(self.profile, ignore_errors=True)
+
+    def _kill(self):
+        # Debian's command is a shell script that starts the browser as its child: killing the
+        # script alone would leave the browser and its helpers running, so the whole session goes.
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        self.process.wait()
 
     def _event(self, message):
         method, params = message.get("method"), message.get("params", {})
