@@ -1,7 +1,7 @@
 """The player page against the native player, on this machine and in one run: the time from the
 Start release to the first demo frame (the "Audio buffer size" line, logged just before it), the
-benchmark line's frames per second, the longest task the page ran while loading, and what a viewer
-downloads (gzip, without and with the package and music). Both play the sample demo at 1280x720,
+benchmark line's frames per second, the longest task the page ran while loading, how often its
+sound device starved, and what a viewer downloads (gzip, without and with the package and music). Both play the sample demo at 1280x720,
 windowed, music on; the native player under Xvfb with Mesa, the page in headless Chromium with
 SwiftShader: two different GL rasterisers, so the fps ratio is the whole player's, not the wasm's.
 
@@ -75,7 +75,9 @@ def web():
         playing = b.evaluate("bvPage.playingAt")
         tasks = b.evaluate("bvLongTasks.filter(function (t) { return t[0] >= %f && t[0] < %f; })"
                            ".map(function (t) { return t[1]; })" % (started, playing))
-        return first, fps(lines), max(tasks or [0])
+        b.drain(0.2)
+        starved = sum(1 for _, text in b.console if "starved" in text)
+        return first, fps(lines), max(tasks or [0]), starved
 
 
 def gzip_size(path):
@@ -88,10 +90,10 @@ def main():
     page_bytes = sum(gzip_size(os.path.join(WEB_SITE, n)) for n in page)
     content_bytes = sum(gzip_size(os.path.join(WEB_SITE, n)) for n in ("sample.dpk", "music.ogg"))
     native_first, native_fps = native()
-    web_first, web_fps, longest = web()
+    web_first, web_fps, longest, starved = web()
     print("Start to first frame: native %.2f s, page %.2f s (%.2fx)" % (native_first, web_first, web_first / native_first))
     print("Benchmark: native %.2f fps, page %.2f fps (page/native %.2f)" % (native_fps, web_fps, web_fps / native_fps))
-    print("Longest task while loading: %.0f ms" % longest)
+    print("Longest task while loading: %.0f ms; the page's sound device starved %d times" % (longest, starved))
     print("Download (gzip -9): page %d bytes, with the package and music %d bytes" % (page_bytes, page_bytes + content_bytes))
 
 
