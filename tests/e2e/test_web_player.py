@@ -7,7 +7,6 @@ import base64
 import os
 import re
 import struct
-import subprocess
 import time
 import unittest
 
@@ -15,6 +14,7 @@ import browser
 from harness import BUILD_DIR, BVTOOL, Launcher, WorkDir, brightvale, make_package, make_tone_ogg, pack_text, \
     read_log, run, wait_until
 from scenes import pixel, quad_scene, rgb_pixels
+from test_music import decoded_by_oggdec, samples
 
 WEB_BUILD = os.path.abspath(os.environ.get("BV_WEB_BUILD") or os.path.join(BUILD_DIR, "..", "build-web"))
 SAMPLE = os.path.join(BUILD_DIR, "sample", "sample.dpk")
@@ -139,12 +139,7 @@ class WebPlayer(unittest.TestCase):
         self.assertIn("Using GLSL shaders.", web)
 
         sound = base64.b64decode(page.b.evaluate("bvPage.recordedSound()"))
-        out = struct.unpack("<%dh" % (len(sound) // 2), sound[:len(sound) // 2 * 2])
-        raw = self.work.file("tone.raw")
-        subprocess.run(["oggdec", "-Q", "-R", "-o", raw, self.ogg], check=True)
-        with open(raw, "rb") as f:
-            data = f.read()
-        ref = struct.unpack("<%dh" % (len(data) // 2), data)
+        out, ref = samples(sound), samples(decoded_by_oggdec(self.ogg))
         start = next((k for k in range(0, len(out) - 64, 2)
                       if all(abs(out[k + j] - ref[j]) <= TOLERANCE for j in range(64))), None)
         self.assertIsNotNone(start, "the music never starts")

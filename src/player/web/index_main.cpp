@@ -68,6 +68,8 @@ void end_page(int status) {
     bv_page_ended(status);
 }
 
+// One animation frame. The sound callback runs only between the page's tasks, so one top-up of the
+// ring per frame is all it can use.
 void play_frame() {
     music_feed(&g_session.music);
     switch (playback_step(&g_loop)) {
@@ -79,7 +81,7 @@ void play_frame() {
         music_device_record(nullptr);
         end_page(player_close(&g_session));
         break;
-    default: music_feed(&g_session.music); break;
+    default: break;
     }
 }
 
