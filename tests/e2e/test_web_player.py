@@ -185,7 +185,11 @@ class WebPlayer(unittest.TestCase):
         page.wait_phase("playing", "ended")
         self.assertEqual(page.b.evaluate("[canvas.width, canvas.height]"), [1280, 720])
         box = page.b.evaluate("(function(){var r=canvas.getBoundingClientRect();return [r.left, r.top]})()")
-        shot = screenshot(self.work, page, box[0], box[1], 1280, 720)
+        # The first demo frame follows the playing phase: wait until the picture's middle is drawn.
+        shots = []
+        wait_until(lambda: shots.append(screenshot(self.work, page, box[0], box[1], 1280, 720)) or
+                   pixel(shots[-1], 640, 360) != (0, 0, 0), 60)
+        shot = shots[-1]
         # The 16:9 picture of a 4:3 monitor: 540 rows, with bars of 90 above and below.
         for y, lit in ((45, False), (92, True), (360, True), (627, True), (675, False)):
             self.assertEqual(pixel(shot, 640, y) != (0, 0, 0), lit, y)
@@ -228,7 +232,7 @@ class WebPlayer(unittest.TestCase):
             page = with_page(self, served_folder(work, SAMPLE), "?hold=1")
             page.click(Launcher.FULLSCREEN)
             page.click(Launcher.START)
-            wait_until(lambda: page.b.evaluate("bvPage.held !== null"), 120)
+            self.assertTrue(wait_until(lambda: page.b.evaluate("bvPage.held !== null"), 120), "no progress frame")
             self.assertEqual(page.phase(), "loading")
             size = page.b.evaluate("[canvas.width, canvas.height]")
             shot = screenshot(work, page, 0, 0, size[0], size[1])
