@@ -281,13 +281,13 @@ uint32_t timeline_end(const scene::Scene *sc) {
 bool preview_load(Preview *p, std::string *error) {
     CheckInput in = {p->folder, nullptr, p->folder};
     CheckReport report = {};
-    check_run(in, CHECK_DOCUMENTS, &report);
+    check_run(in, analysis::CHECK_DOCUMENTS, &report);
     std::vector<std::string> findings;
     std::string structural;
     for (const CheckFinding &f : report.findings) {
         findings.push_back(check_format(f));
         // Only the demo document is played here: the loading document's findings are for reading.
-        if (f.structural && f.file == "demo.xml" && structural.empty()) structural = check_format(f);
+        if (f.kind != analysis::FINDING_RULE && f.file == "demo.xml" && structural.empty()) structural = check_format(f);
     }
     for (const std::string &f : findings)
         std::fprintf(stderr, "%s\n", f.c_str());
@@ -295,13 +295,13 @@ bool preview_load(Preview *p, std::string *error) {
         *error = structural;
         return false;
     }
-    std::vector<uint8_t> package;
+    FolderPackage package;
     std::string why;
-    if (!tool_folder_package(p->folder.c_str(), &package, &why, nullptr)) {
-        *error = why;
+    if (!tool_folder_package(p->folder.c_str(), &package, &why)) {
+        *error = package.findings.empty() ? why : check_format(package.findings[0]);
         return false;
     }
-    FILE *file = player::platform_memory_file(package.data(), package.size());
+    FILE *file = player::platform_memory_file(package.bytes.data(), package.bytes.size());
     if (!file) {
         *error = "cannot read the packed folder";
         return false;

@@ -1,4 +1,5 @@
 #include "tools/tool_scene.h"
+#include "tools/tool_build.h"
 
 #include "music/music_stream.h"
 #include "player/platform/platform.h"
@@ -9,6 +10,7 @@
 #include "scene/scene_loader.h"
 #include "tools/bvtool.h"
 
+#include <filesystem>
 #include <GL/glew.h>
 #include <SDL.h>
 #include <cerrno>
@@ -80,8 +82,23 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     *out = ToolScene{};
     player::platform_binary_stream(stderr); // the log's line ends as they are
     resources::log_attach(stderr);
-    // The package first: a wrong path is reported as such, even where no window can open.
-    FILE *package = std::fopen(o.package, "rb");
+    // The package first: a wrong path is reported as such, even where no window can open. A demo
+    // folder is packed in memory as bvtool build packs it.
+    FolderPackage folder;
+    std::error_code ec;
+    FILE *package = nullptr;
+    if (std::filesystem::is_directory(o.package, ec)) {
+        std::string error;
+        if (!tool_folder_package(o.package, &folder, &error)) {
+            for (const analysis::Finding &f : folder.findings)
+                std::fprintf(stderr, "%s\n", analysis::finding_format(f).c_str());
+            tool_fail("%s: %s", command, error.c_str());
+            return false;
+        }
+        package = player::platform_memory_file(folder.bytes.data(), folder.bytes.size());
+    } else {
+        package = std::fopen(o.package, "rb");
+    }
     if (!package) {
         tool_fail("%s: cannot open %s", command, o.package);
         return false;

@@ -177,28 +177,52 @@ class ModelAndBuild(unittest.TestCase):
             self.assertEqual(r.returncode, 1)
             self.assertIn(b"line 2", r.stderr)
 
-    def test_build_compresses_documents_and_packs_the_rest(self):
+    def test_build_packs_what_the_player_reads(self):
+        """The two documents and the files they name; never the music or the author's other files. The
+        player plays the package with its music beside it."""
+        from harness import brightvale, make_tone_ogg, read_log
+        from scenes import quad_scene
+        doc, entries = quad_scene(150, 'file="tone.ogg" offset="0"')
         with WorkDir() as work:
-            files = {"demo.xml": b"<demo>" + b"<s/>" * 15 + b"</demo>", "loading.xml": b"<loading/>",
-                     "b.mdl": bytes(range(40)), "img/a.png": b"\x89PNG not really"}
+            files = dict(entries)
+            files.update({"demo.xml": doc.encode(), "loading.xml": b"<loading>" + b"<s/>" * 14 + b"</loading>",
+                          "notes.txt": b"ideas", "tools/make.sh": b"#!/bin/sh\n", "take2.wav": b"RIFF...."})
             for name, data in files.items():
                 write_bytes(work.file("src", name), data)
+            make_tone_ogg(work.file("src", "tone.ogg"))
             # A folder of the user's that happens to have the staging name is left alone.
             write_bytes(work.file("out.dpk.staging", "keep.txt"), b"mine")
             r = bvtool("build", work.file("src"), work.file("out.dpk"))
             self.assertEqual(r.returncode, 0, r.stderr)
-            self.assertEqual(sorted(os.listdir(work.path)), ["out.dpk", "out.dpk.staging", "src"])
+            self.assertIn(b"left out (the player does not read them): notes.txt, take2.wav, tone.ogg, tools/make.sh",
+                          r.stdout)
             self.assertEqual(read_bytes(work.file("out.dpk.staging", "keep.txt")), b"mine")
             listing = bvtool("list", work.file("out.dpk")).stdout.decode().split()
-            self.assertEqual(listing[0::2], ["b.mdl", "demo.xmlz", "img/a.png", "loading.xmlz"])
+            self.assertEqual(listing[0::2], ["demo.xmlz", "loading.xmlz", "quad.mdl"])
             self.assertEqual(bvtool("extract", work.file("out.dpk"), work.file("x")).returncode, 0)
-            for name, data in files.items():
+            for name in ("demo.xml", "loading.xml", "quad.mdl"):
                 stored = read_bytes(work.file("x", name + ("z" if name.endswith(".xml") else "")))
                 if name.endswith(".xml"):
-                    self.assertEqual(struct.unpack("<I", stored[:4])[0], len(data))
+                    self.assertEqual(struct.unpack("<I", stored[:4])[0], len(files[name]))
                     stored = zlib.decompress(stored[4:])
-                self.assertEqual(stored, data, name)
-            self.assertEqual(bvtool("build", work.file("nothing"), work.file("o.dpk")).returncode, 1)
+                self.assertEqual(stored, files[name], name)
+            # The package plays, and its music is found beside it.
+            os.makedirs(work.file("play"))
+            os.rename(work.file("out.dpk"), work.file("play", "out.dpk"))
+            os.rename(work.file("src", "tone.ogg"), work.file("play", "tone.ogg"))
+            device = work.file("play", "device.raw")
+            env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": device, "SDL_DISKAUDIODELAY": "186"}
+            r = brightvale(work.file("play"), env=env, timeout=60)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(b"Benchmark result:", read_log(work.file("play")))
+            self.assertTrue(any(read_bytes(device)), "the music was heard")
+            # A file the documents name that is missing fails the build, and so does a folder without one.
+            os.remove(work.file("src", "quad.mdl"))
+            r = bvtool("build", work.file("src"), work.file("o.dpk"))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(b"quad.mdl", r.stderr)
+            self.assertFalse(os.path.exists(work.file("o.dpk")))
+            self.assertEqual(bvtool("build", work.file("nothing"), work.file("o.dpk")).returncode, 2)
 
 
 class Bench(unittest.TestCase):
