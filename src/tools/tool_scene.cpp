@@ -13,22 +13,10 @@
 #include <filesystem>
 #include <GL/glew.h>
 #include <SDL.h>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace tools {
-
-bool tool_parse_ms(const char *text, uint32_t *ms) {
-    if (!text || *text < '0' || *text > '9') return false;
-    errno = 0;
-    char *end = nullptr;
-    unsigned long long v = std::strtoull(text, &end, 10);
-    if (errno || !end || *end || v > 0xFFFFFFFFull) return false;
-    *ms = static_cast<uint32_t>(v);
-    return true;
-}
 
 int tool_scene_parse_option(int argc, char **argv, int i, ToolSceneOptions *o, bool allow_no_fbo) {
     const char *a = argv[i];

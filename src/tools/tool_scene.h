@@ -56,7 +56,4 @@ int tool_scene_parse_option(int argc, char **argv, int i, ToolSceneOptions *o, b
 // True when the options name a package and a window of 16 to 8192 pixels each way.
 bool tool_scene_options_valid(const ToolSceneOptions &o);
 
-// Parses a non-negative decimal millisecond count; false when the text is not one.
-bool tool_parse_ms(const char *text, uint32_t *ms);
-
 } // namespace tools

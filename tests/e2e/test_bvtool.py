@@ -2,6 +2,7 @@
 
 import json
 import os
+import re
 import stat
 import struct
 import subprocess
@@ -245,6 +246,21 @@ class Bench(unittest.TestCase):
         calls = report["gl_calls_per_frame"]
         # State already set is not sent again: a frame of the test demo made about 550 calls before.
         self.assertTrue(100 < calls["median"] < 350, calls)
+        # The timeline's end, read from the document with Python's own XML parser: the longest slot.
+        import xml.etree.ElementTree as ET
+        from harness import DATA_DIR
+        timeline = list(ET.parse(os.path.join(DATA_DIR, "testdemo", "demo.xml")).getroot())[13]
+        end = max(sum(int(l.get("space_before")) + int(l.get("length")) for l in slot) for slot in timeline)
+        self.assertEqual(report["timeline_end_s"], end / 100)
+
+        # For people: load stages in seconds, the timeline's end in seconds with its hundredths.
+        r = run(with_display([BVTOOL, "bench", TESTDEMO, "--size", "320x180", "--frames", "5"]))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        lines = r.stdout.decode().splitlines()
+        self.assertEqual(lines[0], "load (s)")
+        self.assertTrue(any(re.fullmatch(r"  total +\d+\.\d{3}", line) for line in lines), lines)
+        self.assertIn("across the timeline to %d.%02d s (%d)," % (end // 100, end % 100, end), r.stdout.decode())
+        self.assertIn("frame time (ms)", r.stdout.decode())
 
 
 class Web(unittest.TestCase):
