@@ -106,7 +106,7 @@ int tool_bench(int argc, char **argv) {
     ToolScene ts;
     if (!tool_scene_open("bench", o, &ts)) {
         player::platform_stdout_restore(saved_stdout);
-        return 1;
+        return ts.exit_status;
     }
     gl_count_install();
     // Calls made while loading are not the frames': the frames' count is the difference.

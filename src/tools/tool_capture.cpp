@@ -325,7 +325,7 @@ int tool_capture(int argc, char **argv) {
     std::filesystem::create_directories(o.outdir, ec);
     if (!std::filesystem::is_directory(o.outdir, ec)) return tool_fail("capture: cannot make %s", o.outdir);
     ToolScene ts;
-    if (!tool_scene_open("capture", o.scene, &ts)) return 1;
+    if (!tool_scene_open("capture", o.scene, &ts)) return ts.exit_status;
     if (!o.has_to) {
         uint32_t end = 0;
         for (const scene::LayerSlot &slot : ts.demo->slots)

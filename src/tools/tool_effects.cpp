@@ -51,7 +51,7 @@ int tool_effects(int argc, char **argv) {
     std::filesystem::create_directories(outdir, ec);
     if (!std::filesystem::is_directory(outdir, ec)) return tool_fail("effects: cannot make %s", outdir);
     ToolScene ts;
-    if (!tool_scene_open("effects", scene, &ts)) return 1;
+    if (!tool_scene_open("effects", scene, &ts)) return ts.exit_status;
     resources::ObjectList *effects = ts.demo->effects2d;
     bool pbo = ts.win.caps.pbo != 0;
     for (uint32_t ms : times)

@@ -71,7 +71,7 @@ int tool_mesh(int argc, char **argv) {
     if (!tool_scene_open("mesh", o.scene, &ts)) {
         std::fclose(out);
         std::remove(o.out);
-        return 1;
+        return ts.exit_status;
     }
     for (size_t i = 0; i + 1 < o.times.size(); i++)
         tool_scene_render(&ts, o.times[i]);

@@ -599,7 +599,7 @@ int tool_preview(int argc, char **argv) {
     p = Preview{};
     p.folder = options.package;
     p.paused = false;
-    if (!tool_window_open("preview", options, &p.win)) return 1;
+    if (!tool_window_open("preview", options, &p.win)) return kToolNoWindowStatus;
     uint32_t started = SDL_GetTicks();
     p.stamps = preview_stamps(p.folder, "");
     std::string error;

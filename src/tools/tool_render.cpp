@@ -67,7 +67,7 @@ int tool_render(int argc, char **argv) {
         return tool_fail("render: bad arguments (see bvtool render --help)");
     }
     ToolScene ts;
-    if (!tool_scene_open("render", o.scene, &ts)) return 1;
+    if (!tool_scene_open("render", o.scene, &ts)) return ts.exit_status;
     tool_scene_clear_window();
     uint32_t drawn = tool_scene_render(&ts, o.time_ms);
     int width = o.scene.width, height = o.scene.height;

@@ -44,8 +44,8 @@ bool tool_scene_options_valid(const ToolSceneOptions &o) {
 }
 
 bool tool_window_open(const char *command, const ToolSceneOptions &o, player::GlWindow *win) {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        tool_fail("%s: cannot initialise video: %s", command, SDL_GetError());
+    if (!player::platform_video_start()) {
+        tool_fail("%s: cannot open a window: %s", command, SDL_GetError());
         return false;
     }
     win->screen = player::ScreenSize{o.width, o.height};
@@ -68,6 +68,7 @@ bool tool_window_open(const char *command, const ToolSceneOptions &o, player::Gl
 
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
     *out = ToolScene{};
+    out->exit_status = 1;
     player::platform_binary_stream(stderr); // the log's line ends as they are
     resources::log_attach(stderr);
     // The package first: a wrong path is reported as such, even where no window can open. A demo
@@ -94,6 +95,7 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     player::GlWindow &win = out->win;
     if (!tool_window_open(command, o, &win)) {
         std::fclose(package);
+        out->exit_status = kToolNoWindowStatus;
         return false;
     }
     if (o.stage_done) o.stage_done(o.stage_user, scene::LOAD_STAGE_START);

@@ -178,6 +178,36 @@ class ModelAndBuild(unittest.TestCase):
             self.assertEqual(r.returncode, 1)
             self.assertIn(b"line 2", r.stderr)
 
+    def test_obj_without_faces_is_refused(self):
+        triangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"
+        cases = [
+            ("points only", b"v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2\np 3\n", b"no faces", b"(found 3 vertices, 3 points)"),
+            ("lines only", b"# a path\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nl 1 2 3\nl 3 1\n", b"no faces",
+             b"(found 3 vertices, 1 normals, 2 lines)"),
+            ("comments only", b"# nothing\ng empty\n", b"no faces", b"(found no vertices, points or lines either)"),
+            ("empty", b"", b"the file is empty", b"no faces"),
+            ("blank", b"\r\n  \n", b"the file is empty", b"no faces"),
+            ("UTF-16 with its mark", triangle.encode("utf-16"), b"UTF-16 (little-endian) text", b"ASCII or UTF-8"),
+            ("UTF-16 without a mark", triangle.encode("utf-16-be"), b"UTF-16 (big-endian) text", b"ASCII or UTF-8"),
+        ]
+        with WorkDir() as work:
+            for what, data, finding, detail in cases:
+                write_bytes(work.file("in.obj"), data)
+                r = bvtool("model", work.file("in.obj"), work.file("out.mdl"))
+                self.assertEqual(r.returncode, 2, what)
+                self.assertEqual(r.stdout, b"", what)
+                self.assertEqual(len(r.stderr.splitlines()), 1, what)
+                self.assertIn(b"in.obj: " + finding, r.stderr, what)
+                self.assertIn(detail, r.stderr, what)
+                self.assertFalse(os.path.exists(work.file("out.mdl")), what)
+            # A UTF-8 byte-order mark does not hide the first vertex.
+            write_bytes(work.file("in.obj"), triangle.encode("utf-8-sig"))
+            r = bvtool("model", work.file("in.obj"), work.file("out.mdl"))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            positions, _, _, indices = unpack_model(work.file("out.mdl"))
+            self.assertEqual(positions, [(0, 0, 0), (1, 0, 0), (0, 1, 0)])
+            self.assertEqual(indices, [0, 1, 2])
+
     def test_build_packs_what_the_player_reads(self):
         """The two documents and the files they name; never the music or the author's other files. The
         player plays the package with its music beside it."""
