@@ -22,7 +22,10 @@ void analysis_check(const AnalysisDocument &doc, const AnalysisHost &host, uint8
             Finding{doc.file, 0, -1, -1, "is too large to read in memory", FINDING_STRUCTURE});
         return;
     }
+    bool documents = (scope & CHECK_DOCUMENTS) != 0;
     if (!well_formed(src.file, src.text, src.line_starts, findings)) {
+        // The rest would follow from these; a run that does not check documents says nothing of them.
+        if (!documents) findings->resize(first);
         source_document_close(&src);
         std::stable_sort(findings->begin() + std::ptrdiff_t(first), findings->end(),
                          [](const Finding &a, const Finding &b) { return a.line < b.line; });
@@ -37,10 +40,14 @@ void analysis_check(const AnalysisDocument &doc, const AnalysisHost &host, uint8
     names_resolve(&src, findings, nullptr);
     c.sc = scene::scene_create();
     bool files = (scope & CHECK_FILES) != 0;
-    if (c.sc && rules_structure(c)) {
+    // What the document itself says (names, structure) belongs to a run that checks documents.
+    bool readable = c.sc && rules_structure(c);
+    if (!documents) findings->resize(first);
+    if (readable) {
         rules_read_records(c);
+        if (!documents) findings->resize(first);
         names_collect(src, &c.names);
-        if (scope & CHECK_DOCUMENTS) {
+        if (documents) {
             rules_texture_layers(c);
             rules_nodes(c);
             rules_graph_links(c);
@@ -55,15 +62,25 @@ void analysis_check(const AnalysisDocument &doc, const AnalysisHost &host, uint8
             rules_materials(c);
             rules_mesh_effects(c);
             rules_objects(c);
-            rules_timeline(c, files);
+            rules_timeline(c);
+            rules_music_element(c);
             rules_numbers(c);
         }
-        rules_music(c, files);
         if (files) {
+            rules_music_file(c);
             rules_model_files(c);
             rules_image_files(c);
         }
-        if (scope & CHECK_GRAPH) rules_graph_run(c);
+        if (scope & CHECK_GRAPH) {
+            // What the link rules name is not named again by the run: without them, they run unheard.
+            if (!documents) {
+                std::vector<Finding> unheard;
+                c.findings = &unheard;
+                rules_graph_links(c);
+                c.findings = findings;
+            }
+            rules_graph_run(c);
+        }
         if (scope & CHECK_GLSL) rules_glsl(c);
     }
     scene::scene_release(c.sc);

@@ -76,6 +76,7 @@ template <typename Descriptor> std::string parameter_place(const Descriptor *d, 
 }
 
 void place_with(ElementRole *r, const std::string &name, int i, const std::string &of) {
+    r->place_name = name;
     r->place = name.empty() ? "value " + std::to_string(i + 1) + ", not read by " + of
                             : name + ", value " + std::to_string(i + 1) + " of " + of;
 }
@@ -83,7 +84,7 @@ void place_with(ElementRole *r, const std::string &name, int i, const std::strin
 } // namespace
 
 bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) {
-    *out = ElementRole{scene::kDocumentFormCount, -1, 0, 0, nullptr, 0, "", "", ""};
+    *out = ElementRole{scene::kDocumentFormCount, -1, 0, 0, nullptr, 0, "", "", "", ""};
     if (!el || !d.top) return false;
     std::vector<const XmlNode *> path; // from the top element down to el
     for (const XmlNode *n = el; n && n != d.tree; n = n->parent)
@@ -222,6 +223,7 @@ bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) 
         int p = index_of(path[4]);
         if (p < scene::kItemChildCount) {
             r.form = p < render::kItemPlacementValues ? scene::FORM_DYNAMIC_VALUE : scene::FORM_VALUE;
+            r.place_name = scene::kItemChildNames[p];
             r.place =
                 std::string(scene::kItemChildNames[p]) + ", value " + std::to_string(p + 1) + " of an item";
             break;

@@ -27,6 +27,7 @@ struct ElementRole {
     int32_t position;                 // that record's 1-based position in its section
     std::string title;                // "model 3", "slot 0 layer 2", "object 5 item 1 manipulator 1"
     std::string place;                // for a value read by its place: what it is read as
+    std::string place_name;           // the same in a word or two ("scale z", "Horizontal number")
     std::string kind;                 // for a record or part with a kind: "generator 4 \"Bricks\""
 };
 

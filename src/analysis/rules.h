@@ -27,8 +27,9 @@ void rules_texture_slots(CheckContext &c);
 void rules_materials(CheckContext &c);
 void rules_mesh_effects(CheckContext &c);
 void rules_objects(CheckContext &c);
-void rules_timeline(CheckContext &c, bool files);
-void rules_music(CheckContext &c, bool files);
+void rules_timeline(CheckContext &c);
+void rules_music_element(CheckContext &c); // the element's own attributes
+void rules_music_file(CheckContext &c);    // the file found and decoded, its length against the timeline's
 void rules_numbers(CheckContext &c);
 
 // The leading children named child_name of 2D effects and mesh effects: function indices; places

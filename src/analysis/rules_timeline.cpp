@@ -113,15 +113,10 @@ uint32_t demo_end(const CheckContext &c, uint32_t end, bool *hole, uint32_t *res
 }
 
 // The timeline's end against the music's: a unit slip shows as a factor of 100 or 10.
-void against_music(CheckContext &c, uint32_t ends_at, const XmlNode *last_layer,
+void against_music(CheckContext &c, const MusicInfo &info, uint32_t ends_at, const XmlNode *last_layer,
                    const std::string &last_who) {
     const XmlNode *el = c.src->section[scene::kMusicSection];
-    if (!c.src->demo || !el || !c.host->music) return;
-    const char *file = xml_attribute(el, "file");
-    if (!file) return;
-    MusicInfo info = {MUSIC_NOT_FOUND, 0};
-    c.host->music(c.host->user, file, &info);
-    if (info.status != MUSIC_FOUND || info.length_ms == 0) return;
+    if (info.length_ms == 0) return;
     uint32_t offset = 0;
     music::music_element_file(el, &offset);
     double music_end = (double(offset) + info.length_ms) / 10.0; // hundredths
@@ -147,11 +142,46 @@ void against_music(CheckContext &c, uint32_t ends_at, const XmlNode *last_layer,
 
 } // namespace
 
-void rules_timeline(CheckContext &c, bool files) {
-    const XmlNode *section = c.src->section[14];
-    const XmlNode *last_layer = nullptr;
+namespace {
+
+// Where the timeline ends as the player plays it, and the layer whose end is the last.
+struct TimelineEnd {
+    bool empty;   // slot 0 has no layers
+    bool never;   // no layer ever draws
+    bool hole;    // something draws again after the demo ends
+    uint32_t end; // the last layer's end
+    uint32_t ends_at, resumes;
+    const XmlNode *last_layer;
     std::string last_who;
-    uint32_t end = 0;
+};
+
+TimelineEnd timeline_measure(const CheckContext &c) {
+    TimelineEnd t = {false, false, false, 0, 0, 0, nullptr, ""};
+    int s = 0;
+    for (const XmlNode *slot_el = c.src->section[14]->first_child; slot_el && s < render::kLayerSlotCount;
+         slot_el = slot_el->next, s++) {
+        int n = 1;
+        for (const XmlNode *el = slot_el->first_child; el; el = el->next, n++) {
+            const render::Layer *layer = resources::short_at<render::Layer>(c.sc->slots[s].layers, uint32_t(n));
+            if (!layer) break;
+            if (layer->end_time >= t.end) {
+                t.end = layer->end_time;
+                t.last_layer = el;
+                t.last_who = format("slot %d layer %d", s, n);
+            }
+        }
+    }
+    t.empty = !c.sc->slots[0].layers || c.sc->slots[0].layers->count == 0;
+    if (t.empty) return t;
+    t.ends_at = demo_end(c, t.end, &t.hole, &t.resumes);
+    t.never = t.ends_at == 0 && !timeline_draws(c, 0);
+    return t;
+}
+
+} // namespace
+
+void rules_timeline(CheckContext &c) {
+    const XmlNode *section = c.src->section[14];
     int s = 0;
     for (const XmlNode *slot_el = section->first_child; slot_el; slot_el = slot_el->next, s++) {
         if (s == render::kLayerSlotCount) {
@@ -168,48 +198,43 @@ void rules_timeline(CheckContext &c, bool files) {
                      resources::kShortListCapacity);
                 break;
             }
-            std::string who = format("slot %d layer %d", s, n);
-            check_layer(c, el, who, *layer);
-            if (layer->end_time >= end) {
-                end = layer->end_time;
-                last_layer = el;
-                last_who = who;
-            }
+            check_layer(c, el, format("slot %d layer %d", s, n), *layer);
         }
     }
-    if (!c.sc->slots[0].layers || c.sc->slots[0].layers->count == 0) {
+    TimelineEnd t = timeline_measure(c);
+    if (t.empty)
         flag(c, section, "slot 0 has no layers: the player draws nothing and ends at once");
-        return;
-    }
-    bool hole = false;
-    uint32_t resumes = 0;
-    uint32_t ends_at = demo_end(c, end, &hole, &resumes);
-    if (ends_at == 0 && !timeline_draws(c, 0)) {
+    else if (t.never)
         flag(c, section, "no layer ever draws an object: the player ends at once");
-        return;
-    }
-    if (hole)
+    else if (t.hole)
         flag(c, section,
              "nothing draws from %s to %s: the player ends the demo at %s, although layers run until %s",
-             seconds(ends_at).c_str(), seconds(resumes).c_str(), seconds(ends_at).c_str(),
-             seconds(end).c_str());
-    else if (files && last_layer)
-        against_music(c, ends_at, last_layer, last_who);
+             seconds(t.ends_at).c_str(), seconds(t.resumes).c_str(), seconds(t.ends_at).c_str(),
+             seconds(t.end).c_str());
 }
 
-void rules_music(CheckContext &c, bool files) {
+void rules_music_element(CheckContext &c) {
     const XmlNode *el = c.src->section[scene::kMusicSection];
     if (!c.src->demo || !el) return;
     unread_attributes(c, el, scene::FORM_MUSIC, "music");
     unread_children(c, el, "music");
-    const char *file = xml_attribute(el, "file");
-    if (!file) return;
-    if (!xml_attribute(el, "offset")) flag(c, el, "music: has a file but no offset: it starts at 0.125 s");
-    if (!files || !c.host->music) return;
+    if (xml_attribute(el, "file") && !xml_attribute(el, "offset"))
+        flag(c, el, "music: has a file but no offset: it starts at 0.125 s");
+}
+
+void rules_music_file(CheckContext &c) {
+    const XmlNode *el = c.src->section[scene::kMusicSection];
+    const char *file = el ? xml_attribute(el, "file") : nullptr;
+    if (!c.src->demo || !file || !c.host->music) return;
     MusicInfo info = {MUSIC_NOT_FOUND, 0};
     c.host->music(c.host->user, file, &info);
     switch (info.status) {
-    case MUSIC_FOUND: break;
+    case MUSIC_FOUND: {
+        TimelineEnd t = timeline_measure(c);
+        if (!t.empty && !t.never && !t.hole && t.last_layer)
+            against_music(c, info, t.ends_at, t.last_layer, t.last_who);
+        break;
+    }
     case MUSIC_REFUSED:
         flag(c, Where(el, "file"), "music: \"%s\" leaves the demo's folder: the player does not open it",
              file);

@@ -16,15 +16,15 @@ struct XmlNode;
 namespace analysis {
 
 struct SourceDocument {
-    std::string file;                 // the name findings carry ("demo.xml")
-    bool demo;                        // the demo document (it alone has its music read)
-    std::string text;                 // the source, as given
-    resources::XmlNode *tree;         // the document node of the player's parse; null when memory ran out
-    std::vector<int32_t> line_starts; // byte offset of every line's first byte
-    const resources::XmlNode *top;    // the top element, or null
+    std::string file;                    // the name findings carry ("demo.xml")
+    bool demo = false;                   // the demo document (it alone has its music read)
+    std::string text;                    // the source, as given
+    resources::XmlNode *tree = nullptr;  // the document node of the player's parse; null when memory ran out
+    std::vector<int32_t> line_starts;    // byte offset of every line's first byte
+    const resources::XmlNode *top = nullptr; // the top element, or null
     // Sections by position, 1-based; null where the document has fewer.
-    const resources::XmlNode *section[scene::kDocumentSectionCount + 1];
-    int32_t section_count; // child elements of the top element
+    const resources::XmlNode *section[scene::kDocumentSectionCount + 1] = {};
+    int32_t section_count = 0; // child elements of the top element
 };
 
 // Parses text (any bytes; the reader stops at a zero byte, as the player's does) into d. False only
