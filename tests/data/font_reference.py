@@ -1,0 +1,73 @@
+"""What a font holds, read with fontTools (Debian's python3-fonttools, no FreeType inside), for
+the bvtool font tests; and fonts made from a font for them.
+
+    font_reference.py metrics FONT TEXT      JSON: units per em, the cap height, and for every
+                                             character of TEXT whether the font maps it, its advance,
+                                             left side bearing and ink bounds (font units)
+    font_reference.py subset FONT OUT TEXT   OUT: FONT with only the characters of TEXT
+    font_reference.py no-unicode FONT OUT    OUT: FONT whose character maps are all dropped but a
+                                             Macintosh Roman one
+
+Run it with the Python that Debian's python3-fonttools installs into (/usr/bin/python3)."""
+
+import json
+import sys
+
+from fontTools import subset
+from fontTools.pens.boundsPen import BoundsPen
+from fontTools.ttLib import TTFont
+
+
+def metrics(path, text):
+    font = TTFont(path)
+    cmap = font.getBestCmap()
+    glyphs = font.getGlyphSet()
+    hmtx = font["hmtx"]
+    # The cap height: OS/2's from version 2 of the table, else the top of H.
+    cap = getattr(font["OS/2"], "sCapHeight", 0) if font["OS/2"].version >= 2 else 0
+    if cap <= 0:
+        pen = BoundsPen(glyphs)
+        glyphs[cmap[ord("H")]].draw(pen)
+        cap = pen.bounds[3]
+    out = {"units_per_em": font["head"].unitsPerEm, "cap_height": cap,
+           "os2_version": font["OS/2"].version, "chars": {}}
+    for ch in text:
+        name = cmap.get(ord(ch))
+        if name is None:
+            out["chars"][ch] = {"present": False}
+            continue
+        pen = BoundsPen(glyphs)
+        glyphs[name].draw(pen)
+        advance, lsb = hmtx[name]
+        out["chars"][ch] = {"present": True, "advance": advance, "lsb": lsb, "bounds": pen.bounds}
+    json.dump(out, sys.stdout, ensure_ascii=True)
+
+
+def make_subset(path, out, text):
+    options = subset.Options()
+    options.notdef_outline = True
+    font = TTFont(path)
+    sub = subset.Subsetter(options)
+    sub.populate(text=text)
+    sub.subset(font)
+    font.save(out)
+
+
+def no_unicode(path, out):
+    font = TTFont(path)
+    cmap = font["cmap"]
+    mac = [t for t in cmap.tables if t.platformID == 1 and t.platEncID == 0]
+    cmap.tables = mac
+    font.save(out)
+
+
+if __name__ == "__main__":
+    command = sys.argv[1]
+    if command == "metrics":
+        metrics(sys.argv[2], sys.argv[3])
+    elif command == "subset":
+        make_subset(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif command == "no-unicode":
+        no_unicode(sys.argv[2], sys.argv[3])
+    else:
+        sys.exit("unknown command " + command)
