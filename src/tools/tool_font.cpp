@@ -149,9 +149,12 @@ std::string parse(int argc, char **argv, Options *o) {
             const char *m = argv[++i];
             char *end = nullptr;
             long n = m[0] == '@' ? 0 : std::strtol(m, &end, 10);
-            bool good = m[0] == '@' ? m[1] != 0 : end != m && !*end && n >= 1 && n <= 4096;
+            bool good = m[0] == '@' ? m[1] != 0 && !std::strpbrk(m, "\"<>&")
+                                    : end != m && !*end && n >= 1 && n <= 4096;
             if (!good)
-                return std::string("--material takes @name or a material number from 1, not \"") + m + "\"";
+                return std::string(
+                           "--material takes @name (without \" < > &) or a material number from 1, not \"") +
+                       m + "\"";
             o->material = m;
         } else if (std::strcmp(a, "--demo") == 0 && has_value) {
             o->demo_text = argv[++i];
@@ -203,14 +206,14 @@ bool write_text(const fs::path &path, const std::string &text) {
 std::string font_xml(const FontInfo &info, const char *font_file, const FontGlyphs &glyphs,
                      const Options &o) {
     std::string x = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!--\n";
-    x += "  Glyphs of " + xml_escape(info.family + " " + info.style) + " (" +
-         xml_escape(fs::path(font_file).filename().string()) + "), made by bvtool font: ";
+    x += "  Glyphs of " + comment_text(info.family + " " + info.style) + " (" +
+         comment_text(fs::path(font_file).filename().string()) + "), made by bvtool font: ";
     x += o.depth > 0 ? "extruded " + number(o.depth) + " deep" : std::string("flat");
     x += ", in text units: the cap height is 1.\n";
     x += "  The <model> records go into your document's <models> section (section 3), with the .mdl\n"
          "  files beside it; the <font> record goes into its <fonts> section (section 9). Every glyph\n"
          "  is drawn with material " +
-         xml_escape(o.material) + (o.material == "1" ? " (change it to yours)" : "") +
+         comment_text(o.material) + (o.material == "1" ? " (change it to yours)" : "") +
          ". Glyphs the font lacks have no model and do not move the pen.\n-->\n";
     x += "<font_records>\n  <models>\n";
     x += model_records_xml(glyphs, "    ");
@@ -222,16 +225,11 @@ std::string font_xml(const FontInfo &info, const char *font_file, const FontGlyp
 
 } // namespace
 
-std::string xml_escape(const std::string &s) {
+std::string comment_text(const std::string &s) {
     std::string out;
     for (char ch : s) {
-        switch (ch) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        default: out += ch;
-        }
+        if (ch == '-' && !out.empty() && out.back() == '-') out += ' ';
+        out += ch;
     }
     return out;
 }
@@ -247,13 +245,13 @@ std::string model_records_xml(const FontGlyphs &glyphs, const char *indent) {
 
 std::string font_record_xml(const FontGlyphs &glyphs, const std::string &material, const char *indent) {
     std::string in = indent;
-    std::string x = in + "<font name=\"" + xml_escape(glyphs.font_name) + "\">\n";
+    std::string x = in + "<font name=\"" + glyphs.font_name + "\">\n";
     for (int g = 0; g < geometry::kFontGlyphCount; g++) {
         const FontGlyph &f = glyphs.glyph[g];
         x += in + "  <glyph model=\"" + (f.has_model ? "@" + f.model_name : std::string("0")) +
-             "\" material=\"" + xml_escape(material) + "\" bitmap=\"0\" offset=\"" + number(f.offset) +
-             "\" width=\"" + number(f.width) + "\"/> <!-- " + std::to_string(g) + ": " +
-             scene::kGlyphNames[g] + (f.in_font ? "" : ", not in the font") + " -->\n";
+             "\" material=\"" + material + "\" bitmap=\"0\" offset=\"" + number(f.offset) + "\" width=\"" +
+             number(f.width) + "\"/> <!-- " + std::to_string(g) + ": " + scene::kGlyphNames[g] +
+             (f.in_font ? "" : ", not in the font") + " -->\n";
     }
     return x + in + "</font>\n";
 }

@@ -24,8 +24,9 @@ struct FontGlyphs {
     FontGlyph glyph[geometry::kFontGlyphCount];
 };
 
-// Text for an XML attribute value or comment: & < > " escaped.
-std::string xml_escape(const std::string &s);
+// Text for inside an XML comment: "--" cannot stand there. (Attribute values are written as they
+// are: the player's documents decode no entities there, so a text's "&" is written plainly.)
+std::string comment_text(const std::string &s);
 // One <model> record per glyph with a model, each line starting with indent.
 std::string model_records_xml(const FontGlyphs &glyphs, const char *indent);
 // The <font> record: 87 glyphs naming their models by @name and material (verbatim).

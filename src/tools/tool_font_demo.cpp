@@ -188,7 +188,7 @@ bool demo_write(const fs::path &folder, const FontGlyphs &glyphs, const std::str
     double camera_z = std::ceil((distance + glyphs.depth / 2) * 100) / 100;
 
     std::string d = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!--\n";
-    d += "  \"" + xml_escape(text) +
+    d += "  \"" + comment_text(text) +
          "\" in the glyphs made by bvtool font, lit and centred; times are hundredths\n"
          "  of a second. Records refer to each other by name (@name). To show other text, change the\n"
          "  item's text (at most 31 bytes) and its position (it sets where the line starts).\n-->\n";
@@ -203,8 +203,8 @@ bool demo_write(const fs::path &folder, const FontGlyphs &glyphs, const std::str
     d += "  </lights>\n  <effects2d/>\n  <bitmaps/>\n  <cubemaps/>\n  <fonts>\n";
     d += font_record_xml(glyphs, "@" + material_name, "    ");
     d += "  </fonts>\n  <texture_slots/>\n  <materials>\n";
-    d += "    <!-- " + xml_escape(material_name) + ": lit, opaque, warm white -->\n";
-    d += "    <material name=\"" + xml_escape(material_name) +
+    d += "    <!-- " + comment_text(material_name) + ": lit, opaque, warm white -->\n";
+    d += "    <material name=\"" + material_name +
          "\">"
          "<backface_culling value=\"1\"/><depth_test value=\"1\"/><normalization value=\"1\"/>"
          "<blend_function value=\"2\"/><red type=\"static\" value=\"1\"/><green type=\"static\" "
@@ -213,8 +213,8 @@ bool demo_write(const fs::path &folder, const FontGlyphs &glyphs, const std::str
          "</material>\n";
     d += "  </materials>\n  <mesh_effects/>\n  <objects>\n";
     d += "    <!-- title: the line of text; its position puts the middle of the ink at the origin -->\n";
-    d += "    <object name=\"title\">\n      <item type=\"2\" font=\"@" + xml_escape(glyphs.font_name) +
-         "\" text=\"" + xml_escape(text) + "\">\n";
+    d += "    <object name=\"title\">\n      <item type=\"2\" font=\"@" + glyphs.font_name + "\" text=\"" +
+         std::string(text) + "\">\n";
     d += "        " + values({x, y, 0}) + "\n        " + values({0, 0, 0}) + "\n        " +
          values({1, 1, 1}) + "\n";
     d += "        <visibility value=\"0\"/><time_offset value=\"0\"/><face_camera value=\"0\"/>\n";

@@ -6,7 +6,7 @@ the bvtool font tests; and fonts made from a font for them.
                                              left side bearing and ink bounds (font units)
     font_reference.py subset FONT OUT TEXT   OUT: FONT with only the characters of TEXT
     font_reference.py no-unicode FONT OUT    OUT: FONT whose character maps are all dropped but a
-                                             Macintosh Roman one
+                                             Macintosh Roman one, and its glyph names
 
 Run it with the Python that Debian's python3-fonttools installs into (/usr/bin/python3)."""
 
@@ -15,7 +15,25 @@ import sys
 
 from fontTools import subset
 from fontTools.pens.boundsPen import BoundsPen
+from fontTools.pens.recordingPen import DecomposingRecordingPen
 from fontTools.ttLib import TTFont
+
+
+def ink_bounds(glyphs, name):
+    """The glyph's bounds over its contours that draw something: a contour of a lone point (DejaVu
+    Sans's u has one) encloses no ink."""
+    recording = DecomposingRecordingPen(glyphs)
+    glyphs[name].draw(recording)
+    pen = BoundsPen(glyphs)
+    contour = []
+    for operator, operands in recording.value:
+        contour.append((operator, operands))
+        if operator in ("closePath", "endPath"):
+            if any(op in ("lineTo", "qCurveTo", "curveTo") for op, _ in contour):
+                for op, args in contour:
+                    getattr(pen, op)(*args)
+            contour = []
+    return pen.bounds
 
 
 def metrics(path, text):
@@ -26,9 +44,7 @@ def metrics(path, text):
     # The cap height: OS/2's from version 2 of the table, else the top of H.
     cap = getattr(font["OS/2"], "sCapHeight", 0) if font["OS/2"].version >= 2 else 0
     if cap <= 0:
-        pen = BoundsPen(glyphs)
-        glyphs[cmap[ord("H")]].draw(pen)
-        cap = pen.bounds[3]
+        cap = ink_bounds(glyphs, cmap[ord("H")])[3]
     out = {"units_per_em": font["head"].unitsPerEm, "cap_height": cap,
            "os2_version": font["OS/2"].version, "chars": {}}
     for ch in text:
@@ -36,10 +52,8 @@ def metrics(path, text):
         if name is None:
             out["chars"][ch] = {"present": False}
             continue
-        pen = BoundsPen(glyphs)
-        glyphs[name].draw(pen)
         advance, lsb = hmtx[name]
-        out["chars"][ch] = {"present": True, "advance": advance, "lsb": lsb, "bounds": pen.bounds}
+        out["chars"][ch] = {"present": True, "advance": advance, "lsb": lsb, "bounds": ink_bounds(glyphs, name)}
     json.dump(out, sys.stdout, ensure_ascii=True)
 
 
@@ -56,8 +70,9 @@ def make_subset(path, out, text):
 def no_unicode(path, out):
     font = TTFont(path)
     cmap = font["cmap"]
-    mac = [t for t in cmap.tables if t.platformID == 1 and t.platEncID == 0]
-    cmap.tables = mac
+    cmap.tables = [t for t in cmap.tables if t.platformID == 1 and t.platEncID == 0]
+    # Without glyph names too: FreeType would otherwise make a Unicode map from them.
+    font["post"].formatType = 3.0
     font.save(out)
 
 
