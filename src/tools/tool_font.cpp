@@ -340,7 +340,7 @@ int tool_font(int argc, char **argv) {
         uint32_t index = font_file_glyph_index(font, codepoints[g]);
         f.in_font = index != 0;
         if (!f.in_font) {
-            lacking += " " + utf8_encode(codepoints[g]);
+            lacking += std::string(" ") + scene::kGlyphNames[g];
             continue;
         }
         GlyphShape shape;

@@ -7,6 +7,9 @@ the bvtool font tests; and fonts made from a font for them.
     font_reference.py subset FONT OUT TEXT   OUT: FONT with only the characters of TEXT
     font_reference.py no-unicode FONT OUT    OUT: FONT whose character maps are all dropped but a
                                              Macintosh Roman one, and its glyph names
+    font_reference.py cff FONT OUT TEXT      OUT: an OpenType font with CFF outlines (cubic curves,
+                                             outer contours counter-clockwise) holding the glyphs of
+                                             TEXT from the TrueType FONT, with its metrics
 
 Run it with the Python that Debian's python3-fonttools installs into (/usr/bin/python3)."""
 
@@ -14,6 +17,9 @@ import json
 import sys
 
 from fontTools import subset
+from fontTools.fontBuilder import FontBuilder
+from fontTools.pens.reverseContourPen import ReverseContourPen
+from fontTools.pens.t2CharStringPen import T2CharStringPen
 from fontTools.pens.boundsPen import BoundsPen
 from fontTools.pens.recordingPen import DecomposingRecordingPen
 from fontTools.ttLib import TTFont
@@ -76,12 +82,43 @@ def no_unicode(path, out):
     font.save(out)
 
 
+def make_cff(path, out, text):
+    src = TTFont(path)
+    cmap = src.getBestCmap()
+    glyphs = src.getGlyphSet()
+    hmtx = src["hmtx"]
+    mapping = {ord(ch): cmap[ord(ch)] for ch in text}
+    names = [".notdef"] + sorted(set(mapping.values()))
+    charstrings = {}
+    for name in names:
+        recording = DecomposingRecordingPen(glyphs)
+        glyphs[name].draw(recording)
+        pen = T2CharStringPen(hmtx[name][0], None)
+        # TrueType turns outer contours clockwise, CFF counter-clockwise; quadratic curves become
+        # the cubic curves that trace them exactly.
+        recording.replay(ReverseContourPen(pen))
+        charstrings[name] = pen.getCharString()
+    builder = FontBuilder(src["head"].unitsPerEm, isTTF=False)
+    builder.setupGlyphOrder(names)
+    builder.setupCharacterMap(mapping)
+    builder.setupCFF("TestCubic", {"FullName": "Test Cubic"}, charstrings, {})
+    builder.setupHorizontalMetrics({name: hmtx[name] for name in names})
+    builder.setupHorizontalHeader(ascent=src["hhea"].ascent, descent=src["hhea"].descent)
+    builder.setupNameTable({"familyName": "Test Cubic", "styleName": "Regular"})
+    cap = ink_bounds(glyphs, cmap[ord("H")])[3]
+    builder.setupOS2(version=4, sCapHeight=cap, sxHeight=0)
+    builder.setupPost()
+    builder.save(out)
+
+
 if __name__ == "__main__":
     command = sys.argv[1]
     if command == "metrics":
         metrics(sys.argv[2], sys.argv[3])
     elif command == "subset":
         make_subset(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif command == "cff":
+        make_cff(sys.argv[2], sys.argv[3], sys.argv[4])
     elif command == "no-unicode":
         no_unicode(sys.argv[2], sys.argv[3])
     else:

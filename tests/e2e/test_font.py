@@ -54,6 +54,22 @@ def read_model(path):
     return positions, normals, indices
 
 
+def solid(model):
+    """(area seen from +z, enclosed volume, vertex normals against their triangle's turn)."""
+    positions, normals, indices = model
+    area = volume = 0
+    against = 0
+    for i in range(0, len(indices), 3):
+        a, b, c = (positions[k] for k in indices[i:i + 3])
+        u = [b[j] - a[j] for j in range(3)]
+        v = [c[j] - a[j] for j in range(3)]
+        n = (u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0])
+        area += n[2] / 2
+        volume += sum(a[j] * n[j] for j in range(3)) / 6
+        against += sum(1 for k in indices[i:i + 3] if sum(n[j] * normals[k][j] for j in range(3)) < -1e-9)
+    return area, volume, against
+
+
 def records(folder):
     """The model records ({name: file}) and the font's glyph records of font.xml."""
     root = ET.parse(os.path.join(folder, "font.xml")).getroot()
@@ -158,18 +174,56 @@ class Options(unittest.TestCase):
     def test_glyphs_the_font_lacks_are_listed_and_left_without_a_model(self):
         with WorkDir() as work:
             small = work.file("small.ttf")
-            reference("subset", DEJAVU, small, "HelloÁ")
+            reference("subset", DEJAVU, small, "HelloÁ ")
             status, _, errors = make_font(small, work.file("out"))
             self.assertEqual(status, 0, errors)
             lines = errors.splitlines()
             self.assertEqual(len(lines), 1, errors)
             listed = lines[0].split(":")[-1].split()
             self.assertEqual(sorted(listed), sorted(ch for ch in GLYPHS if ch not in "HelloÁ "))
+            self.assertNotIn("space", listed)
             models, fonts = records(work.file("out"))
             self.assertEqual(sorted(models), ["glyph_Aacute", "glyph_H", "glyph_e", "glyph_l", "glyph_o"])
             for g, glyph in enumerate(fonts[0]):
                 if GLYPHS[g] not in "HelloÁ ":
                     self.assertEqual((glyph.get("model"), glyph.get("width")), ("0", "0"))
+
+    def test_cff_outlines_make_the_glyphs_the_truetype_outlines_make(self):
+        """fontTools rewrites DejaVu Sans's glyphs as CFF outlines: cubic curves, and contours that
+        turn the other way round. Their models match the TrueType ones."""
+        chars = "HŐg&o"
+        with WorkDir() as work:
+            cubic = work.file("cubic.otf")
+            reference("cff", DEJAVU, cubic, chars)
+            for depth in (0, 0.2):
+                made = {}
+                for kind, font in (("truetype", DEJAVU), ("cff", cubic)):
+                    out = work.file("%s%g" % (kind, depth))
+                    status, summary, errors = make_font(font, out, "--chars", chars, "--depth", str(depth))
+                    self.assertEqual(status, 0, errors)
+                    models, fonts = records(out)
+                    made[kind] = {name: read_model(os.path.join(out, file)) for name, file in models.items()}
+                    made[kind + " spacing"] = [(g.get("offset"), g.get("width"))
+                                               for g in (list(fonts[0])[GLYPHS.index(ch)] for ch in chars)]
+                self.assertIn("(CFF,", summary)
+                self.assertEqual(sorted(made["cff"]), sorted(made["truetype"]))
+                self.assertEqual(made["cff spacing"], made["truetype spacing"])
+                for name, truetype in made["truetype"].items():
+                    with self.subTest(depth=depth, glyph=name):
+                        cff = made["cff"][name]
+                        area, volume, against = solid(truetype)
+                        cff_area, cff_volume, cff_against = solid(cff)
+                        self.assertEqual((against, cff_against), (0, 0))
+                        if depth == 0:
+                            self.assertGreater(area, 0.05)
+                            self.assertAlmostEqual(cff_area / area, 1, delta=0.002)
+                        else:  # the walls face out: the solid's volume is the face's area times the depth
+                            self.assertGreater(volume, 0)
+                            self.assertAlmostEqual(cff_volume / volume, 1, delta=0.002)
+                        for axis in range(3):
+                            for pick in (min, max):
+                                self.assertAlmostEqual(pick(p[axis] for p in cff[0]),
+                                                       pick(p[axis] for p in truetype[0]), delta=2 * FLATNESS)
 
     def test_bad_fonts_and_arguments_get_one_line_and_status_2(self):
         with WorkDir() as work:
