@@ -26,6 +26,9 @@ namespace {
 constexpr FT_Int32 kLoadFlags = FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP;
 // Flattening never cuts one curve into more pieces than this, whatever its control points say.
 constexpr int kMaxCurvePieces = 256;
+// More points than a model can hold vertices: such an outline is given up as it is walked, so that a
+// hostile font cannot have millions of points made and tessellated.
+constexpr size_t kMaxOutlinePoints = 65535;
 constexpr double kSamePoint = 1e-9; // cap heights
 constexpr double kPi = 3.14159265358979323846;
 
@@ -87,9 +90,10 @@ struct Flattener {
     double scale;   // cap heights per font unit
     double shift_x; // subtracted from x: the left side bearing in cap heights
     GlyphShape *shape;
-    Vec at;        // the current point
-    Vec in;        // direction in which the outline arrived at the current point; (0, 0) at a start
-    Vec first_out; // direction in which the current contour left its first point
+    size_t points = 0; // so far, in every contour
+    Vec at;            // the current point
+    Vec in;            // direction in which the outline arrived at the current point; (0, 0) at a start
+    Vec first_out;     // direction in which the current contour left its first point
     bool open = false;
 };
 
@@ -121,6 +125,7 @@ void join(Flattener &f, Vec out) {
 // Adds a point that ends a piece arriving along `in`, or nothing when it repeats the last point.
 void add_point(Flattener &f, Vec p, bool smooth, Vec direction) {
     if (length(p - f.at) <= kSamePoint) return;
+    f.points++;
     contour(f).push_back(OutlinePoint{p.x, p.y, smooth, smooth ? direction.x : 0, smooth ? direction.y : 0});
     f.at = p;
 }
@@ -157,6 +162,7 @@ void finish_contour(Flattener &f) {
 
 int on_move(const FT_Vector *to, void *user) {
     Flattener &f = *static_cast<Flattener *>(user);
+    if (f.points > kMaxOutlinePoints) return 1; // stops the walk
     finish_contour(f);
     f.shape->contours.emplace_back();
     f.at = to_cap(f, to);
@@ -169,6 +175,7 @@ int on_move(const FT_Vector *to, void *user) {
 
 int on_line(const FT_Vector *to, void *user) {
     Flattener &f = *static_cast<Flattener *>(user);
+    if (f.points > kMaxOutlinePoints) return 1; // stops the walk
     Vec p = to_cap(f, to);
     Vec d = unit(p - f.at);
     if (is_zero(d)) return 0;
@@ -215,6 +222,7 @@ void flatten_curve(Flattener &f, const Vec *c, int degree) {
 
 int on_conic(const FT_Vector *control, const FT_Vector *to, void *user) {
     Flattener &f = *static_cast<Flattener *>(user);
+    if (f.points > kMaxOutlinePoints) return 1; // stops the walk
     Vec c[3] = {f.at, to_cap(f, control), to_cap(f, to)};
     flatten_curve(f, c, 2);
     return 0;
@@ -222,6 +230,7 @@ int on_conic(const FT_Vector *control, const FT_Vector *to, void *user) {
 
 int on_cubic(const FT_Vector *control1, const FT_Vector *control2, const FT_Vector *to, void *user) {
     Flattener &f = *static_cast<Flattener *>(user);
+    if (f.points > kMaxOutlinePoints) return 1; // stops the walk
     Vec c[4] = {f.at, to_cap(f, control1), to_cap(f, control2), to_cap(f, to)};
     flatten_curve(f, c, 3);
     return 0;
@@ -385,7 +394,9 @@ FontFile *font_file_open(const char *path, std::string *error) {
     info.format = format ? format : "unknown";
     const TT_OS2 *os2 = static_cast<const TT_OS2 *>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
     // sCapHeight exists from version 2 of the table; FreeType marks a missing table 0xFFFF.
-    if (os2 && os2->version >= 2 && os2->version != 0xFFFF && os2->sCapHeight > 0) {
+    // A cap height outside a tenth of an em to two ems is a mistake in the font: H tells better.
+    if (os2 && os2->version >= 2 && os2->version != 0xFFFF && os2->sCapHeight * 10 >= face->units_per_EM &&
+        os2->sCapHeight <= 2 * face->units_per_EM) {
         info.cap_height_units = os2->sCapHeight;
         info.cap_height_source = "OS/2 sCapHeight";
     } else if (double h = height_of_h(face); h > 0) {
@@ -446,6 +457,10 @@ bool font_file_glyph_shape(FontFile *font, uint32_t glyph_index, GlyphShape *out
     funcs.cubic_to = on_cubic;
     e = FT_Outline_Decompose(outline, &funcs, &f);
     finish_contour(f);
+    if (f.points > kMaxOutlinePoints) {
+        *error = "its outline has more points than a model holds vertices";
+        return false;
+    }
     if (e) {
         *error = "its outline is damaged (FreeType error " + std::to_string(e) + ")";
         return false;

@@ -321,7 +321,8 @@ int tool_font(int argc, char **argv) {
     fs::create_directories(out, ec);
     if (!fs::is_directory(out, ec)) {
         font_file_close(font);
-        return tool_fail("font: cannot make the folder %s", o.out_dir);
+        tool_fail("font: cannot make the folder %s", o.out_dir);
+        return 2;
     }
 
     FontGlyphs glyphs;
@@ -363,7 +364,8 @@ int tool_font(int argc, char **argv) {
         std::free(packed);
         if (!ok) {
             font_file_close(font);
-            return tool_fail("font: cannot write %s", (out / f.file_name).string().c_str());
+            tool_fail("font: cannot write %s", (out / f.file_name).string().c_str());
+            return 2;
         }
         f.has_model = true;
         f.ink_min[0] = f.ink_max[0] = float(shape.cap_points[0]);
@@ -382,10 +384,14 @@ int tool_font(int argc, char **argv) {
     if (!lacking.empty())
         std::fprintf(stderr, "bvtool: font: %s lacks these glyphs of the map; they have no model:%s\n",
                      family.c_str(), lacking.c_str());
-    if (!write_text(out / "font.xml", font_xml(info, o.font_path, glyphs, o)))
-        return tool_fail("font: cannot write %s", (out / "font.xml").string().c_str());
-    if (o.demo_text && !demo_write(out, glyphs, o.material, o.demo_text, &error))
-        return tool_fail("font: --demo: %s", error.c_str());
+    if (!write_text(out / "font.xml", font_xml(info, o.font_path, glyphs, o))) {
+        tool_fail("font: cannot write %s", (out / "font.xml").string().c_str());
+        return 2;
+    }
+    if (o.demo_text && !demo_write(out, glyphs, o.material, o.demo_text, &error)) {
+        tool_fail("font: --demo: %s", error.c_str());
+        return 2;
+    }
 
     if (!failed.empty()) { // a damaged font: what could be made is written all the same
         tool_fail("font: %s is damaged: these glyphs could not be made:%s", o.font_path, failed.c_str());
