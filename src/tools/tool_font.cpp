@@ -258,13 +258,15 @@ std::string font_record_xml(const FontGlyphs &glyphs, const std::string &materia
 
 int tool_font(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
+        std::string map;
+        for (int g = 0; g < geometry::kFontGlyphCount; g++)
+            map += std::string(g % 29 ? " " : "\n  ") + scene::kGlyphNames[g];
         std::printf(
             "usage: bvtool font FONT.ttf|.otf OUTDIR [--chars TEXT] [--depth D] [--material @name|N]\n"
             "                  [--demo TEXT]\n"
-            "Makes a model for every glyph of the engine's font (the 87 of the glyph table: letters with\n"
-            "the accents á é í ó ö ő ú ü ű ř and their capitals, digits, ? ! & / and the space) that the\n"
-            "font has, or only for the characters of --chars, and font.xml: the model records and the\n"
-            "font record to paste into a demo document, glyphs referring to models by @name.\n"
+            "Makes a model for every glyph of the engine's font that the font has, or only for the\n"
+            "characters of --chars, and font.xml: the model records and the font record to paste into\n"
+            "a demo document, glyphs referring to models by @name. The glyphs, in order:%s\n"
             "The models are sized so that the font's cap height is 1 (OS/2 sCapHeight, else the height\n"
             "of H); each glyph's offset and width come from its left side bearing and advance. Curves\n"
             "are flattened to within %g of the cap height and filled by GLU's tessellator.\n"
@@ -277,7 +279,7 @@ int tool_font(int argc, char **argv) {
             "Glyphs the font lacks are listed on standard error and left without a model.\n"
             "Exit status: 0 done; 2 bad arguments, or a font file that cannot be used (a damaged one:\n"
             "what could be made is written all the same).\n",
-            kFontFlatness, geometry::kTextMaxBytes);
+            map.c_str(), kFontFlatness, geometry::kTextMaxBytes);
         return 0;
     }
     auto started = std::chrono::steady_clock::now();
