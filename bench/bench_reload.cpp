@@ -4,6 +4,7 @@
 // screen within a second (bvtool preview adds the document check and the packing, and polls the
 // folder every 100 ms). Needs a display, e.g. under xvfb-run.
 #include "player/gl_window.h"
+#include "player/platform/platform.h"
 #include "resources/xml.h"
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
@@ -17,7 +18,7 @@ namespace {
 
 void BM_SampleDemoReload(benchmark::State &state) {
     static player::GlWindow win;
-    static bool gl = SDL_Init(SDL_INIT_VIDEO) == 0 && [] {
+    static bool gl = player::platform_video_start() && [] {
         win.screen = player::ScreenSize{64, 64};
         win.glsl = 1;
         return player::gl_window_open(&win, false, false, "bench") &&

@@ -6,6 +6,7 @@
 #include "sample_timing.h"
 
 #include "player/gl_window.h"
+#include "player/platform/platform.h"
 #include "player/screen.h"
 #include "resources/xml.h"
 #include "scene/scene.h"
@@ -22,7 +23,7 @@ namespace {
 // The one window of both cases, at the frames' size, set up as frame.html sets up its canvas.
 player::GlWindow *sample_window() {
     static player::GlWindow win;
-    static bool ok = SDL_Init(SDL_INIT_VIDEO) == 0 && [] {
+    static bool ok = player::platform_video_start() && [] {
         win.screen = player::ScreenSize{bench::kSampleFrameWidth, bench::kSampleFrameHeight};
         win.aspect = player::screen_aspect_for(0, win.screen);
         win.viewport = player::screen_viewport_fit(win.screen, win.aspect);

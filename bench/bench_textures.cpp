@@ -8,6 +8,7 @@
 // calls swing with whatever else the machine runs.
 #include "maths/cosine_table.h"
 #include "player/gl_window.h"
+#include "player/platform/platform.h"
 #include "resources/xml.h"
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
@@ -149,7 +150,7 @@ BENCHMARK(BM_RippleOfFlatImage);
 // The test demo's graph: layers drawn, nodes computed, output nodes uploaded (needs a GL window).
 void BM_TestDemoGraph(benchmark::State &state) {
     static player::GlWindow win;
-    static bool gl = SDL_Init(SDL_INIT_VIDEO) == 0 && [] {
+    static bool gl = player::platform_video_start() && [] {
         win.screen = player::ScreenSize{64, 64};
         win.glsl = 1;
         return player::gl_window_open(&win, false, false, "bench") &&

@@ -38,14 +38,14 @@ die() { log "$*"; exit 1; }
 if [ "$KIND" = mingw ]; then
     LIBS="zlib:zlib1g-dev libpng1.6:libpng-dev libjpeg-turbo:libjpeg62-turbo-dev
 libogg:libogg-dev libvorbis:libvorbis-dev libsamplerate:libsamplerate0-dev
-glew:libglew-dev libsdl1.2:libsdl1.2-dev"
+glew:libglew-dev libsdl1.2:libsdl1.2-dev expat:libexpat1-dev"
     # The -posix compilers: the default win32 thread model has no std::mutex.
     # nasm: libjpeg-turbo's SIMD, which Debian's x86 builds have too.
     PACKAGES="mingw-w64 nasm"
 else
     # SDL 1.2 and GL come with emscripten itself.
     LIBS="zlib:zlib1g-dev libpng1.6:libpng-dev libjpeg-turbo:libjpeg62-turbo-dev
-libogg:libogg-dev libvorbis:libvorbis-dev libsamplerate:libsamplerate0-dev"
+libogg:libogg-dev libvorbis:libvorbis-dev libsamplerate:libsamplerate0-dev expat:libexpat1-dev"
     PACKAGES="emscripten"
 fi
 PACKAGES="$PACKAGES dpkg-dev make cmake pkg-config xz-utils bzip2"
@@ -386,6 +386,14 @@ for entry in $LIBS; do
             >"$STAGE/lib/pkgconfig/glew.pc"
         set --
         ;;
+    expat)
+        # The library alone: bvtool's documents are read strictly by it.
+        # shellcheck disable=SC2086
+        step expat configure $AUTOCONF_COMMON --without-docbook --without-examples --without-tests \
+            --without-xmlwf CFLAGS="$OPT"
+        step expat run_make -j2
+        step expat run_make install
+        ;;
     libsdl1.2)
         # shellcheck disable=SC2086
         step libsdl1.2 configure $AUTOCONF_COMMON --disable-stdio-redirect --disable-nasm \
@@ -416,7 +424,7 @@ stage_re=$(printf '%s\n' "$STAGE" | sed 's/[][\.*^$|]/\\&/g')
 # .pc files, sdl-config, CMake files: grep -r skips symlinks such as libpng.pc.
 grep -rlIZ -F "$STAGE" "$STAGE" | xargs -0 -r sed -i "s|$stage_re|$PREFIX|g"
 
-for pc in sdl glew zlib libpng16 libpng libjpeg ogg vorbis vorbisfile samplerate; do
+for pc in sdl glew zlib libpng16 libpng libjpeg ogg vorbis vorbisfile samplerate expat; do
     [ -f "$STAGE/lib/pkgconfig/$pc.pc" ] || die "$pc.pc was not installed"
 done
 {

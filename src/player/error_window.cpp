@@ -3,10 +3,10 @@
 #include "player/bitmap_font.h"
 #include "player/bitmap_text.h"
 #include "player/launcher_layout.h"
+#include "player/platform/platform.h"
 
 #include <SDL.h>
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 namespace player {
@@ -20,14 +20,6 @@ constexpr int32_t kButtonWidth = 72;
 constexpr int32_t kButtonHeight = 24;
 constexpr int32_t kMinWidth = 160;
 constexpr const char *kButtonLabel = "OK";
-
-// Drivers that draw to a terminal or nowhere: nobody could answer a window there.
-bool driver_has_windows() {
-    char name[32] = {};
-    if (!SDL_VideoDriverName(name, sizeof name)) return false;
-    return std::strcmp(name, "dummy") != 0 && std::strcmp(name, "caca") != 0 &&
-           std::strcmp(name, "aalib") != 0;
-}
 
 Uint32 map(SDL_Surface *s, LauncherRgb c) {
     return SDL_MapRGB(s->format, c.r, c.g, c.b);
@@ -49,8 +41,9 @@ void paint_mask(SDL_Surface *s, const std::vector<uint8_t> &mask) {
 
 bool error_window_show(const char *text) {
     bool was_up = SDL_WasInit(SDL_INIT_VIDEO) != 0;
-    if (!was_up && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-    if (!driver_has_windows()) {
+    if (!was_up && !platform_video_start()) return false;
+    // Drivers that draw nowhere: nobody could answer a window there.
+    if (!platform_video_has_windows()) {
         if (!was_up) SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return false;
     }

@@ -33,6 +33,14 @@ void music_device_record(std::vector<uint8_t> *out) {
     g_record = out;
 }
 
+// The device did not open: the line on standard error, and the reason kept for the player to show.
+static MusicSetup no_device(MusicPlayback *music) {
+    std::snprintf(music->device_error, sizeof music->device_error, "%s", SDL_GetError());
+    std::fprintf(stderr, "Couldn't open audio: %s\n", music->device_error);
+    std::fflush(stderr);
+    return MUSIC_SETUP_NO_DEVICE;
+}
+
 MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, MusicPlayback *music) {
     music->on = false;
     const char *file = music::music_element_file(element, &demo->music_offset);
@@ -60,18 +68,12 @@ MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, Mu
     desired.samples = 8192;
     desired.callback = audio_callback;
     desired.userdata = nullptr;
-    if (SDL_OpenAudio(&desired, &obtained) < 0) {
-        std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
-        return MUSIC_SETUP_NO_DEVICE;
-    }
+    if (SDL_OpenAudio(&desired, &obtained) < 0) return no_device(music);
     if (obtained.freq != desired.freq || obtained.format != desired.format ||
         obtained.channels != desired.channels) {
         // The ring holds 44.1 kHz 16-bit stereo; let SDL convert rather than play it wrongly.
         SDL_CloseAudio();
-        if (SDL_OpenAudio(&desired, nullptr) < 0) {
-            std::fprintf(stderr, "Couldn't open audio: %s\n", SDL_GetError());
-            return MUSIC_SETUP_NO_DEVICE;
-        }
+        if (SDL_OpenAudio(&desired, nullptr) < 0) return no_device(music);
         obtained = desired;
     }
     music->buffer_samples = obtained.samples;

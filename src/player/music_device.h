@@ -17,10 +17,11 @@ struct Scene;
 namespace player {
 
 struct MusicPlayback {
-    bool on;                   // music plays (the switch is +1)
-    music::MusicRing *ring;    // shared with the decoder thread and the audio callback
+    bool on;                // music plays (the switch is +1)
+    music::MusicRing *ring; // shared with the decoder thread and the audio callback
     music::MusicStream *stream;
-    uint32_t buffer_samples;   // sample frames per device buffer, as the device gave them
+    uint32_t buffer_samples; // sample frames per device buffer, as the device gave them
+    char device_error[128];  // why the audio device did not open (SDL's words), after MUSIC_SETUP_NO_DEVICE
 };
 
 enum MusicSetup : uint8_t { MUSIC_SETUP_DONE = 0, MUSIC_SETUP_NO_DEVICE = 1 };
@@ -29,7 +30,8 @@ enum MusicSetup : uint8_t { MUSIC_SETUP_DONE = 0, MUSIC_SETUP_NO_DEVICE = 1 };
 // the file from the working directory or "music/", opens the decoder and the audio device (paused).
 // A missing element or file, or a file that is not Ogg Vorbis, leaves music off (logged where the
 // element named a file). When the device cannot be opened, "Couldn't open audio: ..." goes to
-// standard error and MUSIC_SETUP_NO_DEVICE is returned (the program then ends with status 1).
+// standard error, the reason is kept in music->device_error and MUSIC_SETUP_NO_DEVICE is returned
+// (the program then ends with status 1, telling the user in the log and the "Error" message box).
 MusicSetup music_setup(const resources::XmlNode *element, scene::Scene *demo, MusicPlayback *music);
 
 // Starts the decoder thread; with a music offset of 0 also starts the sound and waits, in 10 ms

@@ -6,6 +6,7 @@
 #include "player/log_file.h"
 #include "player/music_device.h"
 #include "player/package_scan.h"
+#include "player/platform/platform.h"
 #include "player/playback.h"
 #include "player/screen.h"
 #include "resources/log.h"
@@ -16,6 +17,7 @@
 
 #include <SDL.h>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -40,6 +42,15 @@ int fail(StartUp *s, const char *format, const char *name) {
     return finish(s, 1);
 }
 
+// Status-1 exit that the user must be shown: the reason goes to the log and, once SDL is shut
+// down (its window gone), to the "Error" message box (and standard error where there is one).
+int fail_shown(StartUp *s, const char *text) {
+    resources::log_line(text);
+    int status = finish(s, 1);
+    platform_show_error(text);
+    return status;
+}
+
 // Reports a document that could not be used; returns the exit status to end with.
 int document_error(StartUp *s, scene::DocumentStatus status, const char *name) {
     switch (status) {
@@ -59,10 +70,10 @@ int player_open(PlayerSession *p) {
     p->win.caps.texture_units = 2;
     p->win.error_window = true;
 
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        // Without a video system nothing can be shown; every later SDL call would fail.
-        resources::log_format("Error: cannot initialise video: %s\r\n", SDL_GetError());
-        return finish(&p->start, 1);
+    if (!platform_video_start()) {
+        // Without a window nothing can be shown or chosen; every later SDL call would fail.
+        std::string text = std::string("Error: cannot open a window: ") + SDL_GetError();
+        return fail_shown(&p->start, text.c_str());
     }
     const SDL_VideoInfo *video = SDL_GetVideoInfo();
     p->desktop_width = video ? video->current_w : 640;
@@ -131,7 +142,11 @@ int player_prepare(PlayerSession *p, const LauncherChoices &choices, const char 
     p->music = MusicPlayback{};
     if (choices.music > 0) {
         const resources::XmlNode *element = scene::scene_document_section(document, scene::kMusicSection);
-        if (music_setup(element, demo, &p->music) == MUSIC_SETUP_NO_DEVICE) return finish(&s, 1);
+        if (music_setup(element, demo, &p->music) == MUSIC_SETUP_NO_DEVICE) {
+            std::string text = std::string("Error: cannot open the audio device (") + p->music.device_error +
+                               "); switch Music off in the launcher to play without it.";
+            return fail_shown(&s, text.c_str());
+        }
     }
 
     scene::scene_release(loading);
@@ -149,7 +164,34 @@ int player_close(PlayerSession *p) {
     return finish(&p->start, 0);
 }
 
+bool player_wants_help(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
+    return false;
+}
+
+void player_print_usage(FILE *out) {
+    std::fprintf(out,
+                 "usage: brightvale [-forcepbo]\n"
+                 "Plays a demo. Start it in the folder that holds the demo's package: the first file\n"
+                 "there whose name ends in \"dpk\" is played. The music the demo names is read from\n"
+                 "the same folder, or from music/ inside it.\n"
+                 "A launcher opens first: choose the resolution, the monitor's aspect ratio, the render\n"
+                 "path and the switches (fullscreen, antialiasing, music, VBO support), then press\n"
+                 "\"Start demo\". Escape ends the demo.\n"
+                 "  -forcepbo   use pixel buffer objects even where OpenGL is older than 2.1\n"
+                 "  -h, --help  print this and end\n"
+                 "What happens, and why it ended if it ended early, is written to %s in the\n"
+                 "same folder.\n",
+                 kLogFileName);
+}
+
 int player_main(int argc, char **argv) {
+    // Asked how to use it: answered before anything is opened or written.
+    if (player_wants_help(argc, argv)) {
+        player_print_usage(stdout);
+        return 0;
+    }
     static PlayerSession session;
     PlayerSession *p = &session;
     int status = player_open(p);
@@ -160,10 +202,11 @@ int player_main(int argc, char **argv) {
     case LAUNCHER_STARTED: break;
     case LAUNCHER_CLOSED: return player_launcher_closed(p);
     case LAUNCHER_NO_PICTURES: resources::log_line("error creating surface :-S"); return finish(&p->start, 1);
-    default:
+    default: {
         // Without the launcher nothing can be chosen or started.
-        resources::log_format("Error: cannot open the launcher window: %s\r\n", SDL_GetError());
-        return finish(&p->start, 1);
+        std::string text = std::string("Error: cannot open the launcher window: ") + SDL_GetError();
+        return fail_shown(&p->start, text.c_str());
+    }
     }
 
     status = player_prepare(p, choices, argc > 1 ? argv[1] : nullptr);

@@ -53,8 +53,17 @@ int player_prepare(PlayerSession *p, const LauncherChoices &choices, const char 
 // After playback: "Bye!", the log closed, everything released; returns 0.
 int player_close(PlayerSession *p);
 
-// Runs the whole program; returns the exit status (0 normal end, Escape, a closed window or an
-// OpenGL start-up error; 1 no package, an unusable package or document, no audio device).
+// True when an argument asks for the usage ("--help" or "-h").
+bool player_wants_help(int argc, char **argv);
+
+// Prints how to start the player: the launcher, the package and the music it finds, "-forcepbo",
+// and the log.
+void player_print_usage(FILE *out);
+
+// Runs the whole program ("--help" or "-h": the usage on standard output, status 0, nothing opened
+// or written); returns the exit status (0 normal end, Escape, a closed window or an
+// OpenGL start-up error; 1 no window at all, no package, an unusable package or document, no
+// audio device).
 int player_main(int argc, char **argv);
 
 } // namespace player

@@ -4,6 +4,7 @@
 #include "tools/bvtool.h"
 #include "tools/tool_png.h"
 #include "tools/tool_scene.h"
+#include "tools/tool_time.h"
 
 #include "music/music_ring.h"
 #include "music/music_stream.h"
@@ -52,7 +53,8 @@ bool parse_fps(const char *text, CaptureOptions *o) {
     return true;
 }
 
-bool parse(int argc, char **argv, CaptureOptions *o) {
+// False on bad arguments; *bad_time is then the time option that is not a time ("--to 1.5x"), if any.
+bool parse(int argc, char **argv, CaptureOptions *o, std::string *bad_time) {
     for (int i = 1; i < argc; i++) {
         int used = tool_scene_parse_option(argc, argv, i, &o->scene, false);
         if (used < 0) return false;
@@ -64,11 +66,13 @@ bool parse(int argc, char **argv, CaptureOptions *o) {
         bool has_value = i + 1 < argc;
         if (std::strcmp(a, "--fps") == 0 && has_value) {
             if (!parse_fps(argv[++i], o)) return false;
-        } else if (std::strcmp(a, "--from") == 0 && has_value) {
-            if (!tool_parse_ms(argv[++i], &o->from_ms)) return false;
-        } else if (std::strcmp(a, "--to") == 0 && has_value) {
-            if (!tool_parse_ms(argv[++i], &o->to_ms)) return false;
-            o->has_to = true;
+        } else if ((std::strcmp(a, "--from") == 0 || std::strcmp(a, "--to") == 0) && has_value) {
+            bool from = a[2] == 'f';
+            if (!tool_time_parse(argv[++i], from ? &o->from_ms : &o->to_ms)) {
+                *bad_time = std::string(a) + " " + argv[i];
+                return false;
+            }
+            if (!from) o->has_to = true;
         } else if (std::strcmp(a, "--y4m") == 0) {
             o->y4m = true;
         } else if (a[0] != '-' && !o->outdir) {
@@ -296,23 +300,32 @@ constexpr double kSwapEverySeconds = 0.25;
 
 int tool_capture(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
-        std::puts(
-            "usage: bvtool capture PKG OUTDIR [--fps 60|30|60000/1001] [--size WxH] [--from MS] [--to MS]\n"
+        std::printf(
+            "usage: bvtool capture PKG OUTDIR [--fps 60|30|60000/1001] [--size WxH] [--from T] [--to T]\n"
             "                      [--combiners] [--y4m]\n"
-            "Renders every frame of the span (default: the whole demo) at exact frame times into\n"
-            "OUTDIR/frame_NNNNNN.png, or OUTDIR/video.y4m with --y4m (even sizes only), and writes the\n"
-            "music of the same span as OUTDIR/audio.wav: 44.1 kHz 16-bit stereo, the samples the\n"
-            "player hands to the audio device. Prints the ffmpeg command that muxes them. Needs no\n"
-            "audio device. The music file is looked for beside the package (or under music/).");
+            "Renders every frame of the span from demo time --from (default the start) to before --to\n"
+            "(default the demo's end) at exact frame times into OUTDIR/frame_NNNNNN.png, or\n"
+            "OUTDIR/video.y4m with --y4m (even sizes only), and writes the music of the same span as\n"
+            "OUTDIR/audio.wav: 44.1 kHz 16-bit stereo, the samples the player hands to the audio\n"
+            "device. Prints the span captured (\"10.00 s (1000)\": seconds, and the hundredths a\n"
+            "document counts in) and the ffmpeg command that muxes the files. Needs no audio device.\n"
+            "The music file is looked for beside the package (or under music/).\n"
+            "Times T are in %s.\n",
+            kTimeOptionForms);
         return 0;
     }
     CaptureOptions o;
-    if (!parse(argc, argv, &o)) return tool_fail("capture: bad arguments (see bvtool capture --help)");
+    std::string bad_time;
+    if (!parse(argc, argv, &o, &bad_time)) {
+        if (!bad_time.empty())
+            return tool_fail("capture: %s is not a time: give %s", bad_time.c_str(), kTimeOptionForms);
+        return tool_fail("capture: bad arguments (see bvtool capture --help)");
+    }
     std::error_code ec;
     std::filesystem::create_directories(o.outdir, ec);
     if (!std::filesystem::is_directory(o.outdir, ec)) return tool_fail("capture: cannot make %s", o.outdir);
     ToolScene ts;
-    if (!tool_scene_open("capture", o.scene, &ts)) return 1;
+    if (!tool_scene_open("capture", o.scene, &ts)) return ts.exit_status;
     if (!o.has_to) {
         uint32_t end = 0;
         for (const scene::LayerSlot &slot : ts.demo->slots)
@@ -321,7 +334,8 @@ int tool_capture(int argc, char **argv) {
     }
     if (o.to_ms <= o.from_ms) {
         tool_scene_close(&ts);
-        return tool_fail("capture: --from %u lies at or past the demo's end (%u ms)", o.from_ms, o.to_ms);
+        return tool_fail("capture: --from %s lies at or past the demo's end, %s",
+                         tool_time_demo(o.from_ms).c_str(), tool_time_demo(o.to_ms).c_str());
     }
     int w = o.scene.width, h = o.scene.height;
     std::filesystem::path out = o.outdir;
@@ -384,7 +398,8 @@ int tool_capture(int argc, char **argv) {
         if ((std::fclose(video) != 0 || !written) && status == 0)
             status = tool_fail("capture: cannot write video.y4m");
     }
-    if (n == 0 && status == 0) status = tool_fail("capture: nothing is drawn at %u ms", o.from_ms);
+    if (n == 0 && status == 0)
+        status = tool_fail("capture: nothing is drawn at %s", tool_time_demo(o.from_ms).c_str());
     // The sound covers exactly the frames written.
     uint32_t span_end = n ? frame_time(o, n) : o.from_ms;
     std::string note;
@@ -394,7 +409,9 @@ int tool_capture(int argc, char **argv) {
     tool_scene_close(&ts);
     if (status != 0) return status;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("%llu frames (%.1f frames a second)%s%s\n", static_cast<unsigned long long>(n),
+    std::printf("%llu frames from %s to %s in %s (%.1f frames a second)%s%s\n",
+                static_cast<unsigned long long>(n), tool_time_demo(o.from_ms).c_str(),
+                tool_time_demo(span_end).c_str(), tool_time_seconds(seconds, 1).c_str(),
                 n / std::max(seconds, 1e-6), note.empty() ? "" : "; ", note.c_str());
     std::string rate = std::to_string(o.fps_num) + (o.fps_den == 1 ? "" : "/" + std::to_string(o.fps_den));
     if (o.y4m)

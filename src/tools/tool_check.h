@@ -1,8 +1,9 @@
-// bvtool check: what the player would silently do with a demo that its author did not mean,
-// found by reading the documents with the engine's own readers and tables, reported like a
-// compiler ("demo.xml:123: material 7: ..."). bvtool preview runs the document rules on every
-// reload.
+// bvtool check: the analysis of a demo's documents (src/analysis) run over a demo folder or a
+// package, with the files, the music and this machine's GLSL compiler handed to it; reported like a
+// compiler ("demo.xml:123: material 7: ..."). bvtool preview runs the document rules on every reload.
 #pragma once
+
+#include "analysis/analysis.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -11,20 +12,16 @@
 
 namespace tools {
 
-struct CheckFinding {
-    std::string file; // "demo.xml" for a folder, "demo.xmlz" for a package, or a file name
-    int32_t line;     // 1-based, 0 when the finding has no line
-    std::string message;
-    bool structural; // the document cannot be read as meant at all (sections missing or shifted)
-};
+using CheckFinding = analysis::Finding;
 
 struct CheckReport {
     std::vector<CheckFinding> findings;
-    bool glsl_compiled; // the programs went through this machine's GL
+    bool glsl_compiled;  // the programs went through this machine's GL
+    uint32_t records[2]; // records of the demo and the loading document (0 when missing)
 };
 
 // Where a demo comes from: a folder as bvtool build packs it, or a package file. Music is looked
-// for beside the package, or in the folder, its music/ folder and the folder above (where the
+// for beside the package, or in the folder, its music/ folder or the folder above (where the
 // package is usually built).
 struct CheckInput {
     std::string folder;   // "" for a package
@@ -32,22 +29,24 @@ struct CheckInput {
     std::string location; // the folder or the package's path, as given
 };
 
-enum CheckScope : uint8_t {
-    CHECK_DOCUMENTS = 1, // structure, records, references, kinds and values
-    CHECK_FILES = 2,     // models, images and music decoded
-    CHECK_GRAPH = 4,     // the texture graph run as the loader runs it
-    CHECK_GLSL = 8,      // programs compiled and linked (needs a current GL context)
-    CHECK_ALL = 15,
-};
-
 // Reads an entry: a file of the folder (names that leave it are refused) or a package entry.
 bool check_input_read(const CheckInput &in, const char *name, std::vector<uint8_t> *out);
 
-// Runs the rules of `scope` over demo and loading documents, appending to the report in file and
-// line order. The engine's log is detached while it runs.
+// The source text of a document ("demo.xml" or "loading.xml"): the folder's file, or the package's
+// compressed entry inflated. *file gets the name findings carry. False when it is missing; *damaged
+// tells a package entry that does not inflate.
+bool check_document_text(const CheckInput &in, const char *name, std::string *text, std::string *file,
+                         bool *damaged);
+
+// Runs the analysis of `scope` (analysis::CheckScope) over the demo and the loading document,
+// appending to the report: the demo's findings first, by line. CHECK_GLSL needs a current GL
+// context. The engine's log is detached while it runs.
 void check_run(const CheckInput &in, uint8_t scope, CheckReport *report);
 
 // "FILE:LINE: MESSAGE" (no line part when there is no line).
 std::string check_format(const CheckFinding &f);
+
+// The host the analysis is given for an input: files, music, and GL's compiler when `glsl`.
+analysis::AnalysisHost check_host(const CheckInput &in, bool glsl);
 
 } // namespace tools

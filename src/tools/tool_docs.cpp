@@ -2,6 +2,7 @@
 // (the document forms beside the loader, and every kind table beside the records it describes), so
 // that it says what the readers read.
 #include "tools/bvtool.h"
+#include "tools/tool_docs.h"
 
 #include "functions/function.h"
 #include "geometry/effect2d.h"
@@ -22,13 +23,7 @@
 
 namespace tools {
 
-namespace {
-
-using scene::DocumentFormDescriptor;
-using scene::kDocumentForms;
-
-// A table cell: pipes escaped so that a meaning cannot split the row.
-std::string cell(const std::string &text) {
+std::string docs_cell(const std::string &text) {
     std::string out;
     for (char c : text) {
         if (c == '|') out += '\\';
@@ -36,6 +31,11 @@ std::string cell(const std::string &text) {
     }
     return out;
 }
+
+namespace {
+
+using scene::DocumentFormDescriptor;
+using scene::kDocumentForms;
 
 std::string join(const char (*names)[32], int count) {
     std::string s;
@@ -57,8 +57,8 @@ void form_section(std::string &out, const DocumentFormDescriptor &f, const char 
     if (f.attribute_count) {
         out += "| attribute | meaning |\n|---|---|\n";
         for (uint8_t i = 0; i < f.attribute_count; i++)
-            out +=
-                "| `" + std::string(f.attributes[i].name) + "` | " + cell(f.attributes[i].meaning) + " |\n";
+            out += "| `" + std::string(f.attributes[i].name) + "` | " + docs_cell(f.attributes[i].meaning) +
+                   " |\n";
         out += "\n";
     } else {
         out += "No attributes.\n\n";
@@ -81,7 +81,7 @@ void sections(std::string &out) {
         const DocumentFormDescriptor &f = kDocumentForms[s.record];
         out += "| " + std::to_string(i + 1) + " | `<" + s.name + ">` | " +
                (i == 14 ? "(the section itself)" : "`<" + std::string(f.element) + ">`") + " | " +
-               cell(s.summary) + " |\n";
+               docs_cell(s.summary) + " |\n";
     }
     out += "\n";
 }
@@ -94,7 +94,8 @@ void records(std::string &out) {
         if (s.record == scene::FORM_MATERIAL) {
             const DocumentFormDescriptor &f = kDocumentForms[s.record];
             out += "#### `<material>`: " + std::string(f.title) + "\n\n" + sentence(f.summary) + ". " +
-                   sentence(f.children) + "; a setting that is not given is 0.\n\n| child | attributes | meaning |\n|---|---|---|\n";
+                   sentence(f.children) +
+                   "; a setting that is not given is 0.\n\n| child | attributes | meaning |\n|---|---|---|\n";
             for (int row = 0; row < render::kMaterialChildCount; row++) {
                 const scene::MaterialChildDescriptor &c = scene::kMaterialChildForms[row];
                 std::string attributes = c.attribute_count ? "" : "(its text)";
@@ -106,7 +107,7 @@ void records(std::string &out) {
                 std::string meaning = c.meaning;
                 if (c.attribute_count == 1) meaning += std::string(": ") + c.attributes[0].meaning;
                 out += "| `<" + std::string(render::kMaterialChildNames[row]) + ">` | " + attributes + " | " +
-                       cell(meaning) + " |\n";
+                       docs_cell(meaning) + " |\n";
             }
             // Children that share their attributes: described once.
             for (int row = 0; row < render::kMaterialChildCount; row++) {
@@ -122,9 +123,11 @@ void records(std::string &out) {
                                     render::kMaterialChildNames[other] + ">`";
                 out += "\nAttributes of " + children + ":\n\n| attribute | meaning |\n|---|---|\n";
                 for (uint8_t a = 0; a < c.attribute_count && c.attribute_count <= 5; a++)
-                    out += "| `" + std::string(c.attributes[a].name) + "` | " + cell(c.attributes[a].meaning) + " |\n";
+                    out += "| `" + std::string(c.attributes[a].name) + "` | " +
+                           docs_cell(c.attributes[a].meaning) + " |\n";
                 if (c.attribute_count > 5)
-                    out += "| `u1` .. `u24` | `uN`: the function that feeds uniform float uN of the custom program; 0 "
+                    out += "| `u1` .. `u24` | `uN`: the function that feeds uniform float uN of the custom "
+                           "program; 0 "
                            "leaves it unset |\n";
             }
             out += "\n";
@@ -166,7 +169,7 @@ void kind_tables(std::string &out) {
         for (int i = 0; i < g.colour_count + g.float_count; i++)
             params += std::string(i ? ", " : "") + g.parameter_names[i] +
                       (i < g.colour_count ? " (red, green, blue)" : "");
-        out += "| " + std::to_string(k) + " | " + g.name + " | " + cell(params) + " (" +
+        out += "| " + std::to_string(k) + " | " + g.name + " | " + docs_cell(params) + " (" +
                std::to_string(g.colour_count * 3 + g.float_count) + ") |\n";
     }
     out +=
@@ -180,13 +183,13 @@ void kind_tables(std::string &out) {
         int type = row < 4 ? 101 + row : 201 + (row - 4);
         out += "| " + std::to_string(type) + " | " + f.name + " | " + std::to_string(f.input_count) +
                (type < 200 ? " and the layer" : "") + " | " +
-               cell(join(f.parameter_names, f.parameter_count)) + " |\n";
+               docs_cell(join(f.parameter_names, f.parameter_count)) + " |\n";
     }
     out +=
         "\n### Function segments (`<s type>`)\n\n| kind | name | formula | parameters |\n|---|---|---|---|\n";
     for (int k = 0; k < functions::kSegmentKindCount; k++) {
         const functions::SegmentDescriptor &s = functions::kSegmentDescriptors[k];
-        out += "| " + std::to_string(k) + " | " + s.name + " | " + cell(s.formula) + " | " +
+        out += "| " + std::to_string(k) + " | " + s.name + " | " + docs_cell(s.formula) + " | " +
                join(s.parameter_names, s.parameter_count) + " |\n";
     }
     out += "\nx is the time within the segment; a function without segments gives 1.0. Loop modes "
@@ -256,12 +259,14 @@ void kind_tables(std::string &out) {
     for (int k = 0; k < render::kCgenModeCount; k++)
         out += "| " + std::to_string(k) + " | " + scene::kCgenModeMeanings[k] + " |\n";
     out += "\n### Glyphs of a font\n\nA font's children are its glyphs in this order, ten to a row (accented "
-           "letters come as two-byte UTF-8 in a text; a character without a glyph is skipped):\n\n| glyphs | +0 | +1 "
+           "letters come as two-byte UTF-8 in a text; a character without a glyph is skipped):\n\n| glyphs | "
+           "+0 | +1 "
            "| +2 | +3 | +4 | +5 | +6 | +7 | +8 | +9 |\n|---|---|---|---|---|---|---|---|---|---|---|\n";
     for (int g = 0; g < scene::kGlyphNameCount; g += 10) {
         out += "| " + std::to_string(g) + " |";
         for (int k = g; k < g + 10; k++)
-            out += " " + (k < scene::kGlyphNameCount ? cell(scene::kGlyphNames[k]) : std::string()) + " |";
+            out +=
+                " " + (k < scene::kGlyphNameCount ? docs_cell(scene::kGlyphNames[k]) : std::string()) + " |";
         out += "\n";
     }
     out += "\n";
@@ -364,8 +369,9 @@ Without `loading.xml` the player shows nothing while the demo loads; a loading d
 fifteen sections and is played with the load's progress, 0 to 100, in place of the time.
 )";
 
-std::string reference() {
-    std::string out =
+// False, with *problem set, when a part of the reference finds the engine's tables disagreeing with it.
+bool reference(std::string &out, std::string *problem) {
+    out =
         "# The scene document\n\n"
         "<!-- Written by `bvtool docs docs/format.md` from the engine's tables; do not edit by hand. -->\n\n"
         "A demo is two scene documents, `demo.xml` and `loading.xml` (the loading screen), and the models, "
@@ -374,28 +380,33 @@ std::string reference() {
         "attribute, what it means, its units, and what a missing one gives.\n\n"
         "Conventions. Records refer to one another by their 1-based position in their section; 0 means none. "
         "Texture layers and layer slots are numbered from 0. Times are in hundredths of a second (\"time "
-        "units\"); angles in degrees. A missing attribute or child reads as 0 (a missing name as empty), and "
+        "units\"; Time below lists every one); angles in degrees (Space below gives the axes and the order "
+        "of rotations). A missing attribute or child reads as 0 (a missing name as empty), and "
         "the player reports nothing: `bvtool check` names what it would silently do otherwise. Numbers are "
         "read as C reads them: integers in decimal (a fraction is cut off), floats with a '.'.\n\n";
     sections(out);
     records(out);
+    if (!docs_conventions(out, problem)) return false;
     kind_tables(out);
     out += kWorkedExample;
-    return out;
+    return true;
 }
 
 } // namespace
 
 int tool_docs(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
-        std::puts("usage: bvtool docs OUT.md\n"
-                  "Writes the scene document reference (docs/format.md in the sources) from the engine's\n"
-                  "own tables: the sections, every element and attribute the loaders read, the kind tables\n"
-                  "with their parameter names, and a worked example.");
+        std::puts(
+            "usage: bvtool docs OUT.md\n"
+            "Writes the scene document reference (docs/format.md in the sources) from the engine's\n"
+            "own tables: the sections, every element and attribute the loaders read, the unit of every\n"
+            "time, the axes and the order of rotations, the names a program receives, the kind tables\n"
+            "with their parameter names, and a worked example.");
         return 0;
     }
     if (argc != 2) return tool_fail("docs: expected OUT.md (see bvtool docs --help)");
-    std::string text = reference();
+    std::string text, problem;
+    if (!reference(text, &problem)) return tool_fail("docs: %s", problem.c_str());
     if (!tool_write_whole(argv[1], reinterpret_cast<const uint8_t *>(text.data()),
                           static_cast<uint32_t>(text.size())))
         return tool_fail("docs: cannot write %s", argv[1]);

@@ -3,6 +3,7 @@
 #include "tools/bvtool.h"
 #include "tools/tool_png.h"
 #include "tools/tool_scene.h"
+#include "tools/tool_time.h"
 
 #include "geometry/effect2d.h"
 #include "scene/scene.h"
@@ -19,11 +20,13 @@ namespace tools {
 
 int tool_effects(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) {
-        std::puts("usage: bvtool effects PKG OUTDIR [--time T]...\n"
-                  "Loads the package's demo document as the player does, updates every 2D effect in list\n"
-                  "order at each given demo time (milliseconds, in order), then reads every effect's\n"
-                  "texture back and writes it as OUTDIR/NNN.png (NNN its place in the list, three digits;\n"
-                  "8-bit effects greyscale, 24-bit RGB). Without --time the images are those of creation.");
+        std::printf("usage: bvtool effects PKG OUTDIR [--time T]...\n"
+                    "Loads the package's demo document as the player does, updates every 2D effect in list\n"
+                    "order at each given demo time T in order, then reads every effect's texture back and\n"
+                    "writes it as OUTDIR/NNN.png (NNN its place in the list, three digits; 8-bit effects\n"
+                    "greyscale, 24-bit RGB). Without --time the images are those of creation.\n"
+                    "T is in %s.\n",
+                    kTimeOptionForms);
         return 0;
     }
     ToolSceneOptions scene = {nullptr, 64, 64, false, false, nullptr, nullptr};
@@ -32,7 +35,8 @@ int tool_effects(int argc, char **argv) {
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--time") == 0 && i + 1 < argc) {
             uint32_t ms;
-            if (!tool_parse_ms(argv[++i], &ms)) return tool_fail("effects: bad time %s", argv[i]);
+            if (!tool_time_parse(argv[++i], &ms))
+                return tool_fail("effects: --time %s is not a time: give %s", argv[i], kTimeOptionForms);
             times.push_back(ms);
         } else if (argv[i][0] != '-' && !scene.package) {
             scene.package = argv[i];
@@ -47,7 +51,7 @@ int tool_effects(int argc, char **argv) {
     std::filesystem::create_directories(outdir, ec);
     if (!std::filesystem::is_directory(outdir, ec)) return tool_fail("effects: cannot make %s", outdir);
     ToolScene ts;
-    if (!tool_scene_open("effects", scene, &ts)) return 1;
+    if (!tool_scene_open("effects", scene, &ts)) return ts.exit_status;
     resources::ObjectList *effects = ts.demo->effects2d;
     bool pbo = ts.win.caps.pbo != 0;
     for (uint32_t ms : times)
@@ -69,7 +73,9 @@ int tool_effects(int argc, char **argv) {
                             long(e->width) * channels))
             status = tool_fail("effects: cannot write %s", path.c_str());
     }
-    if (status == 0) std::printf("%u 2D effects written\n", effects->count);
+    if (status == 0)
+        std::printf("%u 2D effects written%s%s\n", effects->count, times.empty() ? "" : " at ",
+                    times.empty() ? "" : tool_time_demo(times.back()).c_str());
     tool_scene_close(&ts);
     return status;
 }

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace tools {
@@ -27,7 +28,37 @@ struct Corner {
 struct ObjData {
     std::vector<float> positions, texcoords, normals; // 3, 2 and 3 floats per entry
     std::vector<Corner> corners;                      // three per triangle
+    uint32_t points, lines;                           // p corners and l elements: nothing a model holds
 };
+
+// What makes bytes unreadable as the single-byte text of an OBJ file, or null when they read:
+// UTF-16 (a byte-order mark, or NULs at every other byte) or other bytes with NULs in them.
+const char *obj_text_problem(const std::string &bytes) {
+    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFF && uint8_t(bytes[1]) == 0xFE)
+        return "UTF-16 (little-endian) text";
+    if (bytes.size() >= 2 && uint8_t(bytes[0]) == 0xFE && uint8_t(bytes[1]) == 0xFF)
+        return "UTF-16 (big-endian) text";
+    size_t even = 0, odd = 0;
+    for (size_t i = 0; i < bytes.size(); i++)
+        if (bytes[i] == '\0') (i % 2 ? odd : even)++;
+    if (even + odd == 0) return nullptr;
+    if (even == 0) return "UTF-16 (little-endian) text";
+    if (odd == 0) return "UTF-16 (big-endian) text";
+    return "not text (it holds NUL bytes)";
+}
+
+// "12 vertices, 3 points, 2 lines": the counts of what an OBJ file without faces held.
+std::string obj_found(const ObjData &d) {
+    const std::pair<size_t, const char *> counts[] = {{d.positions.size() / 3, "vertices"},
+                                                      {d.texcoords.size() / 2, "texture coordinates"},
+                                                      {d.normals.size() / 3, "normals"},
+                                                      {d.points, "points"},
+                                                      {d.lines, "lines"}};
+    std::string out;
+    for (const auto &c : counts)
+        if (c.first) out += (out.empty() ? "" : ", ") + std::to_string(c.first) + " " + c.second;
+    return out.empty() ? "no vertices, points or lines either" : out;
+}
 
 // An OBJ index (1-based, or negative counting back from the end) as a 0-based one; -1 when absent,
 // -2 when it names nothing.
@@ -104,6 +135,16 @@ bool obj_parse(const char *text, ObjData *d, std::string *error) {
                 d->corners.push_back(face[i]);
                 d->corners.push_back(face[i + 1]);
             }
+        } else if (std::strcmp(kind, "p") == 0) {
+            // Counted only, to say what a file without faces holds.
+            char token[64];
+            int n = 0;
+            while (std::sscanf(rest, " %63s%n", token, &n) == 1) {
+                rest += n;
+                d->points++;
+            }
+        } else if (std::strcmp(kind, "l") == 0) {
+            d->lines++;
         }
         // Groups, objects, materials and smoothing lines carry nothing the model format holds.
     }
@@ -119,7 +160,8 @@ int tool_model(int argc, char **argv) {
                   "indices count back) into a packed model: one vertex per distinct position, texture\n"
                   "coordinate and normal; one texture coordinate set from vt (0, 0 where a corner has\n"
                   "none); normals a corner lacks are computed from the faces around its vertex.\n"
-                  "Models of more than 65535 vertices are refused.");
+                  "Models of more than 65535 vertices are refused, and so are files without faces\n"
+                  "(only points or lines, or empty) and UTF-16 files (exit status 2; nothing written).");
         return 0;
     }
     if (argc != 3) return tool_fail("model: expected IN.obj and OUT.mdl (see bvtool model --help)");
@@ -128,9 +170,23 @@ int tool_model(int argc, char **argv) {
     if (!raw) return tool_fail("model: cannot read %s", argv[1]);
     std::string text(reinterpret_cast<char *>(raw), size);
     std::free(raw);
-    ObjData d;
+    if (const char *problem = obj_text_problem(text)) {
+        tool_fail("model: %s: %s; an OBJ file is read as ASCII or UTF-8 text: save it so", argv[1], problem);
+        return 2;
+    }
+    // A UTF-8 byte-order mark would hide the first line's keyword.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    ObjData d = {};
     std::string error;
     if (!obj_parse(text.c_str(), &d, &error)) return tool_fail("model: %s: %s", argv[1], error.c_str());
+    if (d.corners.empty()) {
+        // Points and lines make no surface: an empty model would draw nothing without a word.
+        if (text.find_first_not_of(" \t\r\n") == std::string::npos)
+            tool_fail("model: %s: the file is empty: no faces to make a model of", argv[1]);
+        else
+            tool_fail("model: %s: no faces to make a model of (found %s)", argv[1], obj_found(d).c_str());
+        return 2;
+    }
 
     // Vertices split by their (position, texture coordinate, normal) triple, in first-use order.
     std::map<std::tuple<int64_t, int64_t, int64_t>, uint32_t> ids;

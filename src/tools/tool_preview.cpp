@@ -5,6 +5,7 @@
 #include "tools/tool_build.h"
 #include "tools/tool_check.h"
 #include "tools/tool_scene.h"
+#include "tools/tool_time.h"
 
 #include "maths/shared_random.h"
 #include "music/music_stream.h"
@@ -255,7 +256,7 @@ void preview_seek(Preview *p, double ms) {
     scene::scene_reset_effects(p->scene);
     render::render_reset_targets();
     uint32_t now = preview_time(*p);
-    say("seek %u\n", now);
+    say("seek %s\n", tool_time_demo(now).c_str());
     preview_music_follow(p, now);
 }
 
@@ -264,7 +265,7 @@ void preview_pause(Preview *p, bool paused) {
     p->base_ms = preview_time(*p);
     p->base_tick = SDL_GetTicks();
     p->paused = paused;
-    say("%s %u\n", paused ? "pause" : "play", preview_time(*p));
+    say("%s %s\n", paused ? "pause" : "play", tool_time_demo(preview_time(*p)).c_str());
     preview_music_follow(p, preview_time(*p));
 }
 
@@ -281,13 +282,13 @@ uint32_t timeline_end(const scene::Scene *sc) {
 bool preview_load(Preview *p, std::string *error) {
     CheckInput in = {p->folder, nullptr, p->folder};
     CheckReport report = {};
-    check_run(in, CHECK_DOCUMENTS, &report);
+    check_run(in, analysis::CHECK_DOCUMENTS, &report);
     std::vector<std::string> findings;
     std::string structural;
     for (const CheckFinding &f : report.findings) {
         findings.push_back(check_format(f));
         // Only the demo document is played here: the loading document's findings are for reading.
-        if (f.structural && f.file == "demo.xml" && structural.empty()) structural = check_format(f);
+        if (f.kind != analysis::FINDING_RULE && f.file == "demo.xml" && structural.empty()) structural = check_format(f);
     }
     for (const std::string &f : findings)
         std::fprintf(stderr, "%s\n", f.c_str());
@@ -295,13 +296,13 @@ bool preview_load(Preview *p, std::string *error) {
         *error = structural;
         return false;
     }
-    std::vector<uint8_t> package;
+    FolderPackage package;
     std::string why;
-    if (!tool_folder_package(p->folder.c_str(), &package, &why, nullptr)) {
-        *error = why;
+    if (!tool_folder_package(p->folder.c_str(), &package, &why)) {
+        *error = package.findings.empty() ? why : check_format(package.findings[0]);
         return false;
     }
-    FILE *file = player::platform_memory_file(package.data(), package.size());
+    FILE *file = player::platform_memory_file(package.bytes.data(), package.bytes.size());
     if (!file) {
         *error = "cannot read the packed folder";
         return false;
@@ -471,20 +472,21 @@ void draw_overlay(const Preview &p, uint32_t ms) {
     if (!p.overlay) return;
     std::vector<TextLine> lines;
     char head[160];
-    std::snprintf(head, sizeof head, "%u.%03u s of %u.%02u s   %s   %u fps   loop %u.%03u-%u.%03u %s",
-                  ms / 1000, ms % 1000, p.end_time / 100, p.end_time % 100, p.paused ? "paused" : "playing",
-                  p.fps, unsigned(p.loop_begin) / 1000, unsigned(p.loop_begin) % 1000,
-                  unsigned(p.loop_end) / 1000, unsigned(p.loop_end) % 1000, p.looping ? "on" : "off");
+    std::snprintf(head, sizeof head, "%s of %s   %s   %u fps   loop %s to %s %s", tool_time_demo(ms).c_str(),
+                  tool_time_document(p.end_time).c_str(), p.paused ? "paused" : "playing", p.fps,
+                  tool_time_demo(uint32_t(p.loop_begin)).c_str(),
+                  tool_time_demo(uint32_t(p.loop_end)).c_str(), p.looping ? "on" : "off");
     lines.push_back(TextLine{head, 1, 1, 1});
     for (int s = 0; s < render::kLayerSlotCount; s++) {
         uint32_t index, local;
         if (!p.scene || !render::layer_find_active(&p.scene->slots[s], ms / 10, &index, &local)) continue;
         const render::Layer *layer = resources::short_at<render::Layer>(p.scene->slots[s].layers, index + 1);
         char line[160];
+        // The layer's own time (offset included): what its functions are evaluated at.
         std::snprintf(
-            line, sizeof line, "slot %d: layer %u, object %u, %s, at %u", s, index + 1, layer->object,
+            line, sizeof line, "slot %d: layer %u, object %u, %s, layer time %s", s, index + 1, layer->object,
             layer->type < render::kRenderModeCount ? render::kRenderModeNames[layer->type] : "unknown mode",
-            local + layer->offset);
+            tool_time_document(local + layer->offset).c_str());
         lines.push_back(TextLine{line, 0.8f, 0.9f, 1.0f});
     }
     for (const char *help :
@@ -500,6 +502,12 @@ void draw_overlay(const Preview &p, uint32_t ms) {
 
 // ---------------------------------------------------------------------------------------------
 
+// Seeks by second and loop points land on a hundredth, the step the document and the picture
+// take, so that the time printed is exactly where the picture and the music are.
+double on_hundredth(double ms) {
+    return ms <= 0 ? 0 : std::floor(ms / 10.0) * 10.0;
+}
+
 void preview_key(Preview *p, const SDL_keysym &key, bool *quit) {
     bool shift = (key.mod & KMOD_SHIFT) != 0, ctrl = (key.mod & KMOD_CTRL) != 0;
     uint32_t now = preview_time(*p);
@@ -514,23 +522,24 @@ void preview_key(Preview *p, const SDL_keysym &key, bool *quit) {
             if (!p->paused) preview_pause(p, true);
             preview_seek(p, p->base_ms + sign * kFrameStepMs);
         } else {
-            preview_seek(p, double(now) + sign * (shift ? 10000.0 : 1000.0));
+            preview_seek(p, on_hundredth(double(now) + sign * (shift ? 10000.0 : 1000.0)));
         }
         break;
     }
     case SDLK_HOME: preview_seek(p, 0); break;
     case SDLK_LEFTBRACKET:
-        p->loop_begin = now;
-        say("loop from %u\n", now);
+        p->loop_begin = on_hundredth(now);
+        say("loop from %s\n", tool_time_demo(now).c_str());
         break;
     case SDLK_RIGHTBRACKET:
-        p->loop_end = now;
-        say("loop to %u\n", now);
+        p->loop_end = on_hundredth(now);
+        say("loop to %s\n", tool_time_demo(now).c_str());
         break;
     case SDLK_l:
         p->looping = !p->looping && p->loop_end > p->loop_begin;
         if (p->looping)
-            say("loop on %u-%u\n", unsigned(p->loop_begin), unsigned(p->loop_end));
+            say("loop on %s to %s\n", tool_time_demo(uint32_t(p->loop_begin)).c_str(),
+                tool_time_demo(uint32_t(p->loop_end)).c_str());
         else
             say("loop off\n");
         break;
@@ -557,9 +566,13 @@ int tool_preview(int argc, char **argv) {
             "Keys: Space pause; Left/Right 1 s, with Shift 10 s, with Ctrl one frame (60 fps) while\n"
             "paused; Home the start; [ and ] set a loop range, L turns looping on and off; F1 an\n"
             "overlay with the time, the active layers and the frame rate; Escape quits.\n"
-            "Standard output: \"time MS\" twice a second, and a line for each reload, seek, pause and\n"
-            "music seek (\"music sample N from byte B\": the sound from sample N of the music starts at\n"
-            "byte B of what the audio device was given). --combiners uses the texture-combiner path.");
+            "Times are shown as \"12.50 s (1250)\": seconds, and the hundredths a document counts in;\n"
+            "a seek by seconds lands on a hundredth. The overlay's layer time is what the layer's\n"
+            "functions are evaluated at (its offset included).\n"
+            "Standard output: \"time 12.50 s (1250)\" twice a second, and a line for each reload, seek,\n"
+            "pause and music seek (\"music sample N from byte B\": the sound from sample N of the music\n"
+            "starts at byte B of what the audio device was given). --combiners uses the\n"
+            "texture-combiner path.");
         return 0;
     }
     ToolSceneOptions options = {nullptr, 1280, 720, false, false, nullptr, nullptr};
@@ -586,7 +599,7 @@ int tool_preview(int argc, char **argv) {
     p = Preview{};
     p.folder = options.package;
     p.paused = false;
-    if (!tool_window_open("preview", options, &p.win)) return 1;
+    if (!tool_window_open("preview", options, &p.win)) return kToolNoWindowStatus;
     uint32_t started = SDL_GetTicks();
     p.stamps = preview_stamps(p.folder, "");
     std::string error;
@@ -596,8 +609,8 @@ int tool_preview(int argc, char **argv) {
         return 1;
     }
     p.stamps = preview_stamps(p.folder, p.music_path);
-    say("loaded %s in %.2f s; the timeline ends at %u ms\n", p.folder.c_str(),
-        (SDL_GetTicks() - started) / 1000.0, preview_end_ms(p));
+    say("loaded %s in %.2f s; the timeline ends at %s\n", p.folder.c_str(),
+        (SDL_GetTicks() - started) / 1000.0, tool_time_document(p.end_time).c_str());
     p.base_tick = SDL_GetTicks();
     preview_music_follow(&p, 0);
 
@@ -626,13 +639,13 @@ int tool_preview(int argc, char **argv) {
                     p.error.clear();
                     p.base_ms = std::min(at, preview_end_ms(p));
                     reloaded = true;
-                    say("reloaded at %u in %.2f s\n", unsigned(p.base_ms),
+                    say("reloaded at %s in %.2f s\n", tool_time_demo(uint32_t(p.base_ms)).c_str(),
                         (SDL_GetTicks() - load_start) / 1000.0);
                 } else {
                     p.error = error;
                     p.base_ms = at;
                     std::fprintf(stderr, "bvtool: preview: reload failed: %s\n", error.c_str());
-                    say("reload failed at %u\n", at);
+                    say("reload failed at %s\n", tool_time_demo(at).c_str());
                 }
                 p.stamps = preview_stamps(p.folder, p.music_path);
                 p.base_tick = SDL_GetTicks();
@@ -669,7 +682,7 @@ int tool_preview(int argc, char **argv) {
         }
         if (tick - last_status >= kStatusIntervalMs) {
             last_status = tick;
-            say("time %u\n", ms);
+            say("time %s\n", tool_time_demo(ms).c_str());
         }
         if (tick - last_frame < kFrameMs) SDL_Delay(kFrameMs - (tick - last_frame));
         last_frame = SDL_GetTicks();

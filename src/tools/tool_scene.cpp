@@ -1,4 +1,5 @@
 #include "tools/tool_scene.h"
+#include "tools/tool_build.h"
 
 #include "music/music_stream.h"
 #include "player/platform/platform.h"
@@ -9,24 +10,13 @@
 #include "scene/scene_loader.h"
 #include "tools/bvtool.h"
 
+#include <filesystem>
 #include <GL/glew.h>
 #include <SDL.h>
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace tools {
-
-bool tool_parse_ms(const char *text, uint32_t *ms) {
-    if (!text || *text < '0' || *text > '9') return false;
-    errno = 0;
-    char *end = nullptr;
-    unsigned long long v = std::strtoull(text, &end, 10);
-    if (errno || !end || *end || v > 0xFFFFFFFFull) return false;
-    *ms = static_cast<uint32_t>(v);
-    return true;
-}
 
 int tool_scene_parse_option(int argc, char **argv, int i, ToolSceneOptions *o, bool allow_no_fbo) {
     const char *a = argv[i];
@@ -54,8 +44,8 @@ bool tool_scene_options_valid(const ToolSceneOptions &o) {
 }
 
 bool tool_window_open(const char *command, const ToolSceneOptions &o, player::GlWindow *win) {
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        tool_fail("%s: cannot initialise video: %s", command, SDL_GetError());
+    if (!player::platform_video_start()) {
+        tool_fail("%s: cannot open a window: %s", command, SDL_GetError());
         return false;
     }
     win->screen = player::ScreenSize{o.width, o.height};
@@ -78,10 +68,26 @@ bool tool_window_open(const char *command, const ToolSceneOptions &o, player::Gl
 
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
     *out = ToolScene{};
+    out->exit_status = 1;
     player::platform_binary_stream(stderr); // the log's line ends as they are
     resources::log_attach(stderr);
-    // The package first: a wrong path is reported as such, even where no window can open.
-    FILE *package = std::fopen(o.package, "rb");
+    // The package first: a wrong path is reported as such, even where no window can open. A demo
+    // folder is packed in memory as bvtool build packs it.
+    FolderPackage folder;
+    std::error_code ec;
+    FILE *package = nullptr;
+    if (std::filesystem::is_directory(o.package, ec)) {
+        std::string error;
+        if (!tool_folder_package(o.package, &folder, &error)) {
+            for (const analysis::Finding &f : folder.findings)
+                std::fprintf(stderr, "%s\n", analysis::finding_format(f).c_str());
+            tool_fail("%s: %s", command, error.c_str());
+            return false;
+        }
+        package = player::platform_memory_file(folder.bytes.data(), folder.bytes.size());
+    } else {
+        package = std::fopen(o.package, "rb");
+    }
     if (!package) {
         tool_fail("%s: cannot open %s", command, o.package);
         return false;
@@ -89,6 +95,7 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
     player::GlWindow &win = out->win;
     if (!tool_window_open(command, o, &win)) {
         std::fclose(package);
+        out->exit_status = kToolNoWindowStatus;
         return false;
     }
     if (o.stage_done) o.stage_done(o.stage_user, scene::LOAD_STAGE_START);

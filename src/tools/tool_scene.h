@@ -19,7 +19,12 @@ struct ToolScene {
     scene::Scene *demo;
     std::string music_file; // the music element's file, "" when it names none
     uint32_t music_offset;  // ms: the demo time at which the music starts
+    int exit_status;        // when tool_scene_open fails: the status to end with
 };
+
+// The exit status of a command that needs a window where none can be opened (no display, no
+// OpenGL): an environment that cannot do the job.
+constexpr int kToolNoWindowStatus = 2;
 
 struct ToolSceneOptions {
     const char *package;
@@ -30,12 +35,16 @@ struct ToolSceneOptions {
     void *stage_user;
 };
 
-// Opens the window alone (SDL video, GL set up, capabilities tested) at the options' size. On
-// failure prints "bvtool: COMMAND: ..." and returns false.
+// Opens the window alone (SDL video on a driver that opens windows, never one that draws in the
+// terminal; GL set up, capabilities tested) at the options' size. On failure prints one line
+// "bvtool: COMMAND: cannot open a window: WHY" (or the OpenGL error and "no OpenGL window") and
+// returns false; the command then ends with kToolNoWindowStatus.
 bool tool_window_open(const char *command, const ToolSceneOptions &options, player::GlWindow *win);
 
 // Opens the window and loads "demo.xmlz" (the stages after the window). On failure prints "bvtool: COMMAND:
-// ..." and returns false with nothing left open. The player's log lines go to standard error.
+// ..." and returns false with nothing left open, and out->exit_status says how to end
+// (kToolNoWindowStatus when the window could not be opened, else 1). The player's log lines go to
+// standard error.
 bool tool_scene_open(const char *command, const ToolSceneOptions &options, ToolScene *out);
 
 // Frees the scene and closes the window.
@@ -55,8 +64,5 @@ int tool_scene_parse_option(int argc, char **argv, int i, ToolSceneOptions *o, b
 
 // True when the options name a package and a window of 16 to 8192 pixels each way.
 bool tool_scene_options_valid(const ToolSceneOptions &o);
-
-// Parses a non-negative decimal millisecond count; false when the text is not one.
-bool tool_parse_ms(const char *text, uint32_t *ms);
 
 } // namespace tools

@@ -2,6 +2,7 @@
 // written out as one PNG per output node.
 #include "tools/bvtool.h"
 #include "tools/tool_png.h"
+#include "tools/tool_scene.h"
 
 #include "maths/cosine_table.h"
 #include "player/platform/platform.h"
@@ -46,12 +47,10 @@ int tool_textures(int argc, char **argv) {
 
     // Output nodes create GL textures as they are read, so the player's context is needed.
     player::GlWindow win = {};
-    win.screen = player::ScreenSize{64, 64};
-    win.glsl = 1;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0 || !player::gl_window_open(&win, false, false, "bvtool textures") ||
-        !player::gl_window_setup(&win, false, nullptr)) {
+    ToolSceneOptions options = {argv[1], 64, 64, false, false, nullptr, nullptr};
+    if (!tool_window_open("textures", options, &win)) {
         resources::xml_free(document);
-        return tool_fail("textures: no OpenGL window");
+        return kToolNoWindowStatus;
     }
     maths::cosine_table_build();
     scene::Scene *sc = scene::scene_create();

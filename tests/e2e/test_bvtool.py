@@ -2,6 +2,7 @@
 
 import json
 import os
+import re
 import stat
 import struct
 import subprocess
@@ -177,28 +178,82 @@ class ModelAndBuild(unittest.TestCase):
             self.assertEqual(r.returncode, 1)
             self.assertIn(b"line 2", r.stderr)
 
-    def test_build_compresses_documents_and_packs_the_rest(self):
+    def test_obj_without_faces_is_refused(self):
+        triangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n"
+        cases = [
+            ("points only", b"v 0 0 0\nv 1 0 0\nv 0 1 0\np 1 2\np 3\n", b"no faces", b"(found 3 vertices, 3 points)"),
+            ("lines only", b"# a path\nv 0 0 0\nv 1 0 0\nv 0 1 0\nvn 0 0 1\nl 1 2 3\nl 3 1\n", b"no faces",
+             b"(found 3 vertices, 1 normals, 2 lines)"),
+            ("comments only", b"# nothing\ng empty\n", b"no faces", b"(found no vertices, points or lines either)"),
+            ("empty", b"", b"the file is empty", b"no faces"),
+            ("blank", b"\r\n  \n", b"the file is empty", b"no faces"),
+            ("UTF-16 with its mark", triangle.encode("utf-16"), b"UTF-16 (little-endian) text", b"ASCII or UTF-8"),
+            ("UTF-16 without a mark", triangle.encode("utf-16-be"), b"UTF-16 (big-endian) text", b"ASCII or UTF-8"),
+        ]
         with WorkDir() as work:
-            files = {"demo.xml": b"<demo>" + b"<s/>" * 15 + b"</demo>", "loading.xml": b"<loading/>",
-                     "b.mdl": bytes(range(40)), "img/a.png": b"\x89PNG not really"}
+            for what, data, finding, detail in cases:
+                write_bytes(work.file("in.obj"), data)
+                r = bvtool("model", work.file("in.obj"), work.file("out.mdl"))
+                self.assertEqual(r.returncode, 2, what)
+                self.assertEqual(r.stdout, b"", what)
+                self.assertEqual(len(r.stderr.splitlines()), 1, what)
+                self.assertIn(b"in.obj: " + finding, r.stderr, what)
+                self.assertIn(detail, r.stderr, what)
+                self.assertFalse(os.path.exists(work.file("out.mdl")), what)
+            # A UTF-8 byte-order mark does not hide the first vertex.
+            write_bytes(work.file("in.obj"), triangle.encode("utf-8-sig"))
+            r = bvtool("model", work.file("in.obj"), work.file("out.mdl"))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            positions, _, _, indices = unpack_model(work.file("out.mdl"))
+            self.assertEqual(positions, [(0, 0, 0), (1, 0, 0), (0, 1, 0)])
+            self.assertEqual(indices, [0, 1, 2])
+
+    def test_build_packs_what_the_player_reads(self):
+        """The two documents and the files they name; never the music or the author's other files. The
+        player plays the package with its music beside it."""
+        from harness import brightvale, make_tone_ogg, read_log
+        from scenes import quad_scene
+        doc, entries = quad_scene(150, 'file="tone.ogg" offset="0"')
+        with WorkDir() as work:
+            files = dict(entries)
+            files.update({"demo.xml": doc.encode(), "loading.xml": b"<loading>" + b"<s/>" * 14 + b"</loading>",
+                          "notes.txt": b"ideas", "tools/make.sh": b"#!/bin/sh\n", "take2.wav": b"RIFF...."})
             for name, data in files.items():
                 write_bytes(work.file("src", name), data)
+            make_tone_ogg(work.file("src", "tone.ogg"))
             # A folder of the user's that happens to have the staging name is left alone.
             write_bytes(work.file("out.dpk.staging", "keep.txt"), b"mine")
             r = bvtool("build", work.file("src"), work.file("out.dpk"))
             self.assertEqual(r.returncode, 0, r.stderr)
-            self.assertEqual(sorted(os.listdir(work.path)), ["out.dpk", "out.dpk.staging", "src"])
+            self.assertIn(b"left out (the player does not read them): notes.txt, take2.wav, tone.ogg, tools/make.sh",
+                          r.stdout)
             self.assertEqual(read_bytes(work.file("out.dpk.staging", "keep.txt")), b"mine")
             listing = bvtool("list", work.file("out.dpk")).stdout.decode().split()
-            self.assertEqual(listing[0::2], ["b.mdl", "demo.xmlz", "img/a.png", "loading.xmlz"])
+            self.assertEqual(listing[0::2], ["demo.xmlz", "loading.xmlz", "quad.mdl"])
             self.assertEqual(bvtool("extract", work.file("out.dpk"), work.file("x")).returncode, 0)
-            for name, data in files.items():
+            for name in ("demo.xml", "loading.xml", "quad.mdl"):
                 stored = read_bytes(work.file("x", name + ("z" if name.endswith(".xml") else "")))
                 if name.endswith(".xml"):
-                    self.assertEqual(struct.unpack("<I", stored[:4])[0], len(data))
+                    self.assertEqual(struct.unpack("<I", stored[:4])[0], len(files[name]))
                     stored = zlib.decompress(stored[4:])
-                self.assertEqual(stored, data, name)
-            self.assertEqual(bvtool("build", work.file("nothing"), work.file("o.dpk")).returncode, 1)
+                self.assertEqual(stored, files[name], name)
+            # The package plays, and its music is found beside it.
+            os.makedirs(work.file("play"))
+            os.rename(work.file("out.dpk"), work.file("play", "out.dpk"))
+            os.rename(work.file("src", "tone.ogg"), work.file("play", "tone.ogg"))
+            device = work.file("play", "device.raw")
+            env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": device, "SDL_DISKAUDIODELAY": "186"}
+            r = brightvale(work.file("play"), env=env, timeout=60)
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertIn(b"Benchmark result:", read_log(work.file("play")))
+            self.assertTrue(any(read_bytes(device)), "the music was heard")
+            # A file the documents name that is missing fails the build, and so does a folder without one.
+            os.remove(work.file("src", "quad.mdl"))
+            r = bvtool("build", work.file("src"), work.file("o.dpk"))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(b"quad.mdl", r.stderr)
+            self.assertFalse(os.path.exists(work.file("o.dpk")))
+            self.assertEqual(bvtool("build", work.file("nothing"), work.file("o.dpk")).returncode, 2)
 
 
 class Bench(unittest.TestCase):
@@ -221,6 +276,21 @@ class Bench(unittest.TestCase):
         calls = report["gl_calls_per_frame"]
         # State already set is not sent again: a frame of the test demo made about 550 calls before.
         self.assertTrue(100 < calls["median"] < 350, calls)
+        # The timeline's end, read from the document with Python's own XML parser: the longest slot.
+        import xml.etree.ElementTree as ET
+        from harness import DATA_DIR
+        timeline = list(ET.parse(os.path.join(DATA_DIR, "testdemo", "demo.xml")).getroot())[13]
+        end = max(sum(int(l.get("space_before")) + int(l.get("length")) for l in slot) for slot in timeline)
+        self.assertEqual(report["timeline_end_s"], end / 100)
+
+        # For people: load stages in seconds, the timeline's end in seconds with its hundredths.
+        r = run(with_display([BVTOOL, "bench", TESTDEMO, "--size", "320x180", "--frames", "5"]))
+        self.assertEqual(r.returncode, 0, r.stderr)
+        lines = r.stdout.decode().splitlines()
+        self.assertEqual(lines[0], "load (s)")
+        self.assertTrue(any(re.fullmatch(r"  total +\d+\.\d{3}", line) for line in lines), lines)
+        self.assertIn("across the timeline to %d.%02d s (%d)," % (end // 100, end % 100, end), r.stdout.decode())
+        self.assertIn("frame time (ms)", r.stdout.decode())
 
 
 class Web(unittest.TestCase):

@@ -42,10 +42,12 @@ class Capture(unittest.TestCase):
         with WorkDir() as work:
             out = work.file("out")
             # A span of the valley, whose pictures depend on the time alone (no simulation state).
+            # A bare number is milliseconds; a unit may be given.
             r = run(with_display([BVTOOL, "capture", SAMPLE, out, "--fps", "30", "--size", "320x180", "--from",
-                                  "10000", "--to", "13000"]))
+                                  "10000", "--to", "13s"]))
             self.assertEqual(r.returncode, 0, r.stderr)
             self.assertIn(b"mux: ffmpeg", r.stdout)
+            self.assertIn(b"90 frames from 10.00 s (1000) to 13.00 s (1300) in ", r.stdout)
             names = sorted(n for n in os.listdir(out) if n.startswith("frame_"))
             self.assertEqual(len(names), 90)
             # Frame 45 is demo time 11500 ms exactly: the same picture as bvtool render draws there.

@@ -60,7 +60,11 @@ class Corpus(unittest.TestCase):
                     expected = expectation(path)
                     r = self.run_case(work, path, display=False)
                     lines = r.stdout.decode().splitlines()
-                    self.assertEqual(lines, [expected] if expected else [], r.stderr.decode())
+                    if expected:
+                        self.assertEqual(lines, [expected], r.stderr.decode())
+                    else:
+                        self.assertEqual(len(lines), 1, lines)
+                        self.assertTrue(lines[0].endswith("no findings (GLSL programs not compiled: --no-glsl)"), lines)
                     self.assertEqual(r.returncode, 1 if expected else 0)
 
     def test_a_custom_program_that_does_not_compile_is_reported_against_its_material(self):
@@ -103,7 +107,8 @@ class Demos(unittest.TestCase):
                            os.path.join(BUILD_DIR, "testdemo", "testdemo.dpk")):
                 with self.subTest(target):
                     r = check(target, display=True)
-                    self.assertEqual(r.stdout.decode(), "")
+                    self.assertRegex(r.stdout.decode(), r"^\S+: demo\.xmlz? \(\d+ records\) and loading\.xmlz? "
+                                                        r"\(\d+ records\): no findings\n$")
                     self.assertNotIn(b"not compiled", r.stderr)
                     self.assertEqual(r.returncode, 0, r.stderr.decode())
 

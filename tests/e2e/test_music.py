@@ -3,11 +3,12 @@ that oggdec decodes from the same file, after the leading silence and without ga
 
 import os
 import re
+import shutil
 import struct
 import subprocess
 import unittest
 
-from harness import WorkDir, brightvale, make_package, make_tone_ogg, pack_text, read_log, startup_log
+from harness import WINDOWS, WorkDir, brightvale, make_package, make_tone_ogg, pack_text, read_log, startup_log
 from scenes import quad_scene
 
 TIMELINE = 150       # hundredths: the quad is drawn for 1.5 s
@@ -125,6 +126,39 @@ class Music(unittest.TestCase):
                 self.assertEqual(r.returncode, 0, what)
                 self.assertEqual(data, b"", what + ": the audio device is never opened")
                 self.expect_log(work, line)
+
+    def test_audio_device_that_does_not_open_ends_the_player(self):
+        # No sound card at all (a driver name SDL does not have), and a device that fails to open
+        # (the disk driver writing into a folder that does not exist).
+        cases = [("no driver", {"SDL_AUDIODRIVER": "nosuchdriver"}),
+                 ("device fails", {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": "/nonexistent/folder/device.raw"})]
+        for what, env in cases:
+            with WorkDir() as work:
+                doc, entries = quad_scene(TIMELINE, 'file="tone.ogg" offset="0"')
+                make_package(work.path, "test.dpk", [("demo.xmlz", pack_text(doc))] + entries)
+                shutil.copy(self.ogg, work.file("tone.ogg"))
+                shown = []
+
+                def dismiss(run):
+                    window = run.wait_window("Error")
+                    shown.append(window is not None)
+                    if window is not None:
+                        run.display.key(window, "Return")
+                r = brightvale(work.path, env=env, timeout=60, after_start=dismiss)
+                self.assertEqual(r.returncode, 1, what)
+                self.assertTrue(shown[-1], what + ": no error window")
+                log = read_log(work.path)
+                line = re.search(rb"Error: cannot open the audio device \((.*)\); switch Music off in the "
+                                 rb"launcher to play without it\.\r\n$", log)
+                self.assertIsNotNone(line, log)
+                self.assertTrue(log.startswith(startup_log("test.dpk")), log)
+                self.assertNotIn(b"Audio buffer size", log, what)
+                # The line of old on standard error, with the same reason as the log's (Windows' C
+                # library writes its line end as CR LF); the Error text there too, but on Windows,
+                # where the message box is all.
+                self.assertIsNotNone(re.search(b"^Couldn't open audio: " + re.escape(line.group(1)) + b"\r?\n",
+                                               r.stderr, re.M), r.stderr)
+                self.assertEqual(r.stderr.count(line.group(0)[:-2] + b"\n"), 0 if WINDOWS else 1, what)
 
 
 if __name__ == "__main__":

@@ -1,10 +1,11 @@
 """bvtool preview on a copy of the test demo's folder, under a private Xvfb with SDL's disk audio
 driver: an edit reloads the scene at the same demo time, Space holds the frame, Right moves the time by
-one second, a broken edit keeps the last frame and says why, and the sound after a seek is the music
+one second (times printed in seconds with the document's hundredths beside them), a broken edit keeps the last frame and says why, and the sound after a seek is the music
 from the sample the new time gives, as oggdec decodes it."""
 
 import math
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -81,7 +82,20 @@ class Preview:
 
 
 def value(line):
-    return int(line.split()[1])
+    """The demo time a line ends with, in ms: "seek 1.00 s (100)" is 1000. The seconds and the
+    hundredths beside them must agree."""
+    m = re.search(r" (\d+)\.(\d\d) s \((\d+)\)$", line)
+    if not m:
+        raise AssertionError("no time in seconds and hundredths at the end of %r" % line)
+    seconds, hundredths, units = (int(g) for g in m.groups())
+    if seconds * 100 + hundredths != units:
+        raise AssertionError("the seconds and hundredths of %r disagree" % line)
+    return units * 10
+
+
+def status(line):
+    """The status line that shows the same time as an event line ("pause 1.23 s (123)")."""
+    return "time " + line.split(" ", 1)[1]
 
 
 class PreviewTest(unittest.TestCase):
@@ -112,15 +126,14 @@ class PreviewTest(unittest.TestCase):
 
                 # Space holds the frame: two pictures half a second of status lines apart agree.
                 pause_line, at = p.key("space", "pause ")
-                paused_at = value(pause_line)
-                p.wait_line("time %d" % paused_at, at + 1, exact=True)
+                p.wait_line(status(pause_line), at + 1, exact=True)
                 held = p.picture()
                 _, n = p.wait_line("time ", len(p.lines))
                 p.wait_line("time ", n + 1)
                 self.assertEqual(p.picture().rgb, held.rgb)
                 home_line, at = p.key("Home", "seek ")
                 self.assertEqual(value(home_line), 0)
-                p.wait_line("time 0", at + 1, exact=True)
+                p.wait_line("time 0.00 s (0)", at + 1, exact=True)
                 held = p.picture()
 
                 # An edit of the clear colour: the picture follows within 2 s, at the same demo time
@@ -136,7 +149,7 @@ class PreviewTest(unittest.TestCase):
                 self.assertTrue(turned, "the clear colour did not change within 2 s: %s" % p.errors())
                 print("\nsave to reloaded frame: %.2f s" % measured, file=sys.stderr)
                 reload_line, at = p.wait_line("reloaded at ", 0)
-                self.assertEqual(int(reload_line.split()[2]), 0)
+                self.assertTrue(reload_line.startswith("reloaded at 0.00 s (0) in "), reload_line)
 
                 # Right: one second on.
                 seek_line, at = p.key("Right", "seek ")
@@ -145,8 +158,8 @@ class PreviewTest(unittest.TestCase):
                 # Playing again, the time goes on from there; a seek moves the music with it.
                 play_line, at = p.key("space", "play ")
                 self.assertEqual(value(play_line), 1000)
-                status, at = p.wait_line("time ", at + 1)
-                self.assertGreaterEqual(value(status), 1000)
+                status_line, at = p.wait_line("time ", at + 1)
+                self.assertGreaterEqual(value(status_line), 1000)
                 seek_line, at = p.key("Left", "seek ")
                 music_line, _ = p.wait_line("music sample ", at)
                 seek_ms = value(seek_line)
@@ -157,7 +170,7 @@ class PreviewTest(unittest.TestCase):
 
                 # A broken edit: the last frame stays (outside the message's box) and the error shows.
                 pause_line, at = p.key("space", "pause ")
-                p.wait_line("time %d" % value(pause_line), at + 1, exact=True)
+                p.wait_line(status(pause_line), at + 1, exact=True)
                 good = p.picture()
                 with open(document, "w") as f:
                     f.write(text[:len(text) // 2])

@@ -1,8 +1,9 @@
-"""Frames captured with bvtool render under Xvfb: where things land on screen, in both render paths."""
+"""Frames captured with bvtool render under Xvfb: where things land on screen, in both render paths;
+the axes, rotations and camera as docs/format.md states them; and the units --time takes."""
 
 import unittest
 
-from harness import BVTOOL, WorkDir, make_package, pack_text, run, with_display
+from harness import BVTOOL, TESTDEMO, WorkDir, make_package, pack_text, run, with_display
 from scenes import (ORTHO, bvassets, document, item, layer, light, material, obj, pixel, rgb_pixels, slots)
 
 RED, GREEN, BLUE = (255, 0, 0), (0, 255, 0), (0, 0, 255)
@@ -175,6 +176,74 @@ class CubeAndAtlas(unittest.TestCase):
                     for (col, row), colour in cells.items():
                         x, y = int((col + 0.5) * 640 / 3), int((row + 0.5) * 180)
                         self.assertEqual(pixel(image, x, y), colour, "%s %s cell %d, %d" % (path, fbo, col, row))
+
+
+def red_pixels(image, x0, y0, x1, y1):
+    """How many pixels of the box [x0, x1) x [y0, y1) are pure red."""
+    return sum(1 for y in range(y0, y1) for x in range(x0, x1) if pixel(image, x, y) == RED)
+
+
+# Where red shows in a 320 x 180 frame, by region: the halves and quadrants about the centre.
+REGIONS = {"right": (164, 0, 320, 180), "left": (0, 0, 156, 180), "up": (0, 0, 320, 86), "down": (0, 94, 320, 180),
+           "up-right": (164, 0, 320, 86), "down-right": (164, 94, 320, 180), "centre": (156, 86, 164, 94)}
+SIDE = {"camera": (5, 0, -4), "rotation": (0, -90, 0)}  # looking along -x: +y up, -z to the right
+ABOVE = {"camera": (0, 5, -4), "rotation": (90, 0, 0)}  # looking along -y: -z up, +x to the right
+BAR = {"scale": (1.5, 0.2, 1)}  # the unit square 0..1 stretched along +x from the item's origin
+MARK = {"model": 2, "scale": (0.4, 0.4, 1)}  # a square centred on its position
+ORIENTATIONS = [
+    # (what the reference says, red item keywords, camera keywords, regions with red, regions without)
+    ("at rest x points right", dict(MARK, pos=(1, 0, -4)), {}, ["right"], ["left"]),
+    ("at rest y points up", dict(MARK, pos=(0, 1, -4)), {}, ["up"], ["down"]),
+    ("an item's positive z rotation turns it counterclockwise", dict(BAR, pos=(0, 0, -4), rot=(0, 0, 30)), {},
+     ["up-right"], ["down-right", "left"]),
+    ("an item's positive y rotation carries +x away from the viewer", dict(BAR, pos=(0, 0, -4), rot=(0, 90, 0)),
+     SIDE, ["right"], ["left"]),
+    ("an item's positive x rotation carries +y towards the viewer",
+     {"pos": (0, 0, -4), "rot": (90, 0, 0), "scale": (0.2, 1.5, 1)}, ABOVE, ["down"], ["up"]),
+    ("an item turns about z, then y, then x of the world", dict(BAR, pos=(0, 0, -4), rot=(90, 90, 0)), SIDE,
+     ["up"], ["down"]),
+    ("the camera position is the eye", dict(MARK, pos=(2, 0, -4)), {"camera": (2, 0, 0)}, ["centre"], []),
+    ("the camera looks along (sin Y cos X, -sin X, -cos Y cos X)", dict(MARK, pos=(3.4641, -2, 0), rot=(0, -90, 0)),
+     {"rotation": (30, 90, 0)}, ["centre"], []),
+    ("a positive camera Z rolls the picture counterclockwise", dict(MARK, pos=(1, 0, -4)), {"rotation": (0, 0, 90)},
+     ["up"], ["down"]),
+    ("face camera undoes the camera's turn", dict(BAR, pos=(4, 0, 0), rot=(0, 0, 30), face=1),
+     {"rotation": (0, 90, 0)}, ["up-right"], ["down-right", "left"]),
+]
+
+
+class Orientation(unittest.TestCase):
+    def test_axes_rotations_and_camera_as_the_reference_states_them(self):
+        models, entries = quad_models()
+        for what, red_item, camera, seen, unseen in ORIENTATIONS:
+            red_item = dict(red_item)
+            doc = document(models=models, lights=light((0, 0, 0)), materials=material((1, 0, 0, 1)),
+                           objects=obj(item(red_item.pop("model", 1), 1, **red_item)),
+                           timeline=slots([layer(1, 100, clearcolor=1, camera=camera.get("camera", (0, 0, 0)),
+                                                 rotation=camera.get("rotation", (0, 0, 0)))]))
+            with WorkDir() as work:
+                image = render(work, doc, entries=entries)
+            for region in seen:
+                self.assertGreater(red_pixels(image, *REGIONS[region]), 0, "%s: nothing %s" % (what, region))
+            for region in unseen:
+                self.assertEqual(red_pixels(image, *REGIONS[region]), 0, "%s: red %s" % (what, region))
+
+
+class TimeOption(unittest.TestCase):
+    def test_seconds_milliseconds_and_bare_numbers_draw_the_same_frame(self):
+        with WorkDir() as work:
+            frames = []
+            for time in ("2s", "2000", "2000ms", "2.005s"):
+                out = work.file("frame-%s.png" % time)
+                r = run(with_display([BVTOOL, "render", TESTDEMO, "--time", time, "--size", "160x90", "--out", out]))
+                self.assertEqual(r.returncode, 0, r.stderr)
+                # The document time drawn, in seconds and in the hundredths a document counts in.
+                self.assertIn(b"2.00 s (200)", r.stdout, time)
+                frames.append(rgb_pixels(out))
+            self.assertTrue(all(f == frames[0] for f in frames), "the same time gave different frames")
+            r = run(with_display([BVTOOL, "render", TESTDEMO, "--time", "1.5x", "--out", work.file("x.png")]))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(b"--time 1.5x is not a time", r.stderr)
 
 
 if __name__ == "__main__":

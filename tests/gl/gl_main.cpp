@@ -2,6 +2,8 @@
 // Without a context the run fails; it never skips.
 #include "gl_util.h"
 
+#include "player/platform/platform.h"
+
 #include <GL/glew.h>
 #include <SDL.h>
 #include <cstdio>
@@ -9,7 +11,7 @@
 
 int main(int argc, char **argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    if (!player::platform_video_start()) {
         std::fprintf(stderr, "GL tests need a display: %s\n", SDL_GetError());
         return 1;
     }

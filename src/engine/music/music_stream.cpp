@@ -152,6 +152,14 @@ bool music_stream_seek(MusicStream *s, uint64_t frame) {
     return true;
 }
 
+uint32_t music_stream_length_ms(MusicStream *s) {
+    if (!s->seekable || s->rate == 0) return 0;
+    ogg_int64_t total = ov_pcm_total(&s->vorbis, -1);
+    if (total <= 0) return 0;
+    uint64_t ms = uint64_t(total) * 1000u / s->rate;
+    return ms > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(ms);
+}
+
 uint32_t music_stream_rate(const MusicStream *stream) {
     return stream->rate;
 }

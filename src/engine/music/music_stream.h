@@ -36,6 +36,10 @@ MusicStream *music_stream_open_seekable(FILE *file, MusicOpen *result);
 // end leaves the stream at its end (silence). False when the stream cannot seek.
 bool music_stream_seek(MusicStream *stream, uint64_t frame);
 
+// The length of a seekable stream in milliseconds (from its own sample count and rate); 0 when it
+// cannot tell.
+uint32_t music_stream_length_ms(MusicStream *stream);
+
 // The file's own sample rate in Hz.
 uint32_t music_stream_rate(const MusicStream *stream);
 

@@ -64,7 +64,7 @@ static void append_child(XmlNode *parent, XmlNode *child) {
 
 // The attribute array grows by doubling (its capacity is the next power of two at or above the
 // count), so a tag with a great many attributes costs linear, not quadratic, copying.
-static bool append_attribute(XmlNode *node, char *name, char *value) {
+static bool append_attribute(XmlNode *node, char *name, char *value, int32_t name_offset = 0) {
     size_t count = static_cast<size_t>(node->attribute_count);
     if (!memory_budget_take(sizeof(XmlAttribute))) {
         memory_budget_give(string_bytes(name) + string_bytes(value));
@@ -86,6 +86,8 @@ static bool append_attribute(XmlNode *node, char *name, char *value) {
     XmlAttribute *grown = node->attributes;
     grown[node->attribute_count].name = name;
     grown[node->attribute_count].value = value;
+    grown[node->attribute_count].name_offset = name_offset;
+    grown[node->attribute_count].value_offset = -1;
     node->attribute_count++;
     return true;
 }
@@ -117,7 +119,11 @@ XmlNode *xml_parse(const char *text) {
     size_t token = 0;
     // Whether the current node has been closed, so the next element becomes its sibling.
     bool closed = false;
+    // Whether the tag being read is an end tag ("</"), whose '>' ends the element.
+    bool end_tag = false;
     int32_t line = 1;
+    // Offsets past 2 GiB are not kept (the tools read documents far smaller).
+    auto at = [](size_t i) { return i <= 0x7FFFFFFFu ? static_cast<int32_t>(i) : -1; };
 
     for (size_t i = 0; text[i]; i++) {
         char c = text[i];
@@ -132,17 +138,23 @@ XmlNode *xml_parse(const char *text) {
                 } else if (i > token) {
                     free_string(current->text);
                     current->text = copy_range(text + token, i - token);
+                    current->text_offset = at(token);
                 }
                 state = XML_END_TAG;
+                end_tag = true;
                 closed = true;
             } else if (next == '?') {
                 state = XML_END_TAG;
+                end_tag = false;
             } else if (next == '!') {
                 if (text[i + 2] == '-' && text[i + 3] == '-') state = XML_COMMENT;
             } else {
                 XmlNode *node = node_alloc();
                 if (!node) return document;
                 node->line = line;
+                node->offset = at(i);
+                node->end = -1;
+                node->text_offset = -1;
                 // A stray end tag can leave the document node "closed"; it has no siblings, so
                 // elements found then are still its children. A closed node is always the last
                 // child of its parent, so the new one is linked straight behind it.
@@ -171,6 +183,8 @@ XmlNode *xml_parse(const char *text) {
                 current->name = copy_range(text + token, i - token);
             }
             if (state != XML_END_TAG) closed = false;
+            if (state == XML_END_TAG && end_tag && current != document) current->end = at(i + 1);
+            end_tag = false;
             state = XML_CONTENT;
             token = i + 1;
             break;
@@ -184,11 +198,12 @@ XmlNode *xml_parse(const char *text) {
             state = XML_CONTENT;
             i++;
             token = i + 1;
+            if (current != document) current->end = at(i + 1);
             closed = true;
             break;
         case '=':
             if (state != XML_ATTRIBUTE_NAME) break;
-            append_attribute(current, copy_range(text + token, i - token), nullptr);
+            append_attribute(current, copy_range(text + token, i - token), nullptr, at(token));
             state = XML_AFTER_EQUALS;
             break;
         case '"':
@@ -200,6 +215,7 @@ XmlNode *xml_parse(const char *text) {
                     XmlAttribute *last = &current->attributes[current->attribute_count - 1];
                     free_string(last->value);
                     last->value = copy_range(text + token, i - token);
+                    last->value_offset = at(token);
                 }
                 state = XML_IN_TAG;
             }
@@ -357,6 +373,23 @@ double xml_to_double(const char *s) {
     return negative ? -value : value;
 }
 
+bool xml_is_number(const char *s, bool integer) {
+    if (!s) return false;
+    while (is_space(*s) || *s == '\f' || *s == '\v')
+        s++;
+    if (*s == '+' || *s == '-') s++;
+    size_t n = 0;
+    if (integer)
+        while (s[n] >= '0' && s[n] <= '9')
+            n++;
+    else
+        n = number_length(s);
+    if (n == 0) return false;
+    for (s += n; *s; s++)
+        if (!is_space(*s)) return false;
+    return true;
+}
+
 int32_t xml_attribute_int(const XmlNode *node, const char *name) {
     return xml_to_int(xml_attribute(node, name));
 }
@@ -460,6 +493,12 @@ void xml_set_attribute_float(XmlNode *node, const char *name, double value) {
 void xml_set_text(XmlNode *node, const char *text) {
     free_string(node->text);
     node->text = copy_string(text);
+}
+
+void xml_replace_value(XmlNode *node, int32_t index, const char *value) {
+    if (!node || index < 0 || index >= node->attribute_count) return;
+    free_string(node->attributes[index].value);
+    node->attributes[index].value = copy_string(value);
 }
 
 void xml_set_text_float(XmlNode *node, double value) {

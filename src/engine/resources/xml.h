@@ -9,19 +9,27 @@ namespace resources {
 
 struct XmlAttribute {
     char *name;
-    char *value; // null when the attribute had no value
+    char *value;          // null when the attribute had no value
+    int32_t name_offset;  // byte offset of the name in the parsed text (authors' tools; 0 when built)
+    int32_t value_offset; // byte offset of the value's first byte, after its quote; -1 without a value
 };
 
 // Every string is a heap copy owned by the node.
 struct XmlNode {
-    char *name;                // null for the document node
-    XmlAttribute *attributes;  // null when there are none
+    char *name;               // null for the document node
+    XmlAttribute *attributes; // null when there are none
     int32_t attribute_count;
-    char *text;                // text directly before the end tag of an element without children, untrimmed
-    XmlNode *next;             // next sibling
+    char *text;    // text directly before the end tag of an element without children, untrimmed
+    XmlNode *next; // next sibling
     XmlNode *first_child;
     XmlNode *parent;
-    int32_t line;              // 1-based line of the start tag (for messages; the player ignores it)
+    int32_t line; // 1-based line of the start tag (for messages; the player ignores it)
+    // Where the element stands in the parsed text, for the authors' tools (the player ignores them;
+    // all 0 in a built tree): the byte offset of its '<', just past its end tag or "/>" (-1 when the
+    // text ends before it is closed), and of its text's first byte (-1 without text).
+    int32_t offset;
+    int32_t end;
+    int32_t text_offset;
 };
 
 // Parses NUL-terminated text and returns the document node; its children are the top-level elements.
@@ -40,6 +48,11 @@ const char *xml_attribute(const XmlNode *node, const char *name);
 int32_t xml_to_int(const char *s);
 double xml_to_double(const char *s);
 
+// True when s is wholly a number as those conversions read it, blanks around it allowed: decimal
+// digits with an optional sign (integer), or the float grammar as well. The conversions read the
+// longest start of a text that is one, and 0 when none is ("0,9" reads 0, "1.5s" reads 1.5).
+bool xml_is_number(const char *s, bool integer);
+
 // Attribute and text conversions that read a missing attribute or text as 0.
 int32_t xml_attribute_int(const XmlNode *node, const char *name);
 float xml_attribute_float(const XmlNode *node, const char *name);
@@ -56,12 +69,14 @@ void xml_decode_entities(char *s);
 
 // Tree building (authoring side).
 XmlNode *xml_new_node(const char *name);
-XmlNode *xml_add_child(XmlNode *parent, const char *name); // appended after the last child
-void xml_set_attribute(XmlNode *node, const char *name, const char *value); // replaces or appends
-void xml_set_attribute_u32(XmlNode *node, const char *name, uint32_t value);  // "%u"
-void xml_set_attribute_i32(XmlNode *node, const char *name, int32_t value);   // "%d"
-void xml_set_attribute_float(XmlNode *node, const char *name, double value);  // "%f"
+XmlNode *xml_add_child(XmlNode *parent, const char *name);                   // appended after the last child
+void xml_set_attribute(XmlNode *node, const char *name, const char *value);  // replaces or appends
+void xml_set_attribute_u32(XmlNode *node, const char *name, uint32_t value); // "%u"
+void xml_set_attribute_i32(XmlNode *node, const char *name, int32_t value);  // "%d"
+void xml_set_attribute_float(XmlNode *node, const char *name, double value); // "%f"
 void xml_set_text(XmlNode *node, const char *text);
+// Replaces the value of the node's attribute `index` (an index below attribute_count).
+void xml_replace_value(XmlNode *node, int32_t index, const char *value);
 void xml_set_text_float(XmlNode *node, double value);   // "%f"
 void xml_set_text_precise(XmlNode *node, double value); // "%.12f"
 void xml_set_text_u32(XmlNode *node, uint32_t value);   // "%u"

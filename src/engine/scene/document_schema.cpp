@@ -1,6 +1,7 @@
 #include "scene/document_schema.h"
 
 #include "render/material.h"
+#include "render/scene_object.h"
 
 #include <cstddef>
 #include <cstring>
@@ -356,6 +357,22 @@ const char *const kGlyphNames[kGlyphNameCount] = {
     "x",      "X",      "y",      "Y",      "z",      "Z",      "?",      "!",      "0",      "1",     "2",
     "3",      "4",      "5",      "6",      "7",      "8",      "9",      "&",      "/",      "space",
 };
+
+const char *const kLightValueNames[kLightValueCount] = {"ambient red", "ambient green", "ambient blue",
+                                                        "diffuse red", "diffuse green", "diffuse blue",
+                                                        "position x",  "position y",    "position z"};
+const char *const kLayerValueNames[kLayerValueCount] = {"camera x",   "camera y",   "camera z",
+                                                        "rotation X", "rotation Y", "rotation Z",
+                                                        "projection", "far plane",  "aspect"};
+const char *const kItemChildNames[kItemChildCount] = {
+    "position x", "position y", "position z", "rotation x", "rotation y",  "rotation z",
+    "scale x",    "scale y",    "scale z",    "visibility", "time offset", "face camera"};
+const char *const kItemChildElements[kItemChildCount] = {
+    kValueElement, kValueElement, kValueElement, kValueElement, kValueElement, kValueElement,
+    kValueElement, kValueElement, kValueElement, "visibility",  "time_offset", "face_camera"};
+
+static_assert(kItemChildCount == render::kItemFaceCameraChild,
+              "one name per item child before the manipulators");
 
 bool document_form_reads(DocumentForm form, const char *attribute) {
     if (form >= kDocumentFormCount || !attribute) return false;

@@ -84,6 +84,21 @@ extern const char *const kCgenModeMeanings[3];
 constexpr int kGlyphNameCount = 87;
 extern const char *const kGlyphNames[kGlyphNameCount];
 
+// The values records read by position, as the reference names them; hovers and checks read these.
+constexpr int kLightValueCount = 9;
+extern const char *const kLightValueNames[kLightValueCount];
+constexpr int kLayerValueCount = 9;
+extern const char *const kLayerValueNames[kLayerValueCount];
+// An item's twelve children by position: what each is read as, and the element name the reference
+// writes it with (the reader does not look at names; a name standing at another position's place
+// tells of a value left out or added). Manipulators follow, written <m>.
+constexpr int kItemChildCount = 12;
+extern const char *const kItemChildNames[kItemChildCount];
+extern const char *const kItemChildElements[kItemChildCount];
+inline constexpr const char *kManipulatorElement = "m";
+inline constexpr const char *kValueElement = "v";     // a dynamic value: lights, layers, items
+inline constexpr const char *kParameterElement = "p"; // a number or function index in its text
+
 // Whether a form reads an attribute of that name.
 bool document_form_reads(DocumentForm form, const char *attribute);
 // Whether material child `row` reads an attribute of that name.

@@ -16,6 +16,19 @@ namespace player {
 // and closes it again. False when the file cannot be created.
 bool platform_probe_create(const char *path);
 
+// Starts SDL's video system (SDL_Init when nothing of SDL is running yet, else the video subsystem
+// alone) on a driver that opens real windows. SDL 1.2 falls back to drivers that draw in the text
+// terminal (libcaca, aalib) when no display answers, so where the user has not chosen a driver
+// (SDL_VIDEODRIVER) the platform's window system is chosen (on X11 systems by setting
+// SDL_VIDEODRIVER for the process), and a text-mode driver chosen by name is refused before it
+// touches the terminal. False when no window can be had: SDL_GetError() then says why in a few
+// words ("no display (DISPLAY is not set)") and SDL's video is not running.
+bool platform_video_start();
+
+// True when SDL's video driver, running now, shows windows that a user can see and answer (not
+// SDL's dummy driver, not a text-mode one).
+bool platform_video_has_windows();
+
 // Shows a fatal start-up error to the user in a modal message box titled "Error" and waits until
 // it is dismissed. Elsewhere than Windows the text also goes to standard error, which is all that
 // is used when there is no display.

@@ -6,6 +6,7 @@
 #include <SDL.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 
 #ifdef _WIN32
@@ -18,6 +19,68 @@
 #endif
 
 namespace player {
+
+namespace {
+
+// SDL 1.2's video drivers that draw in a text terminal rather than in a window.
+constexpr const char *kTerminalVideoDrivers[] = {"aalib", "caca"};
+static_assert(sizeof(kTerminalVideoDrivers) / sizeof(kTerminalVideoDrivers[0]) == 2, "one row per driver");
+
+bool video_driver_draws_in_terminal(const char *name) {
+    for (const char *d : kTerminalVideoDrivers)
+        if (SDL_strcasecmp(name, d) == 0) return true;
+    return false;
+}
+
+// The driver SDL will start: the user's choice, or ours where none is made. Null where SDL's own
+// order holds no terminal driver (Windows: every driver SDL has there opens windows).
+const char *video_driver_decide() {
+    const char *chosen = SDL_getenv("SDL_VIDEODRIVER");
+    if (chosen && *chosen) return chosen;
+#ifdef _WIN32
+    return nullptr;
+#else
+    // SDL 1.2 has no call that names the driver to start; it reads this variable.
+    setenv("SDL_VIDEODRIVER", "x11", 1);
+    return "x11";
+#endif
+}
+
+} // namespace
+
+bool platform_video_start() {
+    const char *driver = video_driver_decide();
+    if (driver && video_driver_draws_in_terminal(driver)) {
+        SDL_SetError("the video driver %s draws in the terminal, not in a window (SDL_VIDEODRIVER)", driver);
+        return false;
+    }
+    bool started = SDL_WasInit(SDL_INIT_EVERYTHING) == 0 ? SDL_Init(SDL_INIT_VIDEO) == 0
+                                                         : SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    if (!started) {
+        if (driver && SDL_strcasecmp(driver, "x11") == 0) {
+            const char *display = SDL_getenv("DISPLAY");
+            if (!display || !*display)
+                SDL_SetError("no display (DISPLAY is not set)");
+            else
+                SDL_SetError("cannot reach the display %s", display);
+        }
+        return false;
+    }
+    // Where SDL went by its own order, make sure it did not end on a terminal driver.
+    char name[32] = {};
+    if (SDL_VideoDriverName(name, sizeof name) && video_driver_draws_in_terminal(name)) {
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        SDL_SetError("the video driver %s draws in the terminal, not in a window", name);
+        return false;
+    }
+    return true;
+}
+
+bool platform_video_has_windows() {
+    char name[32] = {};
+    if (!SDL_VideoDriverName(name, sizeof name)) return false;
+    return SDL_strcasecmp(name, "dummy") != 0 && !video_driver_draws_in_terminal(name);
+}
 
 bool platform_probe_create(const char *path) {
 #ifdef _WIN32

@@ -38,6 +38,16 @@ int platform_stdout_divert() {
 
 void platform_stdout_restore(int) {}
 
+// The page's canvas is the one window; there is no terminal to fall back to.
+bool platform_video_start() {
+    return SDL_WasInit(SDL_INIT_EVERYTHING) == 0 ? SDL_Init(SDL_INIT_VIDEO) == 0
+                                                 : SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+}
+
+bool platform_video_has_windows() {
+    return true;
+}
+
 void platform_show_error(const char *text) {
     std::printf("%s\n", text);
     std::fflush(stdout);
