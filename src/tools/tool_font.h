@@ -25,7 +25,7 @@ struct FontGlyphs {
 };
 
 // Text for inside an XML comment: "--" cannot stand there. (Attribute values are written as they
-// are: the player's documents decode no entities there, so a text's "&" is written plainly.)
+// are: the player's documents decode no entities there.)
 std::string comment_text(const std::string &s);
 // One <model> record per glyph with a model, each line starting with indent.
 std::string model_records_xml(const FontGlyphs &glyphs, const char *indent);
@@ -33,7 +33,7 @@ std::string model_records_xml(const FontGlyphs &glyphs, const char *indent);
 std::string font_record_xml(const FontGlyphs &glyphs, const std::string &material, const char *indent);
 
 // Why a string cannot be the demo's text ("" when it can): empty, longer than a text item holds,
-// or with a character the glyph map lacks.
+// with a character the glyph map lacks, or with "&", which a document cannot carry to the player.
 std::string demo_text_problem(const char *text);
 // Writes demo.xml, loading.xml and the loading bar's model into folder: the text in the font,
 // centred and lit. material: the glyphs' material as given (@name names the demo's own material;

@@ -152,6 +152,10 @@ std::string demo_text_problem(const char *text) {
     if (n > size_t(geometry::kTextMaxBytes))
         return "the text is " + std::to_string(n) + " bytes long; a text item holds at most " +
                std::to_string(geometry::kTextMaxBytes) + " (accented letters take two)";
+    // The player reads attribute values as they stand (no &amp;), and a raw & is not XML.
+    if (std::strchr(text, '&'))
+        return "a document's text cannot hold \"&\": the player draws &amp; as it stands, and a bare & is "
+               "not XML";
     for (size_t j = 0; j < n; j++) {
         size_t first = j;
         uint8_t g = geometry::font_glyph_of_byte(uint8_t(text[j]));

@@ -239,7 +239,7 @@ class Options(unittest.TestCase):
             cases += [[DEJAVU, work.file("o")] + extra for extra in (
                 ["--depth", "-1"], ["--depth", "deep"], ["--material", "0"], ["--material", "gold"],
                 ["--material", "@"], ["--demo", ""], ["--demo", "árvíztűrő tükörfúrógép x"],
-                ["--demo", "a, b"], ["--frobnicate"])]
+                ["--demo", "a, b"], ["--demo", "A & B"], ["--frobnicate"])]
             cases.append([DEJAVU])
             for args in cases:
                 with self.subTest(args=args[1:] if args[0] == DEJAVU else os.path.basename(args[0])):
