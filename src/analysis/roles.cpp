@@ -60,7 +60,8 @@ std::string generator_kind(int32_t kind) {
 std::string node_kind(uint8_t type) {
     if (type == textures::kOutputNodeType) return "type 255 (output node)";
     int row = textures::texture_filter_row(type);
-    return "type " + std::to_string(type) + (row >= 0 ? " " + quoted(textures::kFilterDescriptors[row].name) : " (no operation)");
+    return "type " + std::to_string(type) +
+           (row >= 0 ? " " + quoted(textures::kFilterDescriptors[row].name) : " (no operation)");
 }
 
 template <typename Descriptor>
@@ -162,8 +163,9 @@ bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) 
         if (r.depth >= 4) {
             int p = index_of(path[4]);
             r.form = scene::FORM_NUMBER_TEXT;
-            const functions::SegmentDescriptor *k =
-                kind >= 0 && kind < functions::kSegmentKindCount ? &functions::kSegmentDescriptors[kind] : nullptr;
+            const functions::SegmentDescriptor *k = kind >= 0 && kind < functions::kSegmentKindCount
+                                                        ? &functions::kSegmentDescriptors[kind]
+                                                        : nullptr;
             place_with(&r, parameter_place(k, p), p, r.kind);
         }
         break;
@@ -177,13 +179,17 @@ bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) 
     case 6:
     case 12: {
         int32_t kind = xml_attribute_int(record, "type");
-        const geometry::Effect2DDescriptor *e =
-            s == 6 && kind >= 0 && kind < geometry::kEffect2DKindCount ? &geometry::kEffect2DDescriptors[kind] : nullptr;
-        const geometry::MeshEffectDescriptor *m = s == 12 && kind >= 0 && kind < geometry::kMeshEffectKindCount
-                                                      ? &geometry::kMeshEffectDescriptors[kind]
-                                                      : nullptr;
-        r.kind = s == 6 ? table_kind("kind", kind, geometry::kEffect2DDescriptors, geometry::kEffect2DKindCount)
-                        : table_kind("kind", kind, geometry::kMeshEffectDescriptors, geometry::kMeshEffectKindCount);
+        const geometry::Effect2DDescriptor *e = s == 6 && kind >= 0 && kind < geometry::kEffect2DKindCount
+                                                    ? &geometry::kEffect2DDescriptors[kind]
+                                                    : nullptr;
+        const geometry::MeshEffectDescriptor *m =
+            s == 12 && kind >= 0 && kind < geometry::kMeshEffectKindCount
+                ? &geometry::kMeshEffectDescriptors[kind]
+                : nullptr;
+        r.kind =
+            s == 6
+                ? table_kind("kind", kind, geometry::kEffect2DDescriptors, geometry::kEffect2DKindCount)
+                : table_kind("kind", kind, geometry::kMeshEffectDescriptors, geometry::kMeshEffectKindCount);
         if (child) {
             r.form = scene::FORM_NUMBER_TEXT;
             std::string name = s == 6 ? parameter_place(e, ci) : parameter_place(m, ci);
@@ -210,20 +216,23 @@ bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) 
         r.form = scene::FORM_ITEM;
         r.title += " item " + std::to_string(ci + 1);
         int32_t type = xml_attribute_int(child, "type");
-        r.kind = type >= 0 && type < render::kItemTypeCount ? render::kItemTypeNames[type] : "type " + std::to_string(type);
+        r.kind = type >= 0 && type < render::kItemTypeCount ? render::kItemTypeNames[type]
+                                                            : "type " + std::to_string(type);
         if (r.depth < 4) break;
         int p = index_of(path[4]);
         if (p < scene::kItemChildCount) {
             r.form = p < render::kItemPlacementValues ? scene::FORM_DYNAMIC_VALUE : scene::FORM_VALUE;
-            r.place = std::string(scene::kItemChildNames[p]) + ", value " + std::to_string(p + 1) + " of an item";
+            r.place =
+                std::string(scene::kItemChildNames[p]) + ", value " + std::to_string(p + 1) + " of an item";
             break;
         }
         int m = p - scene::kItemChildCount;
         r.title += " manipulator " + std::to_string(m + 1);
         r.form = scene::FORM_MANIPULATOR;
         int32_t kind = xml_attribute_int(path[4], "type");
-        const geometry::ManipulatorDescriptor *k =
-            kind >= 0 && kind < geometry::kManipulatorKindCount ? &geometry::kManipulatorDescriptors[kind] : nullptr;
+        const geometry::ManipulatorDescriptor *k = kind >= 0 && kind < geometry::kManipulatorKindCount
+                                                       ? &geometry::kManipulatorDescriptors[kind]
+                                                       : nullptr;
         r.kind = table_kind("kind", kind, geometry::kManipulatorDescriptors, geometry::kManipulatorKindCount);
         if (r.depth < 5) break;
         const XmlNode *first = path[4]->first_child;
@@ -244,7 +253,8 @@ bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) 
         r.form = scene::FORM_LAYER;
         r.title += " layer " + std::to_string(ci + 1);
         uint8_t type = static_cast<uint8_t>(xml_attribute_int(child, "type"));
-        r.kind = type < render::kRenderModeCount ? quoted(render::kRenderModeNames[type]) : "render mode " + std::to_string(type);
+        r.kind = type < render::kRenderModeCount ? quoted(render::kRenderModeNames[type])
+                                                 : "render mode " + std::to_string(type);
         if (r.depth >= 4) {
             int p = index_of(path[4]);
             r.form = scene::FORM_DYNAMIC_VALUE;
@@ -260,7 +270,8 @@ bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) 
 std::string attribute_meaning(const ElementRole &role, const char *attribute) {
     if (!attribute) return "";
     if (role.depth == 2 && role.section <= 14 && std::strcmp(attribute, "name") == 0)
-        return "a name for authors: other records may write @" "name for this record's number";
+        return "a name for authors: other records may write @"
+               "name for this record's number";
     const scene::SchemaAttribute *list = nullptr;
     uint8_t count = 0;
     if (role.material_row >= 0 && role.material_row < render::kMaterialChildCount) {
@@ -279,13 +290,15 @@ TimeUnit attribute_time(const ElementRole &role, const XmlNode *el, const char *
     if (!attribute) return TIME_NONE;
     auto is = [&](const char *a) { return std::strcmp(attribute, a) == 0; };
     switch (role.form) {
-    case scene::FORM_LAYER: return is("space_before") || is("length") || is("offset") ? TIME_HUNDREDTHS : TIME_NONE;
+    case scene::FORM_LAYER:
+        return is("space_before") || is("length") || is("offset") ? TIME_HUNDREDTHS : TIME_NONE;
     case scene::FORM_SEGMENT: return is("length") ? TIME_HUNDREDTHS : TIME_NONE;
     case scene::FORM_FUNCTION: return is("loop_begin") || is("loop_end") ? TIME_HUNDREDTHS : TIME_NONE;
     case scene::FORM_MUSIC: return is("offset") ? TIME_MILLISECONDS : TIME_NONE;
     case scene::FORM_VALUE:
         // An item's eleventh child is its time offset.
-        return is("value") && el && index_of(el) == render::kItemTimeOffsetChild - 1 ? TIME_HUNDREDTHS : TIME_NONE;
+        return is("value") && el && index_of(el) == render::kItemTimeOffsetChild - 1 ? TIME_HUNDREDTHS
+                                                                                     : TIME_NONE;
     default: return TIME_NONE;
     }
 }
@@ -318,12 +331,15 @@ std::vector<KindChoice> kind_choices(const ElementRole &role, const char *attrib
     if (is("texture_format") && role.form != scene::FORM_MUSIC) words(scene::kTextureFormatMeanings, 8);
     if (is("texture_filter")) words(scene::kTextureFilterMeanings, 3);
     if (!is("type") && role.material_row < 0) return out;
-    if (role.material_row == render::MATERIAL_BLEND_FUNCTION && is("value")) words(scene::kBlendFunctionMeanings, 5);
+    if (role.material_row == render::MATERIAL_BLEND_FUNCTION && is("value"))
+        words(scene::kBlendFunctionMeanings, 5);
     if (role.material_row >= render::MATERIAL_TEXTURE1 && role.material_row < render::MATERIAL_TEXTURE1 + 3) {
         if (is("cgenmode")) words(scene::kCgenModeMeanings, 3);
         if (is("wrapmode")) out = {{0, "repeat"}, {1, "clamp to edge"}};
-        if (is("function") && role.material_row == render::MATERIAL_TEXTURE1) words(scene::kUnit0FunctionMeanings, 4);
-        if (is("function") && role.material_row == render::MATERIAL_TEXTURE1 + 1) words(scene::kUnit1FunctionMeanings, 6);
+        if (is("function") && role.material_row == render::MATERIAL_TEXTURE1)
+            words(scene::kUnit0FunctionMeanings, 4);
+        if (is("function") && role.material_row == render::MATERIAL_TEXTURE1 + 1)
+            words(scene::kUnit1FunctionMeanings, 6);
     }
     if (!is("type")) return out;
     switch (role.form) {
@@ -378,19 +394,28 @@ std::string record_summary(const SourceDocument &d, int32_t section, const XmlNo
     case 4: {
         int n = resources::xml_child_count(record);
         uint8_t loop = static_cast<uint8_t>(xml_attribute_int(record, "loop_type"));
-        return std::to_string(n) + (n == 1 ? " segment" : " segments") + (loop == 1 ? ", looped" : loop == 2 ? ", ping-pong" : "");
+        return std::to_string(n) + (n == 1 ? " segment" : " segments") +
+               (loop == 1   ? ", looped"
+                : loop == 2 ? ", ping-pong"
+                            : "");
     }
-    case 6: return table_kind("", xml_attribute_int(record, "type"), geometry::kEffect2DDescriptors, geometry::kEffect2DKindCount).substr(1);
+    case 6:
+        return table_kind("", xml_attribute_int(record, "type"), geometry::kEffect2DDescriptors,
+                          geometry::kEffect2DKindCount)
+            .substr(1);
     case 8: {
         const char *f = xml_attribute(record, "xp");
         return f ? std::string(f) + ", ..." : "no faces";
     }
     case 10: {
         uint8_t kind = static_cast<uint8_t>(xml_attribute_int(record, "type"));
-        return std::string(kind < render::kTextureKindCount ? render::kTextureKindNames[kind] : "cube map") + " " +
-               std::to_string(xml_attribute_int(record, "id"));
+        return std::string(kind < render::kTextureKindCount ? render::kTextureKindNames[kind] : "cube map") +
+               " " + std::to_string(xml_attribute_int(record, "id"));
     }
-    case 12: return table_kind("", xml_attribute_int(record, "type"), geometry::kMeshEffectDescriptors, geometry::kMeshEffectKindCount).substr(1);
+    case 12:
+        return table_kind("", xml_attribute_int(record, "type"), geometry::kMeshEffectDescriptors,
+                          geometry::kMeshEffectKindCount)
+            .substr(1);
     case 13: return std::to_string(resources::xml_child_count(record)) + " items";
     case 14: return std::to_string(resources::xml_child_count(record)) + " layers";
     default: return "";

@@ -5,6 +5,7 @@
 #include "tools/tool_scene.h"
 
 #include "music/music_stream.h"
+#include "player/platform/platform.h"
 #include "resources/file_util.h"
 #include "resources/log.h"
 #include "resources/package.h"
@@ -289,12 +290,18 @@ int tool_check(int argc, char **argv) {
     }
     uint8_t scope = analysis::CHECK_DOCUMENTS | analysis::CHECK_FILES | analysis::CHECK_GRAPH;
     if (glsl) {
+        // Without a window there is no GL to compile with: one line, and no half a check called clean.
+        if (!player::platform_video_start()) {
+            if (in.package) std::fclose(in.package);
+            tool_fail("check: the GLSL programs cannot be compiled without a window (%s); --no-glsl checks "
+                      "the rest",
+                      SDL_GetError());
+            return 2;
+        }
         player::GlWindow win = {};
         ToolSceneOptions options = {path, 64, 64, false, false, nullptr, nullptr};
         if (!tool_window_open("check", options, &win)) {
             if (in.package) std::fclose(in.package);
-            tool_fail(
-                "check: the GLSL programs cannot be compiled without OpenGL (--no-glsl checks the rest)");
             return 2;
         }
         scope |= analysis::CHECK_GLSL;

@@ -82,6 +82,20 @@ class NoDisplay(unittest.TestCase):
                     self.assertIn(b"draws in the terminal" if driver else b"no display", lines[0], what)
             self.assertFalse(os.path.exists(out + ".png") or os.path.exists(out + ".obj"))
 
+    def test_check_fails_unless_told_to_leave_the_programs_out(self):
+        with WorkDir() as work:
+            status, terminal, error = in_terminal([BVTOOL, "check", TESTDEMO], work.path)
+            self.assertEqual(status, 2)
+            self.assertNotIn(ESCAPE, terminal + error)
+            self.assertEqual(terminal, b"")
+            self.assertEqual(len(error.splitlines()), 1, error)
+            self.assertIn(b"bvtool: check: the GLSL programs cannot be compiled without a window", error)
+            self.assertIn(b"--no-glsl", error)
+            status, terminal, error = in_terminal([BVTOOL, "check", TESTDEMO, "--no-glsl"], work.path)
+            self.assertEqual(status, 0, error)
+            self.assertNotIn(ESCAPE, terminal + error)
+            self.assertIn(b"no findings (GLSL programs not compiled: --no-glsl)", terminal)
+
     def test_player_help_opens_nothing(self):
         for flag in ["--help", "-h"]:
             with WorkDir() as work:
