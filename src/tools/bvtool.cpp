@@ -72,8 +72,9 @@ constexpr Command kCommands[] = {
      "preview DIR [--size WxH]        play a demo folder, reloading it on every save"},
     {"docs", tools::tool_docs, "docs OUT.md                     write the scene document reference"},
     {"web", tools::tool_web, "web PKG OUTDIR [--pages DIR]    a folder that plays the demo from a web server"},
+    {"font", tools::tool_font, "font FONT.ttf OUTDIR [...]      glyph models and font records from a font"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 17, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 18, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

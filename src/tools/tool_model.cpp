@@ -2,6 +2,7 @@
 #include "tools/bvtool.h"
 
 #include "geometry/mesh.h"
+#include "geometry/model_file.h"
 #include "resources/file_util.h"
 #include "resources/packed.h"
 
@@ -18,8 +19,6 @@
 namespace tools {
 
 namespace {
-
-constexpr uint32_t kMaxVertices = 65535;
 
 // One corner of a face: 0-based position, texture coordinate and normal numbers (-1 for none).
 struct Corner {
@@ -152,22 +151,6 @@ bool obj_parse(const char *text, ObjData *d, std::string *error) {
     return true;
 }
 
-void put_u16(std::vector<uint8_t> &out, uint16_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
-void put_floats(std::vector<uint8_t> &out, const float *v, size_t count) {
-    size_t at = out.size();
-    out.resize(at + count * 4);
-    for (size_t i = 0; i < count; i++) {
-        uint32_t bits;
-        std::memcpy(&bits, &v[i], 4);
-        for (int b = 0; b < 4; b++)
-            out[at + i * 4 + b] = uint8_t(bits >> (8 * b));
-    }
-}
-
 } // namespace
 
 int tool_model(int argc, char **argv) {
@@ -215,8 +198,9 @@ int tool_model(int argc, char **argv) {
         uint32_t id;
         if (found == ids.end()) {
             id = static_cast<uint32_t>(vertices.size());
-            if (id >= kMaxVertices)
-                return tool_fail("model: %s needs more than %u vertices", argv[1], kMaxVertices);
+            if (id >= geometry::kModelMaxVertices)
+                return tool_fail("model: %s needs more than %u vertices", argv[1],
+                                 geometry::kModelMaxVertices);
             ids.emplace(key, id);
             vertices.push_back(c);
         } else {
@@ -244,18 +228,10 @@ int tool_model(int argc, char **argv) {
         for (uint32_t v = 0; v < n; v++)
             if (vertices[v].n < 0) std::memcpy(&normals[v * 3], &made[v * 3], 12);
     }
-    std::vector<uint8_t> file;
-    put_u16(file, static_cast<uint16_t>(n));
-    file.push_back(1);
-    file.push_back(0);
-    put_floats(file, positions.data(), positions.size());
-    put_floats(file, texcoords.data(), texcoords.size());
-    put_floats(file, normals.data(), normals.size());
-    for (uint16_t i : indices)
-        put_u16(file, i);
     uint32_t packed_size = 0;
-    uint8_t *packed =
-        resources::packed_compress(file.data(), static_cast<uint32_t>(file.size()), &packed_size);
+    uint8_t *packed = geometry::model_file_pack({positions.data(), texcoords.data(), normals.data(), n,
+                                                 indices.data(), static_cast<uint32_t>(indices.size())},
+                                                &packed_size);
     if (!packed) return tool_fail("model: cannot pack %s", argv[1]);
     bool ok = tool_write_whole(argv[2], packed, packed_size);
     std::free(packed);
