@@ -29,7 +29,8 @@ Span record_span(const std::string &text, const resources::XmlNode *el) {
     size_t after = size_t(s.end);
     while (after < text.size() && blank(text[after]))
         after++;
-    bool alone = (line == 0 || text[size_t(line) - 1] == '\n') && (after >= text.size() || text[after] == '\n');
+    bool alone =
+        (line == 0 || text[size_t(line) - 1] == '\n') && (after >= text.size() || text[after] == '\n');
     if (!alone) return s;
     s.begin = line;
     s.end = int32_t(after < text.size() ? after + 1 : after);
@@ -41,8 +42,8 @@ Span record_span(const std::string &text, const resources::XmlNode *el) {
             prev--;
         std::string l = text.substr(size_t(prev), size_t(prev_end - prev));
         size_t a = l.find_first_not_of(" \t\r"), b = l.find_last_not_of(" \t\r");
-        if (a == std::string::npos || l.compare(a, 4, "<!--") != 0 || b < 2 || l.compare(b - 2, 3, "-->") != 0 ||
-            l.find("-->") != b - 2)
+        if (a == std::string::npos || l.compare(a, 4, "<!--") != 0 || b < 2 ||
+            l.compare(b - 2, 3, "-->") != 0 || l.find("-->") != b - 2)
             break;
         s.begin = prev;
     }
@@ -72,7 +73,8 @@ std::string unused_name(const SourceDocument &d, int32_t section, const std::str
 
 } // namespace
 
-bool record_edit(const std::string &text, int32_t section, int32_t position, RecordEdit op, std::string *out) {
+bool record_edit(const std::string &text, int32_t section, int32_t position, RecordEdit op,
+                 std::string *out) {
     SourceDocument d;
     if (!source_document_open(&d, "", true, text.data(), text.size())) return false;
     int32_t count = section >= 1 && section <= 14 ? resources::xml_child_count(d.section[section]) : 0;
@@ -131,7 +133,9 @@ bool record_edit(const std::string &text, int32_t section, int32_t position, Rec
                    renumbered.substr(size_t(second.end));
             break;
         }
-        case RECORD_DELETE: *out = renumbered.substr(0, size_t(sa.begin)) + renumbered.substr(size_t(sa.end)); break;
+        case RECORD_DELETE:
+            *out = renumbered.substr(0, size_t(sa.begin)) + renumbered.substr(size_t(sa.end));
+            break;
         case RECORD_INSERT_COPY: {
             std::string copy = renumbered.substr(size_t(sa.begin), size_t(sa.end - sa.begin));
             for (int32_t i = 0; i < a->attribute_count; i++) {
@@ -143,7 +147,8 @@ bool record_edit(const std::string &text, int32_t section, int32_t position, Rec
             }
             // A copy of an element that shares its line is set apart by a space.
             bool whole_lines = !copy.empty() && copy.back() == '\n';
-            *out = renumbered.substr(0, size_t(sa.end)) + (whole_lines ? "" : " ") + copy + renumbered.substr(size_t(sa.end));
+            *out = renumbered.substr(0, size_t(sa.end)) + (whole_lines ? "" : " ") + copy +
+                   renumbered.substr(size_t(sa.end));
             break;
         }
         }

@@ -162,7 +162,8 @@ TimelineEnd timeline_measure(const CheckContext &c) {
          slot_el = slot_el->next, s++) {
         int n = 1;
         for (const XmlNode *el = slot_el->first_child; el; el = el->next, n++) {
-            const render::Layer *layer = resources::short_at<render::Layer>(c.sc->slots[s].layers, uint32_t(n));
+            const render::Layer *layer =
+                resources::short_at<render::Layer>(c.sc->slots[s].layers, uint32_t(n));
             if (!layer) break;
             if (layer->end_time >= t.end) {
                 t.end = layer->end_time;

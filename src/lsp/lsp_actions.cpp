@@ -35,22 +35,26 @@ json code_actions(const Document &d, const json &params) {
         if (p > 0 && begin >= 0) {
             if (named) {
                 std::string number = std::to_string(analysis::list_number(s->target, p));
-                out.push_back(action(d, "Write the number of " + record_label(d, s->target, p) + ": " + number,
-                                     json::array({json{{"range", range_json(d, begin, end)}, {"newText", number}}}),
-                                     "refactor.rewrite"));
+                out.push_back(
+                    action(d, "Write the number of " + record_label(d, s->target, p) + ": " + number,
+                           json::array({json{{"range", range_json(d, begin, end)}, {"newText", number}}}),
+                           "refactor.rewrite"));
             } else if (const analysis::RecordName *r = analysis::names_of_position(d.names, s->target, p)) {
-                out.push_back(action(d, "Refer to " + record_label(d, s->target, p) + " by its name: @" + r->name,
-                                     json::array({json{{"range", range_json(d, begin, end)}, {"newText", "@" + r->name}}}),
-                                     "refactor.rewrite"));
+                out.push_back(action(
+                    d, "Refer to " + record_label(d, s->target, p) + " by its name: @" + r->name,
+                    json::array({json{{"range", range_json(d, begin, end)}, {"newText", "@" + r->name}}}),
+                    "refactor.rewrite"));
             }
         }
     }
     const XmlNode *el = element_at(d, offset);
     analysis::ElementRole role;
-    if (!el || !analysis::element_role(d.src, el, &role) || role.depth < 2 || role.section < 1 || role.section > 14)
+    if (!el || !analysis::element_role(d.src, el, &role) || role.depth < 2 || role.section < 1 ||
+        role.section > 14)
         return out;
-    std::string who = role.section == 14 ? "slot " + std::to_string(role.position - 1)
-                                         : record_label(d, analysis::ListKind(role.section - 1), role.position);
+    std::string who = role.section == 14
+                          ? "slot " + std::to_string(role.position - 1)
+                          : record_label(d, analysis::ListKind(role.section - 1), role.position);
     struct Choice {
         analysis::RecordEdit op;
         const char *title;

@@ -38,7 +38,9 @@ std::vector<std::string> child_names(const analysis::ElementRole &role) {
     }
     if (role.depth == 2) {
         switch (s) {
-        case 1: case 6: case 12: out = {scene::kParameterElement}; break;
+        case 1:
+        case 6:
+        case 12: out = {scene::kParameterElement}; break;
         case 2: out = {"i", "input", "output", scene::kParameterElement}; break;
         case 4: out = {"s"}; break;
         case 5: out = {scene::kValueElement}; break;
@@ -102,7 +104,11 @@ json completion(const Document &d, const json &params) {
                 std::string number = std::to_string(analysis::list_number(s->target, position));
                 if (const char *name = resources::xml_attribute(r, "name"))
                     items.push_back(item("@" + std::string(name), KIND_REFERENCE, number + ": " + summary));
-                items.push_back(item(number, KIND_REFERENCE, (resources::xml_attribute(r, "name") ? std::string(resources::xml_attribute(r, "name")) + ", " : "") + summary));
+                items.push_back(item(number, KIND_REFERENCE,
+                                     (resources::xml_attribute(r, "name")
+                                          ? std::string(resources::xml_attribute(r, "name")) + ", "
+                                          : "") +
+                                         summary));
             }
             return items;
         }
@@ -115,7 +121,8 @@ json completion(const Document &d, const json &params) {
     if (offset > begin && offset < end) {
         for (const std::string &name : analysis::role_attributes(role)) {
             if (resources::xml_attribute(el, name.c_str())) continue;
-            items.push_back(item(name, KIND_PROPERTY, analysis::attribute_meaning(role, name.c_str()), name + "=\"\""));
+            items.push_back(
+                item(name, KIND_PROPERTY, analysis::attribute_meaning(role, name.c_str()), name + "=\"\""));
         }
         return items;
     }
@@ -127,7 +134,8 @@ json completion(const Document &d, const json &params) {
             std::string number = std::to_string(analysis::list_number(s->target, position));
             if (const char *name = resources::xml_attribute(r, "name"))
                 items.push_back(item("@" + std::string(name), KIND_REFERENCE, number));
-            items.push_back(item(number, KIND_REFERENCE, analysis::record_summary(d.src, analysis::list_section(s->target), r)));
+            items.push_back(item(number, KIND_REFERENCE,
+                                 analysis::record_summary(d.src, analysis::list_section(s->target), r)));
         }
     }
     return items;

@@ -28,7 +28,8 @@ std::string target_text(const Document &d, const analysis::ReferenceSite &s) {
     if (p == 0) {
         std::string name;
         if (analysis::reference_name(analysis::reference_text(s), &name))
-            return "names no " + std::string(analysis::kListNames[s.target].one) + ": none is called `" + name + "`";
+            return "names no " + std::string(analysis::kListNames[s.target].one) + ": none is called `" +
+                   name + "`";
         return "names no " + std::string(analysis::kListNames[s.target].one);
     }
     const XmlNode *record = record_of(d, s.target, p);
@@ -42,7 +43,8 @@ std::string place_label(const analysis::ElementRole &role) {
     return role.place_name;
 }
 
-json hint(const Document &d, int32_t offset, const std::string &label, int kind, bool pad_left, bool pad_right) {
+json hint(const Document &d, int32_t offset, const std::string &label, int kind, bool pad_left,
+          bool pad_right) {
     json h = {{"position", position_json(d, offset)}, {"label", label}, {"kind", kind}};
     if (pad_left) h["paddingLeft"] = true;
     if (pad_right) h["paddingRight"] = true;
@@ -72,25 +74,30 @@ json hover(const Document &d, const json &params) {
         analysis::TimeUnit unit = analysis::attribute_time(role, el, attr.name);
         if (unit != analysis::TIME_NONE && attr.value && resources::xml_is_number(attr.value, false) &&
             resources::xml_to_double(attr.value) >= 0)
-            md += "\n\n" + std::string(attr.value) + (unit == analysis::TIME_MILLISECONDS ? " ms" : " hundredths") +
-                  " = " + seconds_text(maths::convert_to_u32(resources::xml_to_double(attr.value)), unit);
+            md += "\n\n" + std::string(attr.value) +
+                  (unit == analysis::TIME_MILLISECONDS ? " ms" : " hundredths") + " = " +
+                  seconds_text(maths::convert_to_u32(resources::xml_to_double(attr.value)), unit);
         for (const analysis::KindChoice &k : analysis::kind_choices(role, attr.name))
-            if (attr.value && resources::xml_is_number(attr.value, true) && k.number == resources::xml_to_int(attr.value))
+            if (attr.value && resources::xml_is_number(attr.value, true) &&
+                k.number == resources::xml_to_int(attr.value))
                 md += "\n\n" + std::to_string(k.number) + ": " + k.name;
         begin = attr.name_offset;
-        end = attr.value_offset >= 0 ? attr.value_offset + int32_t(std::strlen(attr.value ? attr.value : "")) + 1
-                                     : begin + int32_t(std::strlen(attr.name ? attr.name : ""));
+        end = attr.value_offset >= 0
+                  ? attr.value_offset + int32_t(std::strlen(attr.value ? attr.value : "")) + 1
+                  : begin + int32_t(std::strlen(attr.name ? attr.name : ""));
     } else if (!role.place.empty()) {
         md += "\n\n" + role.place;
     } else if (role.form < scene::kDocumentFormCount) {
         md += "\n\n" + std::string(scene::kDocumentForms[role.form].summary);
     } else if (role.depth == 1 && role.section >= 1) {
-        md += "\n\nsection " + std::to_string(role.section) + ": " + scene::kDocumentSections[role.section - 1].summary;
+        md += "\n\nsection " + std::to_string(role.section) + ": " +
+              scene::kDocumentSections[role.section - 1].summary;
     }
     if (site) md += "\n\n" + site->field + " " + target_text(d, *site);
     if (role.depth == 2 && role.section >= 1 && role.section <= int32_t(analysis::kListCount) && a < 0) {
         analysis::ListKind list = analysis::ListKind(role.section - 1);
-        md += "\n\n" + record_label(d, list, role.position) + " (" + analysis::record_summary(d.src, role.section, el) + ")";
+        md += "\n\n" + record_label(d, list, role.position) + " (" +
+              analysis::record_summary(d.src, role.section, el) + ")";
         int used = 0;
         for (const analysis::ReferenceSite &s : d.sites)
             if (s.target == list && site_target(d, s) == role.position) used++;
@@ -119,16 +126,20 @@ json inlay_hints(const Document &d, const json &params) {
                     out.push_back(hint(d, n->offset, std::to_string(number) + ":", 1, false, true));
                 }
                 std::string place = place_label(role);
-                if (!place.empty() && role.depth >= 3) out.push_back(hint(d, n->offset, place + ":", 2, false, true));
+                if (!place.empty() && role.depth >= 3)
+                    out.push_back(hint(d, n->offset, place + ":", 2, false, true));
                 for (int32_t i = 0; i < n->attribute_count; i++) {
                     const resources::XmlAttribute &attr = n->attributes[i];
                     analysis::TimeUnit unit = analysis::attribute_time(role, n, attr.name);
                     if (unit == analysis::TIME_NONE || !attr.value || attr.value_offset < 0 ||
-                        !resources::xml_is_number(attr.value, false) || resources::xml_to_double(attr.value) < 0)
+                        !resources::xml_is_number(attr.value, false) ||
+                        resources::xml_to_double(attr.value) < 0)
                         continue;
                     int32_t at = attr.value_offset + int32_t(std::strlen(attr.value)) + 1;
                     out.push_back(
-                        hint(d, at, seconds_text(maths::convert_to_u32(resources::xml_to_double(attr.value)), unit), 1, true, false));
+                        hint(d, at,
+                             seconds_text(maths::convert_to_u32(resources::xml_to_double(attr.value)), unit),
+                             1, true, false));
                 }
             }
         }
@@ -153,7 +164,8 @@ json inlay_hints(const Document &d, const json &params) {
         } else if (const analysis::RecordName *r = analysis::names_of_position(d.names, s.target, p)) {
             label = r->name;
         } else {
-            label = analysis::record_summary(d.src, analysis::list_section(s.target), record_of(d, s.target, p));
+            label =
+                analysis::record_summary(d.src, analysis::list_section(s.target), record_of(d, s.target, p));
         }
         if (!label.empty()) out.push_back(hint(d, end + (s.attribute >= 0 ? 1 : 0), label, 1, true, false));
     }

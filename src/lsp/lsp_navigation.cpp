@@ -41,13 +41,14 @@ bool record_under(const Document &d, int32_t offset, analysis::ListKind *list, i
 int symbol_kind(int section) {
     // The protocol's SymbolKind: what an outline draws beside each record.
     switch (section) {
-    case 4: return 12;           // Function
-    case 5: return 14;           // Constant
-    case 11: return 23;          // Struct
-    case 13: return 5;           // Class
-    case 14: return 20;          // Key
-    case 1: case 2: return 18;   // Array
-    default: return 7;           // Property
+    case 4: return 12;  // Function
+    case 5: return 14;  // Constant
+    case 11: return 23; // Struct
+    case 13: return 5;  // Class
+    case 14: return 20; // Key
+    case 1:
+    case 2: return 18; // Array
+    default: return 7; // Property
     }
 }
 
@@ -60,8 +61,8 @@ bool name_is_usable(const std::string &name) {
 
 // The name under the cursor: a record's name attribute, or an @name reference. *list and *position
 // name its record, *begin and *end the name's text (without the @).
-bool name_under(const Document &d, int32_t offset, analysis::ListKind *list, int32_t *position, int32_t *begin,
-                int32_t *end, std::string *name) {
+bool name_under(const Document &d, int32_t offset, analysis::ListKind *list, int32_t *position,
+                int32_t *begin, int32_t *end, std::string *name) {
     if (const analysis::ReferenceSite *s = site_at(d, offset)) {
         if (!analysis::reference_name(analysis::reference_text(*s), name)) return false;
         analysis::reference_range(d.src, *s, begin, end);
@@ -121,8 +122,8 @@ json references(const Document &d, const json &params) {
 json document_symbols(const Document &d) {
     json out = json::array();
     int section = 1;
-    for (const XmlNode *sec = d.src.top ? d.src.top->first_child : nullptr; sec && section <= scene::kDocumentSectionCount;
-         sec = sec->next, section++) {
+    for (const XmlNode *sec = d.src.top ? d.src.top->first_child : nullptr;
+         sec && section <= scene::kDocumentSectionCount; sec = sec->next, section++) {
         int32_t sb, se;
         analysis::source_start_tag(d.src, sec, &sb, &se);
         int32_t send = sec->end >= 0 ? sec->end : int32_t(d.text.size());
@@ -172,7 +173,8 @@ json rename(const Document &d, const json &params, std::string *error) {
     }
     std::string fresh = params.value("newName", std::string());
     if (!name_is_usable(fresh)) {
-        *error = "\"" + fresh + "\" cannot be a name (no quotes, <, >, & or line breaks; not empty, no @ first)";
+        *error =
+            "\"" + fresh + "\" cannot be a name (no quotes, <, >, & or line breaks; not empty, no @ first)";
         return nullptr;
     }
     int32_t other = analysis::names_find(d.names, list, fresh);
@@ -183,8 +185,9 @@ json rename(const Document &d, const json &params, std::string *error) {
     json edits = json::array();
     if (const analysis::RecordName *r = analysis::names_of_position(d.names, list, position)) {
         const resources::XmlAttribute &a = r->record->attributes[r->attribute];
-        edits.push_back(json{{"range", range_json(d, a.value_offset, a.value_offset + int32_t(r->name.size()))},
-                             {"newText", fresh}});
+        edits.push_back(
+            json{{"range", range_json(d, a.value_offset, a.value_offset + int32_t(r->name.size()))},
+                 {"newText", fresh}});
     }
     for (const analysis::ReferenceSite &s : d.sites) {
         std::string written;

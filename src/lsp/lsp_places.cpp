@@ -79,7 +79,8 @@ bool in_text(const XmlNode *el, int32_t offset) {
 
 const analysis::ReferenceSite *site_at(const Document &d, int32_t offset) {
     for (const analysis::ReferenceSite &s : d.sites) {
-        int32_t start = s.attribute >= 0 ? s.element->attributes[s.attribute].value_offset : s.element->text_offset;
+        int32_t start =
+            s.attribute >= 0 ? s.element->attributes[s.attribute].value_offset : s.element->text_offset;
         if (start < 0) continue;
         int32_t end = start + int32_t(std::strlen(analysis::reference_text(s)));
         if (offset >= start && offset <= end) return &s;

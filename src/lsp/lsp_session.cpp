@@ -66,7 +66,8 @@ bool apply_change(Document &d, const json &change) {
     } else {
         const json &range = change["range"];
         if (!range.is_object()) return false;
-        int32_t begin = offset_of(d, range.value("start", json())), end = offset_of(d, range.value("end", json()));
+        int32_t begin = offset_of(d, range.value("start", json())),
+                end = offset_of(d, range.value("end", json()));
         if (begin < 0 || end < 0 || end < begin) return false;
         d.text.replace(size_t(begin), size_t(end - begin), text);
     }
@@ -98,8 +99,11 @@ void open_document(Service &s, const json &params, std::vector<std::string> *out
     if (!td.contains("text") || !td["text"].is_string()) return;
     const std::string &text = td["text"].get_ref<const std::string &>();
     if (text.size() > kMaxDocumentBytes || (s.docs.size() >= kMaxDocuments && !s.docs.count(*uri))) {
-        json message = {{"type", 1}, {"message", "bvtool lsp: " + *uri + " is not analysed (too large, or too many open)"}};
-        out->push_back(json{{"jsonrpc", "2.0"}, {"method", "window/showMessage"}, {"params", message}}.dump());
+        json message = {
+            {"type", 1},
+            {"message", "bvtool lsp: " + *uri + " is not analysed (too large, or too many open)"}};
+        out->push_back(
+            json{{"jsonrpc", "2.0"}, {"method", "window/showMessage"}, {"params", message}}.dump());
         return;
     }
     Document &d = s.docs[*uri];
@@ -158,12 +162,16 @@ json diagnostics_notification(const Document &d) {
             } else if (f.line > 0 && size_t(f.line) <= d.src.line_starts.size()) {
                 int32_t start = d.src.line_starts[size_t(f.line) - 1];
                 size_t stop = d.text.find('\n', size_t(start));
-                range = range_json(d, start, stop == std::string::npos ? int32_t(d.text.size()) : int32_t(stop));
+                range =
+                    range_json(d, start, stop == std::string::npos ? int32_t(d.text.size()) : int32_t(stop));
             } else {
                 range = range_json(d, 0, 0);
             }
             int severity = f.kind == analysis::FINDING_RULE ? 2 : 1;
-            list.push_back(json{{"range", range}, {"severity", severity}, {"source", "bvtool check"}, {"message", f.message}});
+            list.push_back(json{{"range", range},
+                                {"severity", severity},
+                                {"source", "bvtool check"},
+                                {"message", f.message}});
         }
     return json{{"jsonrpc", "2.0"},
                 {"method", "textDocument/publishDiagnostics"},
@@ -179,8 +187,8 @@ bool service_handle(Service *s, const std::string &message, std::vector<std::str
     if (!m.is_object() || !m.contains("method") || !m["method"].is_string()) {
         // A response to something we never ask, or not a message at all.
         if (m.is_object() && (m.contains("result") || m.contains("error"))) return true;
-        out->push_back(error_response(m.is_object() && m.contains("id") ? m["id"] : json(nullptr), INVALID_REQUEST,
-                                      "not a JSON-RPC request or notification")
+        out->push_back(error_response(m.is_object() && m.contains("id") ? m["id"] : json(nullptr),
+                                      INVALID_REQUEST, "not a JSON-RPC request or notification")
                            .dump());
         return true;
     }
@@ -206,7 +214,8 @@ bool service_handle(Service *s, const std::string &message, std::vector<std::str
             else if (params.contains("rootPath") && params["rootPath"].is_string())
                 s->root = params["rootPath"].get<std::string>();
         }
-        reply(json{{"capabilities", capabilities()}, {"serverInfo", {{"name", "bvtool lsp"}, {"version", "1.2"}}}});
+        reply(json{{"capabilities", capabilities()},
+                   {"serverInfo", {{"name", "bvtool lsp"}, {"version", "1.2"}}}});
         return true;
     }
     if (method == "shutdown") {
@@ -214,7 +223,8 @@ bool service_handle(Service *s, const std::string &message, std::vector<std::str
         reply(nullptr);
         return true;
     }
-    if (method == "initialized" || method.compare(0, 2, "$/") == 0 || method.compare(0, 10, "workspace/") == 0) {
+    if (method == "initialized" || method.compare(0, 2, "$/") == 0 ||
+        method.compare(0, 10, "workspace/") == 0) {
         if (request) fail(METHOD_NOT_FOUND, "not handled: " + method);
         return true;
     }
@@ -239,7 +249,8 @@ bool service_handle(Service *s, const std::string &message, std::vector<std::str
                 return true;
             }
         }
-        if (params["textDocument"].contains("version") && params["textDocument"]["version"].is_number_integer())
+        if (params["textDocument"].contains("version") &&
+            params["textDocument"]["version"].is_number_integer())
             d.version = params["textDocument"]["version"].get<int64_t>();
         if (!d.analysed) return true;
         tell_unsaved(*s, d, &d.text);

@@ -73,8 +73,9 @@ constexpr Command kCommands[] = {
     {"docs", tools::tool_docs, "docs OUT.md                     write the scene document reference"},
     {"web", tools::tool_web, "web PKG OUTDIR [--pages DIR]    a folder that plays the demo from a web server"},
     {"font", tools::tool_font, "font FONT.ttf OUTDIR [...]      glyph models and font records from a font"},
+    {"lsp", tools::tool_lsp, "lsp                             the language server for an editor (stdin, stdout)"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 18, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 19, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

@@ -52,7 +52,8 @@ bool folder_read(void *user, const char *name, std::vector<uint8_t> *out) {
 
 } // namespace
 
-bool tool_folder_package(const char *folder, FolderPackage *out, std::string *error) {
+bool tool_folder_package(const char *folder, FolderPackage *out, std::string *error,
+                         const std::map<std::string, std::string> *overrides) {
     *out = FolderPackage{};
     fs::path src = folder;
     std::error_code ec;
@@ -76,7 +77,11 @@ bool tool_folder_package(const char *folder, FolderPackage *out, std::string *er
     std::vector<std::string> named;
     for (const char *document : {"demo.xml", "loading.xml"}) {
         std::vector<uint8_t> raw;
-        if (!folder_read(&f, document, &raw)) {
+        auto given =
+            overrides ? overrides->find(document) : std::map<std::string, std::string>::const_iterator();
+        if (overrides && given != overrides->end())
+            raw.assign(given->second.begin(), given->second.end());
+        else if (!folder_read(&f, document, &raw)) {
             if (std::strcmp(document, "demo.xml") == 0) {
                 *error = std::string(folder) + " has no demo.xml";
                 return false;

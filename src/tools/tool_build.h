@@ -5,6 +5,7 @@
 #include "analysis/finding.h"
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct FolderPackage {
 // levels that exist, cube-map faces), in name order. False with *error set when the folder cannot be
 // read, demo.xml is missing, a name in a document is unknown or ambiguous (out->findings says where),
 // or an entry name does not fit the index.
-bool tool_folder_package(const char *folder, FolderPackage *out, std::string *error);
+// Documents in `overrides` (by name) are taken as given instead of from their files.
+bool tool_folder_package(const char *folder, FolderPackage *out, std::string *error,
+                         const std::map<std::string, std::string> *overrides = nullptr);
 
 } // namespace tools

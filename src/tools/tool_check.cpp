@@ -170,6 +170,11 @@ bool check_document_text(const CheckInput &in, const char *name, std::string *te
                          bool *damaged) {
     *damaged = false;
     *file = in.package ? std::string(name) + "z" : std::string(name);
+    auto given = in.overrides.find(name);
+    if (!in.package && given != in.overrides.end()) {
+        *text = given->second;
+        return true;
+    }
     std::vector<uint8_t> raw;
     if (!check_input_read(in, file->c_str(), &raw)) return false;
     if (!in.package) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct CheckInput {
     std::string folder;   // "" for a package
     FILE *package;        // null for a folder
     std::string location; // the folder or the package's path, as given
+    // Documents of a folder given as text in place of their files (an editor's unsaved text).
+    std::map<std::string, std::string> overrides = {};
 };
 
 // Reads an entry: a file of the folder (names that leave it are refused) or a package entry.

@@ -4,6 +4,7 @@
 #include "tools/bvtool.h"
 #include "tools/tool_build.h"
 #include "tools/tool_check.h"
+#include "tools/tool_unsaved.h"
 #include "tools/tool_scene.h"
 #include "tools/tool_time.h"
 
@@ -40,7 +41,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint32_t kWatchIntervalMs = 100;  // how often the folder is looked at
+constexpr uint32_t kWatchIntervalMs = 25;   // how often the folder (and an editor's unsaved text) is looked at
 constexpr uint32_t kStatusIntervalMs = 500; // how often the demo time is printed
 constexpr uint32_t kFrameMs = 16;           // frames are held to about 60 a second
 constexpr int kAudioSamples = 2048;         // a short device buffer: the sound follows a seek soon
@@ -63,6 +64,14 @@ std::vector<FileStamp> preview_stamps(const std::string &folder, const std::stri
         std::error_code fe;
         if (!it->is_regular_file(fe)) continue;
         stamps.push_back(FileStamp{it->path().generic_string(), it->file_size(fe), it->last_write_time(fe)});
+    }
+    // An editor's unsaved text of the documents, which the language server keeps beside.
+    std::string unsaved = tool_unsaved_dir(folder);
+    for (const char *name : {"demo.xml", "loading.xml"}) {
+        std::error_code fe;
+        fs::path path = fs::path(unsaved) / name;
+        if (!unsaved.empty() && fs::is_regular_file(path, fe))
+            stamps.push_back(FileStamp{path.generic_string(), fs::file_size(path, fe), fs::last_write_time(path, fe)});
     }
     // The music may stand beside the folder rather than in it.
     if (!music.empty()) {
@@ -281,6 +290,11 @@ uint32_t timeline_end(const scene::Scene *sc) {
 // check's message when the check found the cause).
 bool preview_load(Preview *p, std::string *error) {
     CheckInput in = {p->folder, nullptr, p->folder};
+    // What an editor holds unsaved is shown in place of the file.
+    for (const char *name : {"demo.xml", "loading.xml"}) {
+        std::string text;
+        if (tool_unsaved_get(p->folder, name, &text)) in.overrides[name] = text;
+    }
     CheckReport report = {};
     check_run(in, analysis::CHECK_DOCUMENTS, &report);
     std::vector<std::string> findings;
@@ -298,7 +312,7 @@ bool preview_load(Preview *p, std::string *error) {
     }
     FolderPackage package;
     std::string why;
-    if (!tool_folder_package(p->folder.c_str(), &package, &why)) {
+    if (!tool_folder_package(p->folder.c_str(), &package, &why, &in.overrides)) {
         *error = package.findings.empty() ? why : check_format(package.findings[0]);
         return false;
     }
