@@ -71,9 +71,13 @@ constexpr Command kCommands[] = {
     {"preview", tools::tool_preview,
      "preview DIR [--size WxH]        play a demo folder, reloading it on every save"},
     {"docs", tools::tool_docs, "docs OUT.md                     write the scene document reference"},
-    {"web", tools::tool_web, "web PKG OUTDIR [--pages DIR]    a folder that plays the demo from a web server"},
+    {"web", tools::tool_web,
+     "web PKG OUTDIR [--pages DIR]    a folder that plays the demo from a web server"},
+    {"timeline", tools::tool_timeline,
+     "timeline DIR|PKG OUT.svg|.png   draw the timeline: layers, music, the demo's end"},
+    {"plot", tools::tool_plot, "plot DIR|PKG OUT.svg|.png       draw the animation functions as curves"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 17, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 19, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);
