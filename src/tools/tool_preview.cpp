@@ -290,8 +290,7 @@ bool preview_load(Preview *p, std::string *error) {
     for (const CheckFinding &f : report.findings) {
         findings.push_back(check_format(f));
         // Only the demo document is played here: the loading document's findings are for reading.
-        if (f.kind != analysis::FINDING_RULE && f.file == "demo.xml" && structural.empty())
-            structural = check_format(f);
+        if (f.kind != analysis::FINDING_RULE && f.file == "demo.xml" && structural.empty()) structural = check_format(f);
     }
     for (const std::string &f : findings)
         std::fprintf(stderr, "%s\n", f.c_str());
