@@ -225,7 +225,7 @@ PlotPlaced plot_panel(Picture *p, const analysis::DocumentFunction &df, const Pl
             int64_t n = int64_t(std::ceil((panel.t0 - panel.beat_origin) / beat));
             for (double t = panel.beat_origin + double(n) * beat; t <= panel.t1; t += beat, n++)
                 picture_line(p, axis_x(ta, t), ay0, axis_x(ta, t), ay1, {60, 60, 200}, 1.0f, 0.0f,
-                             n % 4 == 0 ? 0.45f : 0.18f);
+                             n % 4 == 0 ? 0.55f : 0.3f);
             picture_group_begin(
                 p, "beats",
                 {{"origin", picture_number(panel.beat_origin, 3)}, {"step", picture_number(beat, 3)}}, "");
