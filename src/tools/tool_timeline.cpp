@@ -190,8 +190,11 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
 
     double y = 8;
     if (full) {
-        std::string head = style.title + ": " + std::to_string(m.layers.size()) + " layers in " +
-                           std::to_string(slots.size()) + " slots; ";
+        auto count = [](size_t n, const char *one) {
+            return std::to_string(n) + " " + one + (n == 1 ? "" : "s");
+        };
+        std::string head = style.title + ": " + count(m.layers.size(), "layer") + " in " +
+                           count(slots.size(), "slot") + "; ";
         head += m.nothing_draws ? "nothing draws: the player ends at once"
                                 : "the demo ends at " + tool_time_document(m.demo_end);
         if (!m.music_file.empty() && music.found)
@@ -210,8 +213,10 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
     double ruler = y;
     for (double t = 0; t <= a.t1 + 1e-9; t += step) {
         double x = axis_x(a, t);
-        picture_text(out, x, ruler, timeline_seconds_label(t), kInk, 1,
-                     t == 0 ? ANCHOR_START : ANCHOR_MIDDLE);
+        std::string label = timeline_seconds_label(t);
+        uint8_t anchor = t == 0 ? ANCHOR_START : ANCHOR_MIDDLE;
+        if (x + picture_text_width(label) / 2.0 > width - 2) anchor = ANCHOR_END;
+        picture_text(out, anchor == ANCHOR_END ? x + 2 : x, ruler, label, kInk, 1, anchor);
         picture_line(out, x, ruler + 12, x, ruler + 17, kInk);
     }
     picture_line(out, a.x0, ruler + 17.5, a.x1, ruler + 17.5, kInk);
