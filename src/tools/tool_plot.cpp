@@ -473,9 +473,12 @@ int tool_plot(int argc, char **argv) {
     picture_text(&picture, 10, 8, head, {30, 30, 36});
     int32_t columns = small ? (width >= 1100 ? 3 : width >= 700 ? 2 : 1) : 1;
     double panel_w = double(width - 20) / columns, panel_h = small ? 170 : 260;
-    if (height > 0) {
-        size_t rows = (chosen.size() + size_t(columns) - 1) / size_t(columns);
-        panel_h = std::max(90.0, std::floor((height - 30.0) / double(rows)));
+    size_t rows = (chosen.size() + size_t(columns) - 1) / size_t(columns);
+    if (height > 0) panel_h = std::max(90.0, std::floor((height - 30.0) / double(rows)));
+    if (26 + double(rows) * panel_h + 4 > kPictureMaxSide) {
+        tool_fail("plot: %zu functions do not fit in one picture: choose some with --function",
+                  chosen.size());
+        return 2;
     }
     for (size_t i = 0; i < chosen.size(); i++) {
         PlotPanel panel = {};
@@ -493,7 +496,6 @@ int tool_plot(int argc, char **argv) {
         panel.note = plot_usage_note(chosen[i]->number, timeline);
         plot_panel(&picture, *chosen[i], panel);
     }
-    size_t rows = (chosen.size() + size_t(columns) - 1) / size_t(columns);
     picture.height = height > 0 ? height : int32_t(26 + double(rows) * panel_h + 4);
     if (!picture_write(picture, output, &why)) {
         tool_fail("plot: %s", why.c_str());

@@ -294,9 +294,10 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
             picture_rect(out, xb, ry, bw, 3, {90, 50, 20}, 0.8f);
         if (finding_of_layer[i])
             picture_frame(out, xb + 1, ry + 1, std::max(0.0, bw - 2), rh - 2, kFinding, 2);
-        std::string label = bar_label(l, bw - 6);
+        double room = finding_of_layer[i] ? 16 : 0; // the finding's mark stands at the bar's start
+        std::string label = bar_label(l, bw - 6 - room);
         if (!label.empty())
-            picture_text(out, xb + 3, ry + (rh - 8) / 2, label, l.object_exists ? look.text : kInk);
+            picture_text(out, xb + 3 + room, ry + (rh - 8) / 2, label, l.object_exists ? look.text : kInk);
         picture_group_end(out);
     }
 
@@ -379,7 +380,7 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
             fx = label_w;
             fy = music_top + music_h / 2;
         } else {
-            fx = xe;
+            fx = left ? xe + 9 : xe - 9; // beside the line, away from its words
             fy = marks + 5;
         }
         picture_group_begin(out, "finding", {{"line", std::to_string(f.finding.line)}},
@@ -408,7 +409,14 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
         picture_rect(out, 190, y, 10, 3, {90, 50, 20}, 0.8f);
         picture_text(out, 204, y + 1, "dark top: drawn into a texture", kInk);
         y += 20;
+        constexpr size_t kFindingsWritten = 60; // the rest are on standard error
         for (size_t i = 0; i < m.findings.size(); i++) {
+            if (i == kFindingsWritten) {
+                picture_text(out, 10, y, std::to_string(m.findings.size() - i) + " more on standard error",
+                             kFinding);
+                y += 12;
+                break;
+            }
             std::string line = std::to_string(i + 1) + "  " + analysis::finding_format(m.findings[i].finding);
             for (const std::string &part : picture_text_wrap(line, width - 20)) {
                 picture_text(out, 10, y, part, kFinding);
