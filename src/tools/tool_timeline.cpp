@@ -491,12 +491,12 @@ int tool_timeline(int argc, char **argv) {
             "player hands the sound device first) to its end; the music is found as bvtool check finds it.\n"
             "What bvtool check finds in the timeline and the music is numbered where it is, and written\n"
             "out below. --bpm N draws a beat grid from where the music is heard, every fourth beat\n"
-            "stronger. --size sets the width (1200\n"
-            "unless given) and, with xH, the height the rows are fitted into. --loading draws the loading\n"
-            "document's timeline, which runs over the load's progress 0 to 100 (1.00 s). The SVG is plain\n"
-            "(rect, path, circle, text); each bar is a <g class=\"layer\"> with its slot, layer, start,\n"
-            "end (hundredths), object and mode as data- attributes and its full description as a title.\n"
-            "The PNG is the same picture.\n"
+            "stronger. --size sets the width (1200 unless given) and, with xH, the height the rows are\n"
+            "fitted into. --loading draws the loading document's timeline, which runs over the load's\n"
+            "progress, 0 to 100 (shown as 0 to 1 s).\n"
+            "The SVG is plain (rect, path, circle, text); each bar is a <g class=\"layer\"> with its slot,\n"
+            "layer, start, end (hundredths), object and mode as data- attributes and its full description\n"
+            "as a title. The PNG is the same picture.\n"
             "Exit status: 0 drawn, 1 drawn with findings (also on standard error), 2 bad arguments or\n"
             "input, or the picture cannot be written.");
         return 0;
