@@ -34,21 +34,15 @@ TEST(Function, LoopAndPingPongTimes) {
         uint32_t t;
         double expected;
     } cases[] = {
-        {LOOP_LOOP, 100, 200, 250, 150},
-        {LOOP_LOOP, 100, 200, 200, 200},
-        {LOOP_LOOP, 100, 200, 199, 199},
-        {LOOP_LOOP, 100, 200, 301, 101},
-        {LOOP_PING_PONG, 0, 100, 150, 50},
-        {LOOP_PING_PONG, 0, 100, 230, 30},
-        {LOOP_PING_PONG, 100, 200, 250, 50},
-        {LOOP_PING_PONG, 0, 100, 100, 100},
-        {LOOP_PING_PONG, 0, 100, 200, 0},
-        {LOOP_LOOP, 0, 99.9f, 100, 1}, // end truncates to 99
-        {LOOP_LOOP, 0.9f, 10, 11, 1},
-        {LOOP_OFF, 0, 100, 150, 150},
-        {7, 0, 100, 150, 150},                                // unknown modes do not loop
-        {LOOP_LOOP, 200, 200, 250, 250},                      // empty range: unchanged
-        {LOOP_PING_PONG, 300, 200, 250, 250},                 // reversed range: unchanged
+        {LOOP_LOOP, 100, 200, 250, 150},      {LOOP_LOOP, 100, 200, 200, 200},
+        {LOOP_LOOP, 100, 200, 199, 199},      {LOOP_LOOP, 100, 200, 301, 101},
+        {LOOP_PING_PONG, 0, 100, 150, 50},    {LOOP_PING_PONG, 0, 100, 230, 30},
+        {LOOP_PING_PONG, 100, 200, 250, 50},  {LOOP_PING_PONG, 0, 100, 100, 100},
+        {LOOP_PING_PONG, 0, 100, 200, 0},     {LOOP_LOOP, 0, 99.9f, 100, 1}, // end truncates to 99
+        {LOOP_LOOP, 0.9f, 10, 11, 1},         {LOOP_OFF, 0, 100, 150, 150},
+        {7, 0, 100, 150, 150},                // unknown modes do not loop
+        {LOOP_LOOP, 200, 200, 250, 250},      // empty range: unchanged
+        {LOOP_PING_PONG, 300, 200, 250, 250}, // reversed range: unchanged
         {LOOP_PING_PONG, 0, 3e9f, 3100000000u, 2900000000.0}, // twice the span does not fit in 32 bits
     };
     for (const Case &c : cases) {
@@ -78,13 +72,12 @@ TEST(Function, SegmentSearchBoundariesAndTheEnd) {
         uint32_t t;
         double expected;
     } cases[] = {
-        {0, 5},     {100, 5},      // x = 100 is still segment 0
-        {101, 3},   {150, 101},    // segment 1 with x = 1 and x = 50
-        {151, 7.5}, {160, 21},     // segment 2: x = 1 and x = 10
-        {161, 21},  {1000000, 21}, // past the end: the last segment at its full length
+        {0, 5},       {100, 5},                  // x = 100 is still segment 0
+        {101, 3},     {150, 101},                // segment 1 with x = 1 and x = 50
+        {151, 7.5},   {160, 21},                 // segment 2: x = 1 and x = 10
+        {161, 21},    {1000000, 21},             // past the end: the last segment at its full length
     };
-    for (const Case &c : cases)
-        EXPECT_DOUBLE_EQ(function_evaluate(&f, c.t), c.expected) << "t " << c.t;
+    for (const Case &c : cases) EXPECT_DOUBLE_EQ(function_evaluate(&f, c.t), c.expected) << "t " << c.t;
     Function none = {};
     none.cached_time = 0xFFFFFFFFu;
     EXPECT_EQ(function_evaluate(&none, 0), 1.0);
@@ -109,8 +102,7 @@ TEST(Function, SegmentKindsInDoublePrecision) {
         f.segment_count = 1;
         f.segment_kinds[0] = c.kind;
         f.segment_lengths[0] = 100;
-        for (int i = 0; i < 5; i++)
-            f.parameters[0][i] = c.p[i];
+        for (int i = 0; i < 5; i++) f.parameters[0][i] = c.p[i];
         EXPECT_DOUBLE_EQ(function_evaluate(&f, c.x), c.expected) << "kind " << int(c.kind);
         // The cache keeps a float: a second call at the same time returns the narrowed value.
         EXPECT_EQ(function_evaluate(&f, c.x), static_cast<float>(c.expected));
@@ -133,8 +125,7 @@ Function spline(std::initializer_list<float> knots) {
     f.segment_kinds[0] = SEGMENT_SPLINE;
     f.segment_lengths[0] = 1000;
     int i = 0;
-    for (float v : knots)
-        f.parameters[0][i++] = v;
+    for (float v : knots) f.parameters[0][i++] = v;
     return f;
 }
 
@@ -168,8 +159,7 @@ TEST(Function, CatmullRomSplineKnotTable) {
         {&flat, 0, 4.0},
         {&flat, 9, 4.0}, // x <= x1 - 1 is y1
     };
-    for (const Case &c : cases)
-        EXPECT_NEAR(function_evaluate(c.f, c.x), c.expected, 1e-9) << "x " << c.x;
+    for (const Case &c : cases) EXPECT_NEAR(function_evaluate(c.f, c.x), c.expected, 1e-9) << "x " << c.x;
     EXPECT_NEAR(blend(5, 10, 30, 30, 0.4), 17.88, 1e-9); // the hand-computed number itself
 }
 
@@ -208,16 +198,12 @@ TEST(Function, LocateNamesTheSegmentAndTheTimeWithinIt) {
 
 TEST(Function, ReaderKeepsLimitsAndLogsWhatItDrops) {
     std::string segments;
-    for (int i = 0; i < 18; i++)
-        segments += "<s type=\"0\" length=\"10\"><a>" + std::to_string(i) + "</a></s>";
+    for (int i = 0; i < 18; i++) segments += "<s type=\"0\" length=\"10\"><a>" + std::to_string(i) + "</a></s>";
     std::string params;
-    for (int i = 0; i < 26; i++)
-        params += "<p>" + std::to_string(i) + "</p>";
-    std::string text = "<f type=\"1\" loop_type=\"2\" loop_begin=\"1.5\" loop_end=\"99.9\">" + segments +
-                       "</f>"
+    for (int i = 0; i < 26; i++) params += "<p>" + std::to_string(i) + "</p>";
+    std::string text = "<f type=\"1\" loop_type=\"2\" loop_begin=\"1.5\" loop_end=\"99.9\">" + segments + "</f>"
                        "<g type=\"0\" loop_type=\"0\" loop_begin=\"0\" loop_end=\"0\">"
-                       "<s type=\"4\" length=\"5\">" +
-                       params + "</s><s type=\"2\" length=\"7\"><a>2</a></s></g>";
+                       "<s type=\"4\" length=\"5\">" + params + "</s><s type=\"2\" length=\"7\"><a>2</a></s></g>";
     resources::XmlNode *doc = resources::xml_parse(text.c_str());
     resources::ObjectList *list = resources::object_list_create(sizeof(Function));
     testutil::LogCapture log;
@@ -236,17 +222,16 @@ TEST(Function, ReaderKeepsLimitsAndLogsWhatItDrops) {
     EXPECT_EQ(g->segment_lengths[1], 7u);
     EXPECT_EQ(g->parameters[1][0], 2.0f);
     EXPECT_EQ(g->parameters[1][1], 0.0f); // not given: zero
-    EXPECT_EQ(log.text(),
-              "Warning: function 1 has more than 16 segments; the rest are ignored.\r\n"
-              "Warning: segment 1 of function 2 has more than 24 parameters; the rest are ignored.\r\n");
+    EXPECT_EQ(log.text(), "Warning: function 1 has more than 16 segments; the rest are ignored.\r\n"
+                          "Warning: segment 1 of function 2 has more than 24 parameters; the rest are ignored.\r\n");
     resources::object_list_free(list);
     resources::xml_free(doc);
 }
 
 TEST(DynamicValue, StaticAndDynamicReadingAndEvaluation) {
-    resources::XmlNode *doc = resources::xml_parse("<r><a type=\"static\" value=\"2.5\"/><b type=\"dynamic\" "
-                                                   "value=\"1\"/><c type=\"other\" value=\"1\"/>"
-                                                   "<d type=\"dynamic\" value=\"7\"/></r>");
+    resources::XmlNode *doc = resources::xml_parse(
+        "<r><a type=\"static\" value=\"2.5\"/><b type=\"dynamic\" value=\"1\"/><c type=\"other\" value=\"1\"/>"
+        "<d type=\"dynamic\" value=\"7\"/></r>");
     const resources::XmlNode *a = doc->first_child->first_child, *b = a->next, *c = b->next, *d = c->next;
     resources::ObjectList *functions = resources::object_list_create(sizeof(Function));
     Function *f = static_cast<Function *>(functions->record[resources::object_list_add(functions) - 1]);
