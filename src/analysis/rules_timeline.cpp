@@ -1,6 +1,8 @@
 // Section 14, the timeline, and section 15, the music, held against each other.
 #include "analysis/rules.h"
 
+#include "analysis/demo_model.h"
+
 #include "music/music_stream.h"
 #include "render/layer.h"
 #include "resources/object_list.h"
@@ -18,18 +20,6 @@ using resources::xml_attribute;
 using resources::xml_attribute_int;
 
 namespace {
-
-// Whether some slot has a layer at time t that draws an object (what render at time counts).
-bool timeline_draws(const CheckContext &c, uint32_t t) {
-    for (int s = 0; s < render::kLayerSlotCount; s++) {
-        const scene::LayerSlot &slot = c.sc->slots[s];
-        uint32_t index, local;
-        if (!render::layer_find_active(&slot, t, &index, &local)) continue;
-        const render::Layer *layer = resources::short_at<render::Layer>(slot.layers, index + 1);
-        if (layer && layer->object && layer->object <= c.count[LIST_OBJECTS]) return true;
-    }
-    return false;
-}
 
 void check_layer(CheckContext &c, const XmlNode *el, const std::string &who, const render::Layer &layer) {
     unread_attributes(c, el, scene::FORM_LAYER, who);
@@ -81,35 +71,6 @@ void check_layer(CheckContext &c, const XmlNode *el, const std::string &who, con
                  "spelled \"%s\")",
                  who.c_str(), type, render::kProjectionOrthoWord);
     }
-}
-
-// Where the demo ends: the first time at which no layer draws (render at time returns 0 there).
-// end is the last layer's end; *hole is set when that time lies before it.
-uint32_t demo_end(const CheckContext &c, uint32_t end, bool *hole, uint32_t *resumes) {
-    std::vector<uint32_t> starts = {0};
-    for (const scene::LayerSlot &slot : c.sc->slots) {
-        uint32_t previous = 0;
-        for (uint32_t i = 1; slot.layers && i <= slot.layers->count; i++) {
-            const render::Layer *layer = resources::short_at<render::Layer>(slot.layers, i);
-            uint64_t start = uint64_t(previous) + layer->space_before;
-            if (start <= 0xFFFFFFFFu) starts.push_back(static_cast<uint32_t>(start));
-            if (layer->end_time < 0xFFFFFFFFu) starts.push_back(layer->end_time + 1);
-            previous = layer->end_time;
-        }
-    }
-    std::sort(starts.begin(), starts.end());
-    starts.erase(std::unique(starts.begin(), starts.end()), starts.end());
-    *hole = false;
-    for (size_t i = 0; i < starts.size() && starts[i] <= end; i++) {
-        if (timeline_draws(c, starts[i])) continue;
-        size_t j = i + 1;
-        while (j < starts.size() && starts[j] <= end && !timeline_draws(c, starts[j]))
-            j++;
-        *hole = j < starts.size() && starts[j] <= end;
-        *resumes = *hole ? starts[j] : 0;
-        return starts[i];
-    }
-    return end < 0xFFFFFFFFu ? end + 1 : end;
 }
 
 // The timeline's end against the music's: a unit slip shows as a factor of 100 or 10.
@@ -174,8 +135,8 @@ TimelineEnd timeline_measure(const CheckContext &c) {
     }
     t.empty = !c.sc->slots[0].layers || c.sc->slots[0].layers->count == 0;
     if (t.empty) return t;
-    t.ends_at = demo_end(c, t.end, &t.hole, &t.resumes);
-    t.never = t.ends_at == 0 && !timeline_draws(c, 0);
+    t.ends_at = timeline_demo_end(c.sc, c.count[LIST_OBJECTS], t.end, &t.hole, &t.resumes);
+    t.never = t.ends_at == 0 && !timeline_draws(c.sc, c.count[LIST_OBJECTS], 0);
     return t;
 }
 

@@ -74,8 +74,11 @@ constexpr Command kCommands[] = {
     {"web", tools::tool_web, "web PKG OUTDIR [--pages DIR]    a folder that plays the demo from a web server"},
     {"font", tools::tool_font, "font FONT.ttf OUTDIR [...]      glyph models and font records from a font"},
     {"lsp", tools::tool_lsp, "lsp                             the language server for an editor (stdin, stdout)"},
+    {"timeline", tools::tool_timeline,
+     "timeline DIR|PKG OUT.svg|.png   draw the timeline: layers, music, the demo's end"},
+    {"plot", tools::tool_plot, "plot DIR|PKG OUT.svg|.png       draw the animation functions as curves"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 19, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 21, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

@@ -29,40 +29,12 @@ bool host_read(void *user, const char *name, std::vector<uint8_t> *out) {
     return check_input_read(*static_cast<const CheckInput *>(user), name, out);
 }
 
-// The music as the player finds it: beside the package (or under music/ there); for a folder in
-// the folder, its music/ or the folder above, where the package is usually built.
 void host_music(void *user, const char *file, analysis::MusicInfo *out) {
-    const CheckInput &in = *static_cast<const CheckInput *>(user);
-    out->status = analysis::MUSIC_NOT_FOUND;
     out->length_ms = 0;
-    if (!resources::file_name_is_contained(file)) {
-        out->status = analysis::MUSIC_REFUSED;
-        return;
-    }
-    std::vector<std::string> folders;
-    if (in.package) {
-        std::string parent = std::filesystem::path(in.location).parent_path().string();
-        folders.push_back(parent);
-    } else {
-        folders.push_back(in.folder);
-        folders.push_back((std::filesystem::path(in.folder) / "..").lexically_normal().string());
-    }
-    for (const std::string &folder : folders) {
-        FILE *f = music::music_file_open(folder.c_str(), file);
-        if (!f) continue;
-        music::MusicOpen result;
-        music::MusicStream *stream = music::music_stream_open_seekable(f, &result);
-        if (!stream) {
-            std::fclose(f);
-            out->status =
-                result == music::MUSIC_NOT_OGG ? analysis::MUSIC_NOT_OGG : analysis::MUSIC_UNDECODABLE;
-            return;
-        }
-        out->status = analysis::MUSIC_FOUND;
-        out->length_ms = music::music_stream_length_ms(stream);
-        music::music_stream_close(stream);
-        return;
-    }
+    music::MusicStream *stream = check_music_open(*static_cast<const CheckInput *>(user), file, &out->status);
+    if (!stream) return;
+    out->length_ms = music::music_stream_length_ms(stream);
+    music::music_stream_close(stream);
 }
 
 // One shader compiled; the driver's log when it fails.
@@ -130,6 +102,64 @@ std::string json_string(const std::string &s) {
 }
 
 } // namespace
+
+// The music as the player finds it: beside the package (or under music/ there); for a folder in
+// the folder, its music/ or the folder above, where the package is usually built.
+music::MusicStream *check_music_open(const CheckInput &in, const char *file, analysis::MusicStatus *status) {
+    *status = analysis::MUSIC_NOT_FOUND;
+    if (!resources::file_name_is_contained(file)) {
+        *status = analysis::MUSIC_REFUSED;
+        return nullptr;
+    }
+    std::vector<std::string> folders;
+    if (in.package) {
+        std::string parent = std::filesystem::path(in.location).parent_path().string();
+        folders.push_back(parent);
+    } else {
+        folders.push_back(in.folder);
+        folders.push_back((std::filesystem::path(in.folder) / "..").lexically_normal().string());
+    }
+    for (const std::string &folder : folders) {
+        FILE *f = music::music_file_open(folder.c_str(), file);
+        if (!f) continue;
+        music::MusicOpen result;
+        music::MusicStream *stream = music::music_stream_open_seekable(f, &result);
+        if (!stream) {
+            std::fclose(f);
+            *status = result == music::MUSIC_NOT_OGG ? analysis::MUSIC_NOT_OGG : analysis::MUSIC_UNDECODABLE;
+            return nullptr;
+        }
+        *status = analysis::MUSIC_FOUND;
+        return stream;
+    }
+    return nullptr;
+}
+
+bool check_input_open(const char *path, CheckInput *in, std::string *why) {
+    *in = CheckInput{"", nullptr, path};
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        in->folder = path;
+        return true;
+    }
+    in->package = resources::file_open_regular(path);
+    uint32_t entries = 0;
+    resources::PackageEntryInfo *index =
+        in->package ? resources::package_index_read(in->package, &entries) : nullptr;
+    if (!index) {
+        *why = std::string(path) + " is " +
+               (in->package ? "not a package with a readable index" : "not a folder or a file");
+        check_input_close(in);
+        return false;
+    }
+    std::free(index);
+    return true;
+}
+
+void check_input_close(CheckInput *in) {
+    if (in->package) std::fclose(in->package);
+    in->package = nullptr;
+}
 
 analysis::AnalysisHost check_host(const CheckInput &in, bool glsl) {
     analysis::AnalysisHost host = {};
@@ -276,22 +306,11 @@ int tool_check(int argc, char **argv) {
         tool_fail("check: expected a demo folder or a package (see bvtool check --help)");
         return 2;
     }
-    CheckInput in = {"", nullptr, path};
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        in.folder = path;
-    } else {
-        in.package = resources::file_open_regular(path);
-        uint32_t entries = 0;
-        resources::PackageEntryInfo *index =
-            in.package ? resources::package_index_read(in.package, &entries) : nullptr;
-        if (!index) {
-            if (in.package) std::fclose(in.package);
-            tool_fail("check: %s is %s", path,
-                      in.package ? "not a package with a readable index" : "not a folder or a file");
-            return 2;
-        }
-        std::free(index);
+    CheckInput in;
+    std::string why;
+    if (!check_input_open(path, &in, &why)) {
+        tool_fail("check: %s", why.c_str());
+        return 2;
     }
     uint8_t scope = analysis::CHECK_DOCUMENTS | analysis::CHECK_FILES | analysis::CHECK_GRAPH;
     if (glsl) {

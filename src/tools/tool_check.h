@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace music {
+struct MusicStream;
+}
+
 namespace tools {
 
 using CheckFinding = analysis::Finding;
@@ -32,6 +36,11 @@ struct CheckInput {
     std::map<std::string, std::string> overrides = {};
 };
 
+// Opens a demo folder or a package (its index read); false with *why when it is neither. Close
+// with check_input_close.
+bool check_input_open(const char *path, CheckInput *in, std::string *why);
+void check_input_close(CheckInput *in);
+
 // Reads an entry: a file of the folder (names that leave it are refused) or a package entry.
 bool check_input_read(const CheckInput &in, const char *name, std::vector<uint8_t> *out);
 
@@ -48,6 +57,10 @@ void check_run(const CheckInput &in, uint8_t scope, CheckReport *report);
 
 // "FILE:LINE: MESSAGE" (no line part when there is no line).
 std::string check_format(const CheckFinding &f);
+
+// Opens the music a document names where the player finds it (for a folder: the folder, its
+// music/ or the folder above); *status says what was found. Close with music_stream_close.
+music::MusicStream *check_music_open(const CheckInput &in, const char *file, analysis::MusicStatus *status);
 
 // The host the analysis is given for an input: files, music, and GL's compiler when `glsl`.
 analysis::AnalysisHost check_host(const CheckInput &in, bool glsl);

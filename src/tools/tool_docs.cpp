@@ -389,6 +389,7 @@ bool reference(std::string &out, std::string *problem) {
     if (!docs_conventions(out, problem)) return false;
     kind_tables(out);
     out += kWorkedExample;
+    out += docs_worked_example_beat();
     return true;
 }
 

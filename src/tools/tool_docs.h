@@ -15,4 +15,8 @@ std::string docs_cell(const std::string &text);
 // would then describe something the player does not do).
 bool docs_conventions(std::string &out, std::string *problem);
 
+// The second worked example: music, a line of text in a font from bvtool font, a pulse on the beat,
+// and their timeline and curve as pictures (docs/example_timeline.png, docs/example_pulse.png).
+const char *docs_worked_example_beat();
+
 } // namespace tools

@@ -5,6 +5,7 @@
 #include "tools/tool_build.h"
 #include "tools/tool_check.h"
 #include "tools/tool_unsaved.h"
+#include "tools/tool_preview_strip.h"
 #include "tools/tool_scene.h"
 #include "tools/tool_time.h"
 
@@ -165,6 +166,7 @@ struct Preview {
     std::vector<FileStamp> stamps;
     uint32_t frames, fps, fps_tick;
     uint32_t drawn;
+    PreviewStrip strip; // the timeline strip and the curves (T and C)
 };
 
 uint32_t preview_time(const Preview &p) {
@@ -506,6 +508,7 @@ void draw_overlay(const Preview &p, uint32_t ms) {
     for (const char *help :
          {"Space pause   Left/Right 1 s   Shift 10 s   Ctrl one frame (paused)   Home start",
           "[ and ] loop from/to here   L loop on/off   F1 this overlay   Esc quit",
+          "T timeline strip (click in it to seek)   C curves of the functions the frame uses",
           "After a seek or a reload, Lake water and its random drops, Centerwave water and",
           "Amoba start again from their first state (they do not replay what lies between)."})
         lines.push_back(TextLine{help, 0.7f, 0.7f, 0.7f});
@@ -579,7 +582,9 @@ int tool_preview(int argc, char **argv) {
             "for in DIR, DIR/music/ or the folder above, and follows every seek and pause.\n"
             "Keys: Space pause; Left/Right 1 s, with Shift 10 s, with Ctrl one frame (60 fps) while\n"
             "paused; Home the start; [ and ] set a loop range, L turns looping on and off; F1 an\n"
-            "overlay with the time, the active layers and the frame rate; Escape quits.\n"
+            "overlay with the time, the active layers and the frame rate; T the timeline strip under\n"
+            "the frame (bvtool timeline's picture with the playhead; a click in it seeks there); C the\n"
+            "curves of the functions the frame uses, each layer's time marked; Escape quits.\n"
             "Times are shown as \"12.50 s (1250)\": seconds, and the hundredths a document counts in;\n"
             "a seek by seconds lands on a hundredth. The overlay's layer time is what the layer's\n"
             "functions are evaluated at (its offset included).\n"
@@ -623,6 +628,7 @@ int tool_preview(int argc, char **argv) {
         return 1;
     }
     p.stamps = preview_stamps(p.folder, p.music_path);
+    preview_strip_stale(&p.strip, p.folder);
     say("loaded %s in %.2f s; the timeline ends at %s\n", p.folder.c_str(),
         (SDL_GetTicks() - started) / 1000.0, tool_time_document(p.end_time).c_str());
     p.base_tick = SDL_GetTicks();
@@ -636,7 +642,17 @@ int tool_preview(int argc, char **argv) {
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
             if (event.type == SDL_QUIT) quit = true;
-            if (event.type == SDL_KEYDOWN) preview_key(&p, event.key.keysym, &quit);
+            std::string strip_said;
+            if (event.type == SDL_KEYDOWN &&
+                preview_strip_key(&p.strip, event.key.keysym.sym, p.win.screen.width, p.win.screen.height,
+                                  &strip_said))
+                say("%s\n", strip_said.c_str());
+            else if (event.type == SDL_KEYDOWN)
+                preview_key(&p, event.key.keysym, &quit);
+            double seek_ms = 0;
+            if (event.type == SDL_MOUSEBUTTONDOWN && event.button.button == SDL_BUTTON_LEFT &&
+                preview_strip_click(&p.strip, event.button.x, event.button.y, &seek_ms))
+                preview_seek(&p, seek_ms);
         }
         uint32_t tick = SDL_GetTicks();
         if (tick - last_watch >= kWatchIntervalMs) {
@@ -651,6 +667,7 @@ int tool_preview(int argc, char **argv) {
                 uint32_t load_start = SDL_GetTicks();
                 if (preview_load(&p, &error)) {
                     p.error.clear();
+                    preview_strip_stale(&p.strip, p.folder);
                     p.base_ms = std::min(at, preview_end_ms(p));
                     reloaded = true;
                     say("reloaded at %s in %.2f s\n", tool_time_demo(uint32_t(p.base_ms)).c_str(),
@@ -679,6 +696,7 @@ int tool_preview(int argc, char **argv) {
         p.drawn = render::render_at_time(p.scene, ms / 10, static_cast<uint16_t>(p.win.screen.width),
                                          static_cast<uint16_t>(p.win.screen.height), p.win.viewport,
                                          p.win.caps, p.win.glsl);
+        preview_strip_draw(&p.strip, p.scene, p.win.screen.width, p.win.screen.height, ms);
         draw_overlay(p, ms);
         player::gl_window_swap();
         p.frames++;
@@ -701,6 +719,7 @@ int tool_preview(int argc, char **argv) {
         if (tick - last_frame < kFrameMs) SDL_Delay(kFrameMs - (tick - last_frame));
         last_frame = SDL_GetTicks();
     }
+    preview_strip_close(&p.strip);
     if (g_audio.open) {
         SDL_CloseAudio();
         music::music_stream_close(g_audio.stream);

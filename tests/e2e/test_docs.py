@@ -1,13 +1,18 @@
-"""docs/format.md is what `bvtool docs` writes from the engine's tables today, and its worked example
-is a demo that `bvtool check` finds nothing in."""
+"""docs/format.md is what `bvtool docs` writes from the engine's tables today, and its worked examples
+are demos that `bvtool check` finds nothing in (the second with a stand-in for the font that
+`bvtool font` makes, as scripts/doc_pictures.py builds it for the pictures)."""
 
 import os
 import re
+import sys
 import unittest
 
-from harness import BVTOOL, WorkDir, bvtool, run, with_display
+from harness import BUILD_DIR, BVTOOL, WorkDir, bvtool, run, with_display
 
-REFERENCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "format.md")
+HERE = os.path.dirname(os.path.abspath(__file__))
+REFERENCE = os.path.join(HERE, "..", "..", "docs", "format.md")
+sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
+import doc_pictures  # noqa: E402
 
 
 class FormatReference(unittest.TestCase):
@@ -35,6 +40,13 @@ class FormatReference(unittest.TestCase):
             with open(work.file("mydemo", "demo.xml"), "w") as f:
                 f.write(xml)
             self.assertEqual(bvtool("model", work.file("square.obj"), work.file("mydemo", "square.mdl")).returncode, 0)
+            r = run(with_display([BVTOOL, "check", work.file("mydemo")]), timeout=120)
+            self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
+            self.assertTrue(r.stdout.endswith(b": no findings\n"), r.stdout)
+
+    def test_beat_example_is_a_clean_demo(self):
+        with WorkDir() as work:
+            doc_pictures.example_folder(BUILD_DIR, work.file("mydemo"))
             r = run(with_display([BVTOOL, "check", work.file("mydemo")]), timeout=120)
             self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
             self.assertTrue(r.stdout.endswith(b": no findings\n"), r.stdout)

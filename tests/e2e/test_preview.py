@@ -186,6 +186,50 @@ class PreviewTest(unittest.TestCase):
             finally:
                 p.close()
 
+    def test_timeline_strip_and_curves(self):
+        """T shows the timeline strip over the bottom of the frame and a click in it seeks to the time
+        under the pointer; C shows the curves of the functions the frame uses at the top right."""
+        with WorkDir() as work, Display() as display:
+            folder = work.file("demo")
+            shutil.copytree(TESTDEMO_SRC, folder)
+            for name in ("demo", "loading"):
+                os.remove(os.path.join(folder, name + ".xmlz"))
+                shutil.copy(os.path.join(DATA_DIR, "testdemo", name + ".xml"), folder)
+            p = Preview(display, folder, {"SDL_AUDIODRIVER": "dummy"})
+            try:
+                p.wait_line("loaded", timeout=60)
+                self.assertTrue(wait_until(lambda: display.windows("bvtool"), 30))
+                p.window = display.windows("bvtool")[0]
+                pause_line, at = p.key("space", "pause ")
+                p.wait_line(status(pause_line), at + 1, exact=True)
+                bottom = (10, SIZE[1] - 4)
+                before = p.picture().pixel(*bottom)
+                line, at = p.key("t", "timeline strip on")
+                m = re.match(r"timeline strip on: 0\.00 s \(0\) at x=(\d+), \d+\.\d\d s \((\d+)\) at x=(\d+), "
+                             r"rows y=(\d+) to (\d+)$", line)
+                self.assertTrue(m, line)
+                x0, t1, x1, top, end = (int(g) for g in m.groups())
+                self.assertTrue(0 < top < end <= SIZE[1] and 0 < x0 < x1 < SIZE[0], line)
+                self.assertTrue(wait_until(lambda: p.picture().pixel(*bottom) != before, 10), "no strip")
+                self.assertGreater(min(p.picture().pixel(*bottom)), 180, "the strip's light ground")
+                # A click on 2 s (the time under a pixel's centre, on the nearest hundredth).
+                x = round(x0 + 200 * (x1 - x0) / t1)
+                start = len(p.lines)
+                self.assertTrue(display.press(p.window, x, (top + end) // 2, reacted=lambda: any(
+                    l.startswith("seek ") for l in p.lines[start:])), "the click did not seek")
+                seek_line, at = p.wait_line("seek ", start)
+                self.assertLessEqual(abs(value(seek_line) - 2000), 10, seek_line)
+                p.wait_line(status(seek_line), at + 1, exact=True)
+                corner = (SIZE[0] - 20, 20)  # the curves' panel, right of its title
+                before = p.picture().pixel(*corner)
+                p.key("c", "curves on")
+                self.assertTrue(wait_until(lambda: p.picture().pixel(*corner) != before, 10), "no curves")
+                self.assertGreater(min(p.picture().pixel(*corner)), 180, "the curves' light ground")
+                self.assertTrue(display.key(p.window, "Escape", reacted=lambda: p.process.poll() is not None))
+                self.assertEqual(p.process.wait(30), 0, p.errors())
+            finally:
+                p.close()
+
     def check_music(self, work, audio, sample, byte):
         """The device's bytes from `byte` on are oggdec's decode from `sample` on (a second of it). SDL's
         audio thread writes a silent buffer or two of its own before it first calls the preview, which

@@ -163,6 +163,39 @@ TEST(Function, CatmullRomSplineKnotTable) {
     EXPECT_NEAR(blend(5, 10, 30, 30, 0.4), 17.88, 1e-9); // the hand-computed number itself
 }
 
+TEST(Function, LocateNamesTheSegmentAndTheTimeWithinIt) {
+    // Segments of 100, 50 and 10, looped over 120..160 once past 160.
+    Function f = identity(100, LOOP_LOOP, 120, 160);
+    f.segment_count = 3;
+    f.segment_lengths[1] = 50;
+    f.segment_lengths[2] = 10;
+    struct Case {
+        uint32_t t;
+        int32_t segment;
+        uint32_t local;
+    } cases[] = {
+        {0, 0, 0},   {100, 0, 100}, {101, 1, 1},  {150, 1, 50},
+        {151, 2, 1}, {160, 2, 10},  {161, 1, 21}, {200, 1, 20}, // looped: 200 runs as 120
+    };
+    for (const Case &c : cases) {
+        uint32_t local = 0;
+        EXPECT_EQ(function_locate(&f, c.t, &local), c.segment) << "t " << c.t;
+        EXPECT_EQ(local, c.local) << "t " << c.t;
+    }
+    Function none = {};
+    uint32_t local = 7;
+    EXPECT_EQ(function_locate(&none, 5, &local), -1);
+    // Knots as the engine places them: (5, 7) after (10, 0) moves to x 11 with y 0.
+    Function reordered = spline({10, 0, 5, 7, 20, 10});
+    double X[16], Y[16];
+    function_spline_knots(reordered.parameters[0], X, Y);
+    const double expected[][2] = {{-999999, 0}, {9, 0}, {10, 0}, {11, 0}, {20, 10}, {21, 10}};
+    for (int k = 0; k < 6; k++) {
+        EXPECT_EQ(X[k], expected[k][0]) << "knot " << k;
+        EXPECT_EQ(Y[k], expected[k][1]) << "knot " << k;
+    }
+}
+
 TEST(Function, ReaderKeepsLimitsAndLogsWhatItDrops) {
     std::string segments;
     for (int i = 0; i < 18; i++) segments += "<s type=\"0\" length=\"10\"><a>" + std::to_string(i) + "</a></s>";

@@ -68,8 +68,7 @@ static uint32_t loop_bound(float v) {
     return v >= 0.0f ? maths::convert_to_u32(v) : static_cast<uint32_t>(maths::convert_to_i32(v));
 }
 
-static double spline_value(const float *p, double x) {
-    double X[16], Y[16];
+void function_spline_knots(const float *p, double X[16], double Y[16]) {
     X[0] = -999999.0;
     Y[0] = p[1];
     X[1] = static_cast<double>(p[0]) - 1.0;
@@ -89,6 +88,11 @@ static double spline_value(const float *p, double x) {
     Y[14] = Y[13];
     X[15] = 9999999.0;
     Y[15] = Y[13];
+}
+
+static double spline_value(const float *p, double x) {
+    double X[16], Y[16];
+    function_spline_knots(p, X, Y);
 
     int i = 15;
     for (int k = 1; k <= 14; k++) {
@@ -121,11 +125,8 @@ static double segment_value(uint8_t kind, const float *p, double x) {
     }
 }
 
-double function_evaluate(Function *f, uint32_t t) {
-    if (f->segment_count == 0) return 1.0;
-    if (t == f->cached_time) return f->cached_value;
-    f->cached_time = t;
-
+int32_t function_locate(const Function *f, uint32_t t, uint32_t *local_time) {
+    if (f->segment_count == 0) return -1;
     if (f->loop_mode == LOOP_LOOP || f->loop_mode == LOOP_PING_PONG) {
         uint32_t end = loop_bound(f->loop_end);
         uint32_t begin = loop_bound(f->loop_begin);
@@ -155,6 +156,16 @@ double function_evaluate(Function *f, uint32_t t) {
             break;
         }
     }
+    *local_time = x;
+    return i;
+}
+
+double function_evaluate(Function *f, uint32_t t) {
+    if (f->segment_count == 0) return 1.0;
+    if (t == f->cached_time) return f->cached_value;
+    f->cached_time = t;
+    uint32_t x = 0;
+    int32_t i = function_locate(f, t, &x);
     double value = segment_value(f->segment_kinds[i], f->parameters[i], static_cast<double>(x));
     f->cached_value = maths::convert_to_float(value);
     return value;

@@ -58,6 +58,16 @@ uint32_t function_read(resources::ObjectList *functions, const resources::XmlNod
 // Evaluates F at time t (hundredths of a second). No segments gives 1.0. Writes the cache.
 double function_evaluate(Function *f, uint32_t t);
 
+// Where evaluation at time t lands: the 0-based segment and the time within it, after the loop or
+// ping-pong has moved t, as function_evaluate finds them (for the authors' pictures). -1 when F has
+// no segments. Reads no cache and writes none.
+int32_t function_locate(const Function *f, uint32_t t, uint32_t *local_time);
+
+// The knot table a Catmull-Rom segment is evaluated through, built from its 24 parameters: X[k+1],
+// Y[k+1] is knot k (1..12) where the engine places it, after moving a knot that is not at least one
+// time unit after its predecessor; X[0], X[1], X[14] and X[15] are the outer knots it adds.
+void function_spline_knots(const float *parameters, double X[16], double Y[16]);
+
 // Evaluates the function at 1-based index in the list; an index that names no function gives 0.0.
 double function_evaluate_index(const resources::ObjectList *functions, uint32_t index, uint32_t t);
 
