@@ -10,7 +10,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-targets=${FUZZ_TARGETS:-"package packed xml model function image music scene"}
+targets=${FUZZ_TARGETS:-"package packed xml model function image music scene lsp"}
 
 cmake --preset fuzz >/dev/null
 cmake --build build-fuzz -j2
