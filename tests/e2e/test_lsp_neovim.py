@@ -1,5 +1,6 @@
-"""A real client: Debian's Neovim, headless, opens the sample's demo.xml with bvtool lsp attached,
-makes an edit (not saved), receives its diagnostic and reads a hover."""
+"""A real client: Debian's Neovim, headless, set up with the README's configuration
+(docs/editors/neovim.lua), opens the sample's demo.xml with bvtool lsp attached, makes an edit (not
+saved), receives its diagnostic and reads a hover."""
 
 import json
 import os
@@ -7,9 +8,10 @@ import shutil
 import subprocess
 import unittest
 
-from harness import BUILD_DIR, BVTOOL, WorkDir
+from harness import BUILD_DIR, WorkDir
 
 SAMPLE = os.path.join(BUILD_DIR, "sample")
+CONFIG = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "docs", "editors", "neovim.lua")
 
 SCRIPT = r"""
 local out = {}
@@ -22,12 +24,12 @@ end
 local ok, err = pcall(function()
   local folder = os.getenv("BV_FOLDER")
   vim.cmd("edit " .. folder .. "/demo.xml")
-  local id = vim.lsp.start_client({name = "bvtool", cmd = {os.getenv("BV_BVTOOL"), "lsp"}, root_dir = folder})
-  out.attached = vim.lsp.buf_attach_client(0, id)
-  -- The first diagnostics: the sample is clean.
-  out.opened = vim.wait(30000, function()
-    local c = vim.lsp.get_client_by_id(id)
-    return c ~= nil and c.initialized
+  -- The configuration attached the server when the file was read.
+  out.attached = vim.wait(30000, function()
+    for _, c in pairs(vim.lsp.buf_get_clients(0)) do
+      if c.name == "bvtool" and c.initialized then return true end
+    end
+    return false
   end, 50)
   -- An edit, not saved: a light's first value becomes a word.
   local line = vim.fn.search("<light><v") - 1
@@ -70,9 +72,10 @@ class Neovim(unittest.TestCase):
             shutil.copytree(os.path.join(SAMPLE, "src"), folder)
             with open(work.file("test.lua"), "w") as f:
                 f.write(SCRIPT)
-            env = dict(os.environ, BV_FOLDER=folder, BV_BVTOOL=BVTOOL, BV_RESULT=work.file("result.json"),
-                       XDG_RUNTIME_DIR=work.path, HOME=work.path)
-            r = subprocess.run([nvim, "--headless", "--clean", "-u", "NONE", "-c", "luafile " + work.file("test.lua")],
+            # bvtool is found on the PATH, as the configuration expects.
+            env = dict(os.environ, BV_FOLDER=folder, BV_RESULT=work.file("result.json"), XDG_RUNTIME_DIR=work.path,
+                       HOME=work.path, PATH=BUILD_DIR + os.pathsep + os.environ.get("PATH", ""))
+            r = subprocess.run([nvim, "--headless", "-i", "NONE", "-u", CONFIG, "-c", "luafile " + work.file("test.lua")],
                                env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=180)
             self.assertTrue(os.path.exists(work.file("result.json")), r.stderr.decode(errors="replace"))
             with open(work.file("result.json")) as f:
