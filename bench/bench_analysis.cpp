@@ -43,11 +43,13 @@ void BM_LanguageServiceEdit(benchmark::State &state) {
     std::vector<std::string> out;
     int status = 0;
     std::string uri = "file:///bench/sample/demo.xml";
-    lsp::service_handle(service, "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\",\"params\":{}}", &out, &status);
-    lsp::service_handle(service,
-                        "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":{\"textDocument\":{\"uri\":\"" +
-                            uri + "\",\"version\":1,\"text\":" + json_string(text) + "}}}",
+    lsp::service_handle(service, "{\"jsonrpc\":\"2.0\",\"id\":1,\"method\":\"initialize\",\"params\":{}}",
                         &out, &status);
+    lsp::service_handle(
+        service,
+        "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didOpen\",\"params\":{\"textDocument\":{\"uri\":\"" +
+            uri + "\",\"version\":1,\"text\":" + json_string(text) + "}}}",
+        &out, &status);
     int lines = int(std::count(text.begin(), text.end(), '\n'));
     std::vector<double> times;
     int version = 1, line = 0;
@@ -55,15 +57,18 @@ void BM_LanguageServiceEdit(benchmark::State &state) {
         // One character typed at the start of a line spread over the file, then taken back.
         line = (line + 37) % std::max(lines, 1);
         for (const char *typed : {" ", ""}) {
-            std::string change = "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didChange\",\"params\":{\"textDocument\":"
-                                 "{\"uri\":\"" + uri + "\",\"version\":" + std::to_string(++version) +
-                                 "},\"contentChanges\":[{\"range\":{\"start\":{\"line\":" + std::to_string(line) +
-                                 ",\"character\":0},\"end\":{\"line\":" + std::to_string(line) + ",\"character\":" +
-                                 (typed[0] ? "0" : "1") + "}},\"text\":\"" + typed + "\"}]}}";
+            std::string change =
+                "{\"jsonrpc\":\"2.0\",\"method\":\"textDocument/didChange\",\"params\":{\"textDocument\":"
+                "{\"uri\":\"" +
+                uri + "\",\"version\":" + std::to_string(++version) +
+                "},\"contentChanges\":[{\"range\":{\"start\":{\"line\":" + std::to_string(line) +
+                ",\"character\":0},\"end\":{\"line\":" + std::to_string(line) +
+                ",\"character\":" + (typed[0] ? "0" : "1") + "}},\"text\":\"" + typed + "\"}]}}";
             out.clear();
             auto start = std::chrono::steady_clock::now();
             lsp::service_handle(service, change, &out, &status);
-            times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            times.push_back(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
             benchmark::DoNotOptimize(out.data());
         }
     }

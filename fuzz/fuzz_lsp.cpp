@@ -64,26 +64,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                            {"contentChanges", json::array({{{"range", range}, {"text", typed}}})}}}});
             break;
         }
-        case 1: send(d, request("textDocument/hover", {{"textDocument", doc}, {"position", place(line, column)}})); break;
+        case 1:
+            send(d,
+                 request("textDocument/hover", {{"textDocument", doc}, {"position", place(line, column)}}));
+            break;
         case 2:
-            send(d, request("textDocument/completion", {{"textDocument", doc}, {"position", place(line, column)}}));
+            send(d, request("textDocument/completion",
+                            {{"textDocument", doc}, {"position", place(line, column)}}));
             break;
         case 3: send(d, request("textDocument/inlayHint", {{"textDocument", doc}, {"range", range}})); break;
         case 4:
-            send(d, request("textDocument/definition", {{"textDocument", doc}, {"position", place(line, column)}}));
+            send(d, request("textDocument/definition",
+                            {{"textDocument", doc}, {"position", place(line, column)}}));
             break;
         case 5:
-            send(d, request("textDocument/references",
-                            {{"textDocument", doc}, {"position", place(line, column)}, {"context", {{"includeDeclaration", true}}}}));
+            send(d, request("textDocument/references", {{"textDocument", doc},
+                                                        {"position", place(line, column)},
+                                                        {"context", {{"includeDeclaration", true}}}}));
             break;
         case 6: send(d, request("textDocument/documentSymbol", {{"textDocument", doc}})); break;
         case 7:
             send(d, request("textDocument/rename", {{"textDocument", doc},
-                                                   {"position", place(line, column)},
-                                                   {"newName", std::string("n") + char('a' + s[7] % 26)}}));
+                                                    {"position", place(line, column)},
+                                                    {"newName", std::string("n") + char('a' + s[7] % 26)}}));
             break;
         case 8: { // an action taken: its edit applied as the whole new text
-            send(d, request("textDocument/codeAction", {{"textDocument", doc}, {"range", range}, {"context", json::object()}}));
+            send(d, request("textDocument/codeAction",
+                            {{"textDocument", doc}, {"range", range}, {"context", json::object()}}));
             if (d.out.empty()) break;
             json reply = json::parse(d.out[0], nullptr, false);
             if (reply.is_discarded() || !reply.contains("result") || !reply["result"].is_array() ||
@@ -96,7 +103,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                              {"method", "textDocument/didChange"},
                              {"params",
                               {{"textDocument", {{"uri", kUri}, {"version", ++d.version}}},
-                               {"contentChanges", json::array({{{"range", edits[0]["range"]}, {"text", edits[0]["newText"]}}})}}}});
+                               {"contentChanges", json::array({{{"range", edits[0]["range"]},
+                                                                {"text", edits[0]["newText"]}}})}}}});
             break;
         }
         case 9: { // a message that is not JSON-RPC
@@ -116,7 +124,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
             break;
         }
         default:
-            send(d, request("textDocument/prepareRename", {{"textDocument", doc}, {"position", place(line, column)}}));
+            send(d, request("textDocument/prepareRename",
+                            {{"textDocument", doc}, {"position", place(line, column)}}));
             break;
         }
     }
