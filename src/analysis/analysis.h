@@ -78,3 +78,22 @@ void analysis_named_files(const AnalysisDocument &doc, const AnalysisHost &host,
                           std::vector<std::string> *out);
 
 } // namespace analysis
+
+namespace analysis {
+
+struct BuildReport {
+    int32_t entries = 0;                // entries in the package
+    std::vector<std::string> packed;    // their names, in package order
+    std::vector<std::string> missing;   // files the documents name that host.read does not give
+    std::vector<Finding> findings;      // names that do not resolve, when that is why it failed
+    std::string error;                  // why it failed, in words
+};
+
+// The package bvtool build makes of a demo folder whose files host.read gives: demo.xml and
+// loading.xml compressed as demo.xmlz and loading.xmlz (names resolved, records' names left out,
+// every line where it was) and every file they name, in name order; never the music. False, with
+// the report saying why, when demo.xml is missing, a name does not resolve, or an entry's name does
+// not fit the index. Files that are missing are reported, not fatal (the player skips them).
+bool analysis_build(const AnalysisHost &host, std::vector<uint8_t> *package, BuildReport *report);
+
+} // namespace analysis

@@ -23,20 +23,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void store_u32be(uint8_t *p, uint32_t v) {
-    p[0] = uint8_t(v >> 24);
-    p[1] = uint8_t(v >> 16);
-    p[2] = uint8_t(v >> 8);
-    p[3] = uint8_t(v);
-}
-
 struct Folder {
     std::string base;
+    const std::map<std::string, std::string> *overrides; // documents given as text, or null
 };
 
 bool folder_read(void *user, const char *name, std::vector<uint8_t> *out) {
     const Folder &f = *static_cast<const Folder *>(user);
     out->clear();
+    if (f.overrides) {
+        auto given = f.overrides->find(name);
+        if (given != f.overrides->end()) {
+            out->assign(given->second.begin(), given->second.end());
+            return true;
+        }
+    }
     if (!resources::file_name_is_contained(name)) return false;
     std::string path = f.base + "/" + name;
     FILE *file = resources::file_open_regular(path.c_str());
@@ -68,88 +69,24 @@ bool tool_folder_package(const char *folder, FolderPackage *out, std::string *er
         *error = std::string("cannot read ") + folder;
         return false;
     }
-    Folder f = {src.string()};
+    Folder f = {src.string(), overrides};
     analysis::AnalysisHost host = {};
     host.user = &f;
     host.read = folder_read;
-    // name in the package -> its bytes
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> entries;
-    std::vector<std::string> named;
-    for (const char *document : {"demo.xml", "loading.xml"}) {
-        std::vector<uint8_t> raw;
-        auto given =
-            overrides ? overrides->find(document) : std::map<std::string, std::string>::const_iterator();
-        if (overrides && given != overrides->end())
-            raw.assign(given->second.begin(), given->second.end());
-        else if (!folder_read(&f, document, &raw)) {
-            if (std::strcmp(document, "demo.xml") == 0) {
-                *error = std::string(folder) + " has no demo.xml";
-                return false;
-            }
-            continue;
-        }
-        analysis::AnalysisDocument doc = {document, reinterpret_cast<const char *>(raw.data()), raw.size(),
-                                          std::strcmp(document, "demo.xml") == 0};
-        std::string text;
-        if (!analysis::analysis_package_text(doc, &text, &out->findings)) {
-            *error = std::string(document) + " names records that do not resolve";
-            return false;
-        }
-        uint32_t packed_size = 0;
-        uint8_t *packed = resources::packed_compress(reinterpret_cast<const uint8_t *>(text.data()),
-                                                     uint32_t(text.size()), &packed_size);
-        if (!packed) {
-            *error = std::string("cannot compress ") + document;
-            return false;
-        }
-        entries.push_back({std::string(document) + "z", std::vector<uint8_t>(packed, packed + packed_size)});
-        std::free(packed);
-        analysis::analysis_named_files(doc, host, &named);
+    analysis::BuildReport report;
+    if (!analysis::analysis_build(host, &out->bytes, &report)) {
+        out->findings = report.findings;
+        *error =
+            report.error == "there is no demo.xml" ? std::string(folder) + " has no demo.xml" : report.error;
+        return false;
     }
-    for (const std::string &name : named) {
-        std::vector<uint8_t> bytes;
-        if (!folder_read(&f, name.c_str(), &bytes)) {
-            out->missing.push_back(name);
-            continue;
-        }
-        entries.push_back({name, std::move(bytes)});
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const std::pair<std::string, std::vector<uint8_t>> &a,
-                 const std::pair<std::string, std::vector<uint8_t>> &b) { return a.first < b.first; });
+    out->entries = report.entries;
+    out->missing = report.missing;
     std::sort(files.begin(), files.end());
-    for (const std::string &file : files) {
-        bool packed = file == "demo.xml" || file == "loading.xml";
-        for (const auto &e : entries)
-            packed = packed || e.first == file;
-        if (!packed) out->left_out.push_back(file);
-    }
-    for (const auto &e : entries)
-        if (e.first.empty() || e.first.size() >= resources::kPackageNameSize) {
-            *error = "entry name \"" + e.first + "\" must be 1 to 31 bytes long";
-            return false;
-        }
-    uint64_t data_start = resources::kPackageHeaderSize +
-                          uint64_t(entries.size()) * resources::kPackageEntrySize +
-                          resources::kPackageTerminatorSize;
-    std::vector<uint8_t> &bytes = out->bytes;
-    bytes.assign(data_start, 0);
-    std::memcpy(bytes.data(), resources::kPackageHeader, resources::kPackageHeaderSize);
-    for (size_t i = 0; i < entries.size(); i++) {
-        const std::string &name = entries[i].first;
-        const std::vector<uint8_t> &data = entries[i].second;
-        uint64_t first = bytes.size();
-        if (first + data.size() > 0xFFFFFFFFull) {
-            *error = "the package would exceed 4 GiB";
-            return false;
-        }
-        uint8_t *index = bytes.data() + resources::kPackageHeaderSize + i * resources::kPackageEntrySize;
-        std::memcpy(index, name.data(), name.size());
-        store_u32be(index + 32, static_cast<uint32_t>(first));
-        store_u32be(index + 36, static_cast<uint32_t>(first + data.size() - 1));
-        bytes.insert(bytes.end(), data.begin(), data.end());
-    }
-    out->entries = static_cast<int>(entries.size());
+    for (const std::string &file : files)
+        if (file != "demo.xml" && file != "loading.xml" &&
+            std::find(report.packed.begin(), report.packed.end(), file) == report.packed.end())
+            out->left_out.push_back(file);
     return true;
 }
 
