@@ -71,9 +71,12 @@ constexpr Command kCommands[] = {
     {"preview", tools::tool_preview,
      "preview DIR [--size WxH]        play a demo folder, reloading it on every save"},
     {"docs", tools::tool_docs, "docs OUT.md                     write the scene document reference"},
-    {"web", tools::tool_web, "web PKG OUTDIR [--pages DIR]    a folder that plays the demo from a web server"},
+    {"web", tools::tool_web,
+     "web PKG OUTDIR [--pages DIR]    a folder that plays the demo from a web server"},
+    {"names", tools::tool_names,
+     "names DIR --to names|numbers    write a folder's references as @names or as numbers"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 17, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 18, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

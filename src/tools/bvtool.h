@@ -22,6 +22,7 @@ int tool_check(int argc, char **argv);
 int tool_preview(int argc, char **argv);
 int tool_docs(int argc, char **argv);
 int tool_web(int argc, char **argv);
+int tool_names(int argc, char **argv);
 
 // True when argument i asks for help ("--help" or "-h").
 bool tool_wants_help(int argc, char **argv);
