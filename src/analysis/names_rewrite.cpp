@@ -69,6 +69,7 @@ bool canonical_number(const char *text, int32_t *n) {
 // The text of the comment standing alone on the lines just before offset (only blanks between), or
 // false: a comment that ends a line with an element before it belongs to that element.
 bool comment_before(const std::string &text, int32_t offset, std::string *out) {
+    if (offset < 0 || size_t(offset) > text.size()) return false;
     size_t i = size_t(offset);
     while (i > 0 && blank(text[i - 1]))
         i--;
@@ -113,6 +114,8 @@ struct Site {
 
 struct Record {
     const XmlNode *element;
+    ListKind holds;         // a texture slot: the list and position of the texture it holds
+    int32_t holds_position; // 0: none
     bool referenced;
     bool has_name;    // a "name" attribute, usable or not
     std::string name; // the name references write; "" when none can be written
@@ -134,7 +137,7 @@ bool own_comment(const SourceDocument &src, const XmlNode *el, std::string *comm
 }
 
 std::string name_of_record(const SourceDocument &src, ListKind list, int32_t position,
-                           const std::vector<Record> *records, const std::vector<Site> &sites) {
+                           const std::vector<Record> *records) {
     const XmlNode *el = records[list][size_t(position - 1)].element;
     std::string comment, name;
     if (own_comment(src, el, &comment)) name = names_from_comment(comment);
@@ -142,15 +145,10 @@ std::string name_of_record(const SourceDocument &src, ListKind list, int32_t pos
         name = names_readable(file_stem(resources::xml_attribute(el, "filename")));
         if (!name.empty() && !letter(static_cast<unsigned char>(name[0]))) name.clear();
     }
-    if (name.empty() && list == LIST_TEXTURE_SLOTS) {
-        // A slot is the texture it holds: the name of the record its id points to.
-        for (const Site &s : sites)
-            if (s.target != LIST_TEXTURE_SLOTS && s.position > 0 && s.begin >= el->offset &&
-                s.end <= el->end && !records[s.target][size_t(s.position - 1)].name.empty()) {
-                name = names_readable(records[s.target][size_t(s.position - 1)].name);
-                break;
-            }
-    }
+    // A slot is the texture it holds: the name of the record its id points to.
+    const Record &r = records[list][size_t(position - 1)];
+    if (name.empty() && r.holds_position > 0)
+        name = names_readable(records[r.holds][size_t(r.holds_position - 1)].name);
     if (name.empty())
         name = names_readable(kListNames[list].one) + "_" + std::to_string(list_number(list, position));
     return name;
@@ -241,13 +239,14 @@ bool names_rewrite(const char *file, const std::string &text, NamesForm to, Name
     std::vector<Record> records[kListCount];
     for (int l = 0; l < int(kListCount); l++)
         for (const XmlNode *el : source_records(src, list_section(ListKind(l)))) {
-            Record r = {el, false, false, "", -1};
+            Record r = {el, LIST_TEXTURES, 0, false, false, "", -1};
             int32_t a = attribute_index(el, "name");
             r.has_name = a >= 0;
             if (a >= 0 && el->attributes[a].value && usable_name(el->attributes[a].value))
                 r.name = el->attributes[a].value;
             size_t length = std::strlen(el->name);
-            if (el->offset >= 0 && src.text.compare(size_t(el->offset), 1, "<") == 0 &&
+            if (el->offset >= 0 && size_t(el->offset) + 1 + length <= src.text.size() &&
+                src.text.compare(size_t(el->offset), 1, "<") == 0 &&
                 src.text.compare(size_t(el->offset) + 1, length, el->name) == 0)
                 r.insert = el->offset + 1 + int32_t(length);
             records[l].push_back(r);
@@ -271,13 +270,18 @@ bool names_rewrite(const char *file, const std::string &text, NamesForm to, Name
             int32_t position = s.target == LIST_TEXTURE_LAYERS ? number + 1 : number;
             bool exists = position >= 1 && size_t(position) <= records[s.target].size();
             // The value in the text must be the digits the tree holds, or the edit would miss.
-            bool placed = site.begin >= 0 &&
+            bool placed = site.begin >= 0 && size_t(site.end) <= src.text.size() &&
                           src.text.compare(size_t(site.begin), size_t(site.end - site.begin), t) == 0;
             if (exists && placed) {
                 site.position = position;
                 site.rewrite = true;
                 records[s.target][size_t(position - 1)].referenced = true;
             }
+        }
+        if (s.section == list_section(LIST_TEXTURE_SLOTS) && site.position > 0) {
+            Record &slot = records[LIST_TEXTURE_SLOTS][size_t(s.position - 1)];
+            slot.holds = s.target;
+            slot.holds_position = site.position;
         }
         sites.push_back(site);
     }
@@ -299,7 +303,7 @@ bool names_rewrite(const char *file, const std::string &text, NamesForm to, Name
         for (size_t p = 0; p < records[l].size(); p++) {
             Record &r = records[l][p];
             if (!r.referenced || r.has_name || r.insert < 0) continue;
-            std::string base = name_of_record(src, ListKind(l), int32_t(p + 1), records, sites);
+            std::string base = name_of_record(src, ListKind(l), int32_t(p + 1), records);
             std::string name = base;
             for (int k = 2; taken.count(name); k++)
                 name = base + "_" + std::to_string(k);
