@@ -53,8 +53,8 @@ def main():
     shutil.copy(os.path.join(build, "sample", "music.ogg"), sample)
     runs = [
         ["timeline", sample, os.path.join(DOCS, "sample_timeline.png"), "--bpm", "120"],
-        ["plot", sample, os.path.join(DOCS, "sample_plot.png"), "--function", "@title rise", "--function",
-         "@beat amplitude", "--function", "@fade out", "--bpm", "120", "--size", "1200x660"],
+        ["plot", sample, os.path.join(DOCS, "sample_plot.png"), "--function", "@title_rise", "--function",
+         "@beat_amplitude", "--function", "@fade_out", "--bpm", "120", "--size", "1200x660"],
     ]
     try:
         folder = os.path.join(work, "mydemo")

@@ -77,8 +77,10 @@ constexpr Command kCommands[] = {
     {"timeline", tools::tool_timeline,
      "timeline DIR|PKG OUT.svg|.png   draw the timeline: layers, music, the demo's end"},
     {"plot", tools::tool_plot, "plot DIR|PKG OUT.svg|.png       draw the animation functions as curves"},
+    {"names", tools::tool_names,
+     "names DIR --to names|numbers    write a folder's references as @names or as numbers"},
 };
-static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 21, "one row per sub-command");
+static_assert(sizeof(kCommands) / sizeof(kCommands[0]) == 22, "one row per sub-command");
 
 void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);

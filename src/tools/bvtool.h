@@ -26,6 +26,7 @@ int tool_font(int argc, char **argv);
 int tool_lsp(int argc, char **argv);
 int tool_timeline(int argc, char **argv);
 int tool_plot(int argc, char **argv);
+int tool_names(int argc, char **argv);
 
 // True when argument i asks for help ("--help" or "-h").
 bool tool_wants_help(int argc, char **argv);

@@ -86,6 +86,29 @@ void sections(std::string &out) {
     out += "\n";
 }
 
+void names(std::string &out) {
+    out +=
+        "## Names\n\n"
+        "Any record of sections 1 to 13 may carry `name=\"...\"`, and wherever a document holds a record's "
+        "number (an attribute such as an item's `object` and `material` or a layer's `id`, a node's inputs "
+        "and outputs, a dynamic value's function, a texture slot's `id`, a glyph's model), it may write `@` "
+        "and a name instead: the name of a record of the section that the reference points into.\n\n"
+        "```xml\n"
+        "<model name=\"cube\" filename=\"cube.mdl\"/>\n"
+        "<item type=\"0\" object=\"@cube\" material=\"@gold\">\n"
+        "<texture name=\"ground\" type=\"255\" texture_format=\"0\" "
+        "texture_filter=\"2\"><i>@relief</i></texture>\n"
+        "```\n\n"
+        "Names are unique within a section (the same name may stand in two sections). Every command that "
+        "reads a demo folder resolves them; an unknown or ambiguous name is a `bvtool check` finding at its "
+        "line, and `bvtool build` refuses it. The package holds numbers only: `bvtool build` writes each "
+        "`@name` as the number it names and leaves the records' names out, every line where it was, so that "
+        "a document written with names packs to the same bytes as the same document written with numbers. "
+        "`bvtool names DIR --to names` gives every record that a reference points to a name (its own, else "
+        "one made from the comment on the line before it, its file or its kind and number) and writes the "
+        "references as `@name`; `--to numbers` writes the numbers back.\n\n";
+}
+
 void records(std::string &out) {
     out += "## Records\n\n";
     for (int i = 0; i < scene::kDocumentSectionCount; i++) {
@@ -378,13 +401,15 @@ bool reference(std::string &out, std::string *problem) {
         "images and music they name; `bvtool build` packs a folder of them into a package, compressing the "
         "documents into `.xmlz` entries. This is what the player reads from a document: every element and "
         "attribute, what it means, its units, and what a missing one gives.\n\n"
-        "Conventions. Records refer to one another by their 1-based position in their section; 0 means none. "
+        "Conventions. Records refer to one another by their 1-based position in their section, or by name "
+        "(Names below); 0 means none. "
         "Texture layers and layer slots are numbered from 0. Times are in hundredths of a second (\"time "
         "units\"; Time below lists every one); angles in degrees (Space below gives the axes and the order "
         "of rotations). A missing attribute or child reads as 0 (a missing name as empty), and "
         "the player reports nothing: `bvtool check` names what it would silently do otherwise. Numbers are "
         "read as C reads them: integers in decimal (a fraction is cut off), floats with a '.'.\n\n";
     sections(out);
+    names(out);
     records(out);
     if (!docs_conventions(out, problem)) return false;
     kind_tables(out);

@@ -48,21 +48,21 @@ def scale_timeline(lines, factor):
     return last
 
 
-ITEM = r'<item type="0" object="10" material="1">'
+ITEM = r'<item type="0" object="@sky0" material="@sky_box_face_0">'
 MISTAKES = [
     # name, mutation (returns the line the finding must stand on), words of the finding
     ("item with eight placement values",
      lambda l: replace_on(l, ITEM, '<v type="static" value="60"/><visibility', "<visibility"), "is read as scale z"),
     ("camera without its aspect",
-     lambda l: replace_on(l, r'<layer id="1" space_before="0" length="813"', '<v type="static" value="1.7777778"/></layer>',
+     lambda l: replace_on(l, r'<layer id="@dawn" space_before="0" length="813"', '<v type="static" value="1.7777778"/></layer>',
                           "</layer>"), "aspect is missing"),
-    ("light with eight values", lambda l: drop_values(l, r"<light><v", "v", 8), "position z is missing"),
-    ("Bricks with its two colours only", lambda l: drop_values(l, r'<layer type="4">', "p", 6), "Horizontal number, "),
-    ("Plasma with its colour only", lambda l: drop_values(l, r'<layer type="1">', "p", 3), "Repeat x and Repeat y are missing"),
+    ("light with eight values", lambda l: drop_values(l, r'<light name="sun"><v', "v", 8), "position z is missing"),
+    ("Bricks with its two colours only", lambda l: drop_values(l, r'<layer name="bricks" type="4">', "p", 6), "Horizontal number, "),
+    ("Plasma with its colour only", lambda l: drop_values(l, r'<layer name="sine_plasma" type="1">', "p", 3), "Repeat x and Repeat y are missing"),
     ("Sinus with two of its four values", lambda l: drop_values(l, r'<s type="3" length="100000"><p>6</p>', "p", 2),
      "c and d are missing"),
     ("one camera value too many",
-     lambda l: replace_on(l, r'<layer id="1" space_before="0" length="813"', '<v type="static" value="1.7777778"/></layer>',
+     lambda l: replace_on(l, r'<layer id="@dawn" space_before="0" length="813"', '<v type="static" value="1.7777778"/></layer>',
                           '<v type="static" value="1.7777778"/><v type="static" value="1"/></layer>'), "is not read"),
     ("timeline in seconds", lambda l: scale_timeline(l, 0.01), "look like seconds"),
     ("timeline in milliseconds", lambda l: scale_timeline(l, 10), "look like milliseconds"),
@@ -70,14 +70,14 @@ MISTAKES = [
      "has x 800 and no y"),
     ("knots going backwards", lambda l: replace_on(l, r"<p>-0.6</p><p>250</p>", "<p>250</p>", "<p>900</p>"),
      "knot 3 \\(x 800\\) does not lie at least one unit after knot 2"),
-    ("output link removed", lambda l: (replace_on(l, r'name="grass" type="101"', "<output>3</output>", ""),
-                                       line_of(l, r'name="grass noise"'))[1], "does not list 3 among its outputs"),
+    ("output link removed", lambda l: (replace_on(l, r'name="grass" type="101"', "<output>@grass_noise</output>", ""),
+                                       line_of(l, r'name="grass_noise"'))[1], "does not list 3 among its outputs"),
     ("unclosed item", lambda l: replace_on(l, ITEM, "</item>", ""), "<item> is never closed"),
     ("cut off inside the timeline", lambda l: (l.__delitem__(slice(line_of(l, r"<slot>") + 3, None)), len(l))[1],
      "still open: it is cut short"),
     ("</material> closing <materials>", lambda l: replace_on(l, r"^  </materials>", "</materials>", "</material>"),
      "</material> does not close <materials>"),
-    ("a decimal comma", lambda l: replace_on(l, r"<light><v", 'value="0.3"', 'value="0,3"'), '"0,3" is not a number'),
+    ("a decimal comma", lambda l: replace_on(l, r'<light name="sun"><v', 'value="0.3"', 'value="0,3"'), '"0,3" is not a number'),
     ("a word for a number", lambda l: replace_on(l, ITEM, '<v type="static" value="60"/>', '<v type="static" value="up"/>'),
      '"up" is not a number: it is read as 0'),
 ]

@@ -126,10 +126,10 @@ class WebFrames(unittest.TestCase):
         wider = document[:timeline] + re.sub(
             r'(<v type="static" value=")(\d+(?:\.\d+)?)("/><v type="static" value="1[05]0"/>)',
             lambda m: m.group(1) + "%g" % (float(m.group(2)) * 1.05) + m.group(3), document[timeline:])
-        pillars = document.index("<!-- 14: brick pillars -->")
-        end = document.index("\n", document.index("\n", pillars) + 1)
-        other_texture = document[:pillars] + document[pillars:end].replace('texture1 value="2"', 'texture1 value="3"', 1) \
-            + document[end:]
+        pillars = document.index('<material name="brick_pillars">')
+        end = document.index("\n", pillars)
+        other_texture = document[:pillars] + document[pillars:end].replace(
+            'texture1 value="@bricks_out"', 'texture1 value="@plasma_out"', 1) + document[end:]
         logo = document.index("<!-- slot 4: the logotype during the climax -->")
         no_logo = document[:logo] + "<slot></slot>" + document[document.index("</slot>", logo) + len("</slot>"):]
         faults = [("a field of view 5% wider", wider, 10000), ("another texture on the pillars", other_texture, 10000),
