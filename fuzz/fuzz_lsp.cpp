@@ -1,11 +1,14 @@
 // The language service driven as an editor drives it, with random documents and random edits: the
-// input's text up to its first zero byte is the document; every 8 bytes after it are one step (an
-// edit of a range, a request at a place, an action taken and applied, a message that is not JSON),
-// each answered before the next. The slow checks run too, without files or programs.
+// input's text up to its first zero byte is the document (at most 8 KiB of it); every 8 bytes after
+// it are one step (an edit of a range, a request at a place, an action taken and applied, a message
+// that is not JSON), each answered before the next, at most 24 steps: every step reads the whole
+// document again, and more would only slow the search. The slow checks run too, without files or
+// programs.
 #include "lsp/language_service.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -42,14 +45,15 @@ json request(const char *method, const json &params) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const uint8_t *zero = static_cast<const uint8_t *>(std::memchr(data, 0, size));
     size_t text_size = zero ? size_t(zero - data) : size;
-    std::string text(reinterpret_cast<const char *>(data), text_size);
+    std::string text(reinterpret_cast<const char *>(data), std::min<size_t>(text_size, 8192));
     Driver d = {lsp::service_create(lsp::ServiceHost{nullptr, nullptr}), {}, 0, 1};
     send(d, request("initialize", json::object()));
     send(d, json{{"jsonrpc", "2.0"},
                  {"method", "textDocument/didOpen"},
                  {"params", {{"textDocument", {{"uri", kUri}, {"version", 1}, {"text", text}}}}}});
     json doc = {{"uri", kUri}};
-    for (size_t at = text_size + 1; at + 8 <= size; at += 8) {
+    size_t last = std::min(size, text_size + 1 + 24 * 8);
+    for (size_t at = text_size + 1; at + 8 <= last; at += 8) {
         const uint8_t *s = data + at;
         uint32_t line = s[1] % 64 + (s[2] & 1 ? s[3] * 4u : 0u), column = s[4] % 160;
         uint32_t line2 = line + s[5] % 4, column2 = s[6] % 160;

@@ -157,6 +157,15 @@ def main(out):
         write(os.path.join(out, "scene"), name, text)
     write(os.path.join(out, "xml"), "odd.xml", '<?xml?><!-- c --><a b="1" c d=>x<!--y-->z</a><e/>')
 
+    # The language service: a document, a zero byte, then steps of 8 bytes (an edit, a request, an
+    # action, a message that is not JSON) spread over its lines.
+    steps = bytes(b for k in range(24) for b in (k % 12, k * 5 % 64, 0, 0, (k * 13) % 160, k % 4, (k * 7) % 160, k % 9))
+    for name, text in documents.items():
+        write(os.path.join(out, "lsp"), name, text.encode()[:8192] + b"\0" + steps)
+    for path in sorted(os.listdir(os.path.join(ROOT, "tests", "data", "check")))[:12]:
+        with open(os.path.join(ROOT, "tests", "data", "check", path), "rb") as f:
+            write(os.path.join(out, "lsp"), path, f.read()[:8192] + b"\0" + steps)
+
     write(os.path.join(out, "model"), "quad", quad)
     write(os.path.join(out, "model"), "cube", cube)
     write(os.path.join(out, "model"), "three_sets",
