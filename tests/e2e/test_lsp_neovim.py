@@ -32,7 +32,7 @@ local ok, err = pcall(function()
     return false
   end, 50)
   -- An edit, not saved: a light's first value becomes a word.
-  local line = vim.fn.search("<light><v") - 1
+  local line = vim.fn.search("<light[^>]*><v") - 1
   local text = vim.api.nvim_buf_get_lines(0, line, line + 1, false)[1]
   local changed = text:gsub('value="[^"]*"', 'value="up"', 1)
   vim.api.nvim_buf_set_lines(0, line, line + 1, false, {changed})
@@ -47,7 +47,7 @@ local ok, err = pcall(function()
     return false
   end, 50)
   -- A hover over the seventh value of the Bricks layer.
-  local bricks = vim.fn.search('<layer type="4">') - 1
+  local bricks = vim.fn.search('<layer [^>]*type="4"><p>') - 1
   local row = vim.api.nvim_buf_get_lines(0, bricks, bricks + 1, false)[1]
   local col = 0
   for _ = 1, 7 do col = row:find("<p>", col + 1, true) end

@@ -36,6 +36,11 @@ def document_layers(path):
     top = ET.parse(path).getroot()
     sections = list(top)
     objects = [o.get("name") for o in sections[12]]
+
+    def object_number(text):
+        # A layer names its object by number or as @name (a record's name attribute).
+        text = text.strip()
+        return objects.index(text[1:]) + 1 if text.startswith("@") else int(text)
     layers = []
     for s, slot in enumerate(list(sections[13])[:24]):
         running = 0
@@ -43,7 +48,7 @@ def document_layers(path):
             begin = running + int(el.get("space_before", "0"))
             end = begin + int(el.get("length", "0"))
             layers.append({"slot": s, "index": i + 1, "start": running, "begin": begin, "end": end,
-                           "object": int(el.get("id", "0"))})
+                           "object": object_number(el.get("id", "0"))})
             running = end
     return layers, objects
 
