@@ -1,6 +1,11 @@
 // bvtool web: a folder that any static web server serves as it is: the player page and frame.html
 // with their scripts and wasm, the package, its music and the manifest that names the package.
 #include "tools/bvtool.h"
+#include "tools/tool_build.h"
+
+#include "analysis/finding.h"
+#include "player/platform/platform.h"
+#include "resources/file_util.h"
 
 #include "music/music_stream.h"
 #include "resources/xml.h"
@@ -8,6 +13,8 @@
 #include "scene/scene_loader.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -23,7 +30,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char *kPageFiles[] = {"index.html", "index.js", "index.wasm", "frame.html", "frame.js", "frame.wasm"};
+constexpr const char *kPageFiles[] = {"index.html", "index.js", "index.wasm",
+                                      "frame.html", "frame.js", "frame.wasm"};
 static_assert(sizeof kPageFiles / sizeof kPageFiles[0] == 6, "the two pages, each with its script and wasm");
 
 // A name the page may fetch beside itself: relative, and never above its folder.
@@ -42,11 +50,13 @@ bool copy_into(const fs::path &from, const fs::path &to) {
 }
 
 int usage() {
-    std::fputs("usage: bvtool web PKG OUTDIR [--pages DIR]\n"
+    std::fputs("usage: bvtool web PKG|DIR OUTDIR [--pages DIR]\n"
                "  Writes OUTDIR/ for a static web server: index.html (the player), frame.html, their\n"
-               "  scripts and wasm (from DIR, the web build: " BV_WEB_PAGES_DEFAULT " unless given), the package,\n"
-               "  the music file its document names (from beside the package or its music/ folder) and\n"
-               "  manifest.json, which names the package for index.html.\n",
+               "  scripts and wasm (from DIR, the web build: " BV_WEB_PAGES_DEFAULT
+               " unless given), the package\n"
+               "  (a demo folder is packed as bvtool build packs it, into FOLDER.dpk), the music file its\n"
+               "  document names (from beside the package or its music/ folder; for a folder, from the\n"
+               "  folder, its music/ or the folder above) and manifest.json, which names the package.\n",
                stdout);
     return 0;
 }
@@ -69,17 +79,48 @@ int tool_web(int argc, char **argv) {
     if (count != 2) return tool_fail("web: needs PKG and OUTDIR (bvtool web --help)");
     fs::path package = positional[0], out = positional[1];
     std::error_code ec;
-    if (!fs::is_regular_file(package, ec)) return tool_fail("web: %s is not a package file", positional[0]);
     for (const char *name : kPageFiles)
         if (!fs::is_regular_file(fs::path(pages) / name, ec))
-            return tool_fail("web: %s/%s is missing: build the web pages first (scripts/build-web.sh)", pages, name);
-    // The player finds the package by its name ending; the page's manifest names it.
-    std::string package_name = package.filename().string();
-    if (package_name.size() < 3 || package_name.compare(package_name.size() - 3, 3, "dpk") != 0)
-        return tool_fail("web: %s: the player only finds packages whose name ends in \"dpk\"", positional[0]);
-
-    FILE *f = std::fopen(package.string().c_str(), "rb");
-    if (!f) return tool_fail("web: cannot open %s", positional[0]);
+            return tool_fail("web: %s/%s is missing: build the web pages first (scripts/build-web.sh)", pages,
+                             name);
+    // A demo folder is packed as bvtool build packs it (names resolved) into FOLDER.dpk; the music is
+    // looked for where the player and check look: beside the package, or in the folder, its music/
+    // or the folder above.
+    bool folder = fs::is_directory(package, ec);
+    std::vector<uint8_t> bytes;
+    std::vector<fs::path> music_folders;
+    std::string package_name;
+    if (folder) {
+        FolderPackage packed;
+        std::string error;
+        if (!tool_folder_package(positional[0], &packed, &error)) {
+            for (const analysis::Finding &f : packed.findings)
+                std::fprintf(stderr, "%s\n", analysis::finding_format(f).c_str());
+            return tool_fail("web: %s", error.c_str());
+        }
+        bytes = std::move(packed.bytes);
+        fs::path absolute = fs::absolute(package, ec).lexically_normal();
+        package_name =
+            (absolute.filename().empty() ? absolute.parent_path().filename() : absolute.filename()).string() +
+            ".dpk";
+        music_folders = {package, (package / "..").lexically_normal()};
+    } else {
+        if (!fs::is_regular_file(package, ec))
+            return tool_fail("web: %s is not a package file or a demo folder", positional[0]);
+        // The player finds the package by its name ending; the page's manifest names it.
+        package_name = package.filename().string();
+        if (package_name.size() < 3 || package_name.compare(package_name.size() - 3, 3, "dpk") != 0)
+            return tool_fail("web: %s: the player only finds packages whose name ends in \"dpk\"",
+                             positional[0]);
+        uint32_t size = 0;
+        uint8_t *data = resources::file_read_all(package.string().c_str(), &size, 0xFFFFFFFFu);
+        if (!data) return tool_fail("web: cannot read %s", positional[0]);
+        bytes.assign(data, data + size);
+        std::free(data);
+        music_folders = {package.has_parent_path() ? package.parent_path() : fs::path(".")};
+    }
+    FILE *f = player::platform_memory_file(bytes.data(), bytes.size());
+    if (!f) return tool_fail("web: cannot read %s", positional[0]);
     scene::DocumentStatus status;
     resources::XmlNode *document = scene::scene_document_read(f, "demo.xmlz", &status);
     std::fclose(f);
@@ -87,26 +128,33 @@ int tool_web(int argc, char **argv) {
         return tool_fail("web: %s: demo.xmlz is %s", positional[0],
                          status == scene::DOCUMENT_MISSING ? "missing" : "damaged");
     uint32_t offset = 0;
-    const char *named = music::music_element_file(scene::scene_document_section(document, scene::kMusicSection), &offset);
+    const char *named =
+        music::music_element_file(scene::scene_document_section(document, scene::kMusicSection), &offset);
     std::string music = named ? named : "";
     resources::xml_free(document);
 
     fs::create_directories(out, ec);
     if (!fs::is_directory(out, ec)) return tool_fail("web: cannot make %s", positional[1]);
     for (const char *name : kPageFiles)
-        if (!copy_into(fs::path(pages) / name, out / name)) return tool_fail("web: cannot write %s/%s", positional[1], name);
-    if (!copy_into(package, out / package_name)) return tool_fail("web: cannot write %s/%s", positional[1], package_name.c_str());
+        if (!copy_into(fs::path(pages) / name, out / name))
+            return tool_fail("web: cannot write %s/%s", positional[1], name);
+    std::string package_path = (out / package_name).string();
+    if (!tool_write_whole(package_path.c_str(), bytes.data(), uint32_t(bytes.size())))
+        return tool_fail("web: cannot write %s", package_path.c_str());
 
     if (!music.empty()) {
-        fs::path folder = package.has_parent_path() ? package.parent_path() : fs::path(".");
-        fs::path from = folder / music;
-        if (!fs::is_regular_file(from, ec)) from = folder / "music" / music;
+        fs::path from;
+        for (const fs::path &place : music_folders)
+            for (const fs::path &candidate : {place / music, place / "music" / music})
+                if (from.empty() && fs::is_regular_file(candidate, ec)) from = candidate;
         if (!stays_in_folder(music))
-            std::fprintf(stderr, "bvtool: web: the music file \"%s\" would lie outside %s; the page plays without music\n",
-                         music.c_str(), positional[1]);
-        else if (!fs::is_regular_file(from, ec))
-            std::fprintf(stderr, "bvtool: web: %s is not beside %s; the page plays without music\n", music.c_str(),
-                         positional[0]);
+            std::fprintf(
+                stderr,
+                "bvtool: web: the music file \"%s\" would lie outside %s; the page plays without music\n",
+                music.c_str(), positional[1]);
+        else if (from.empty())
+            std::fprintf(stderr, "bvtool: web: %s is not beside %s; the page plays without music\n",
+                         music.c_str(), positional[0]);
         else if (!copy_into(from, out / music))
             return tool_fail("web: cannot write %s/%s", positional[1], music.c_str());
     }
@@ -121,8 +169,8 @@ int tool_web(int argc, char **argv) {
     if (!tool_write_whole(manifest_path.c_str(), reinterpret_cast<const uint8_t *>(manifest.data()),
                           uint32_t(manifest.size())))
         return tool_fail("web: cannot write %s", manifest_path.c_str());
-    std::printf("%s: index.html plays %s%s%s\n", positional[1], package_name.c_str(), music.empty() ? "" : " with ",
-                music.c_str());
+    std::printf("%s: index.html plays %s%s%s\n", positional[1], package_name.c_str(),
+                music.empty() ? "" : " with ", music.c_str());
     return 0;
 }
 

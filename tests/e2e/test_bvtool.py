@@ -324,3 +324,18 @@ class Web(unittest.TestCase):
             self.assertEqual(read_bytes(work.file("secret.ogg")), b"OggS secret")
             self.assertNotEqual(bvtool("web", package, work.file("x"), "--pages", work.path).returncode, 0,
                                 "pages missing")
+            # A demo folder written with names: packed as bvtool build packs it, its music from the folder.
+            doc, entries = quad_scene(100, 'file="song.ogg"')
+            doc = doc.replace('<model filename="quad.mdl"/>', '<model name="quad" filename="quad.mdl"/>')
+            doc = doc.replace('object="1"', 'object="@quad"', 1)
+            self.assertIn("@quad", doc)
+            write_bytes(work.file("mine", "demo.xml"), doc.encode())
+            for name, data in entries:
+                write_bytes(work.file("mine", name), data)
+            write_bytes(work.file("mine", "song.ogg"), b"OggS song")
+            r = bvtool("web", work.file("mine"), work.file("site-folder"), "--pages", work.file("pages"))
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(bvtool("build", work.file("mine"), work.file("mine.dpk")).returncode, 0)
+            self.assertEqual(read_bytes(work.file("site-folder", "mine.dpk")), read_bytes(work.file("mine.dpk")))
+            self.assertEqual(read_bytes(work.file("site-folder", "song.ogg")), b"OggS song")
+            self.assertEqual(json.loads(read_bytes(work.file("site-folder", "manifest.json"))), {"package": "mine.dpk"})
