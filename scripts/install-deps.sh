@@ -8,7 +8,8 @@ PACKAGES="${*:-build-essential cmake pkg-config
 libsdl1.2-dev libglew-dev libstb-dev zlib1g-dev libgl-dev libglu1-mesa-dev libgl1-mesa-dri
 googletest libgtest-dev libbenchmark-dev
 xvfb xauth xdotool vorbis-tools imagemagick python3
-clang libclang-rt-14-dev libsamplerate0-dev libvorbis-dev libpng-dev libjpeg62-turbo-dev}"
+clang libclang-rt-14-dev libsamplerate0-dev libvorbis-dev libpng-dev libjpeg62-turbo-dev
+libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg}"
 
 missing=""
 for p in $PACKAGES; do
