@@ -371,9 +371,10 @@ int tool_capture(int argc, char **argv) {
             "Into a folder: OUTDIR/frame_NNNNNN.png, or OUTDIR/video.y4m with --y4m (even sizes only),\n"
             "and OUTDIR/audio.wav; prints the ffmpeg command that muxes them.\n"
             "Into a video file, by its extension: .mp4 (H.264 and AAC, plays in browsers), .webm (VP9\n"
-            "and Opus) or .mkv (H.264 and AAC); the picture 4:2:0 (even sizes), BT.709. --quality sets\n"
-            "the picture's (default 75; higher is closer to the rendered frames and larger). A line of\n"
-            "progress shows on a terminal. Ctrl-C stops and finishes the file with what was captured.\n"
+            "and Opus) or .mkv (H.264 and AAC); the picture is 4:2:0 and BT.709 (H.264 takes even sizes\n"
+            "only). --quality sets the picture's (default 75; higher is closer to the rendered frames\n"
+            "and larger). A line of progress shows on a terminal. Ctrl-C stops and finishes the file\n"
+            "with what was captured.\n"
             "The file is written under OUT.partial and takes its name when complete.");
         return 0;
     }
