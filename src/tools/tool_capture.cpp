@@ -315,26 +315,28 @@ int capture_video(CaptureOptions &o, int container) {
             break;
         }
         double seconds = elapsed();
-        if (terminal && seconds - last_progress >= kProgressEverySeconds) {
-            show_progress(video_frames_done(video), total, seconds);
+        uint64_t done = video_frames_done(video);
+        if (terminal && done > 0 && seconds - last_progress >= kProgressEverySeconds) {
+            show_progress(done, total, seconds);
             last_progress = seconds;
         }
     }
     capture_sound_close(sound);
     tool_scene_close(&ts);
-    if (terminal) {
-        show_progress(video_frames_done(video), total, elapsed());
-        std::fputc('\n', stderr);
-    }
     bool interrupted = g_interrupted != 0;
     int status = 0;
     if (n == 0 && !failed) {
         video_discard(video);
         if (!interrupted) status = tool_fail("capture: nothing is drawn at %u ms", o.from_ms);
     } else if (!video_finish(video, &error)) {
+        if (terminal) std::fputc('\n', stderr);
         tool_fail("capture: %s", error.c_str());
         status = 2;
     } else {
+        if (terminal) {
+            show_progress(n, n, elapsed()); // every frame is in the file now
+            std::fputc('\n', stderr);
+        }
         double seconds = elapsed();
         double length = double(n) * o.fps_den / o.fps_num;
         std::printf("%llu frames (%.1f frames a second), %s of video in %s%s%s\n",
