@@ -16,6 +16,7 @@ import sys
 import time
 import unittest
 
+import browser
 from harness import (BUILD_DIR, BVTOOL, WINDOWS, Display, WorkDir, read_bytes, run, target_bvtool, with_display,
                      write_png)
 from scenes import rgb_pixels
@@ -41,6 +42,14 @@ CONTAINERS = {
     "mkv": ("h264", "aac", 20.0),
     "webm": ("vp9", "opus", 18.0),
 }
+# A page that plays the file its address names, muted, and says in its title how that went.
+PLAY_PAGE = """<!doctype html><title>loading</title><video id="v" muted playsinline></video><script>
+var v = document.getElementById("v");
+v.onended = function () { document.title = "ended " + v.videoWidth + "x" + v.videoHeight + " " + v.duration; };
+v.onerror = function () { document.title = "error " + (v.error && v.error.message); };
+v.src = location.search.slice(1);
+v.play().catch(function (e) { document.title = "error " + e; });
+</script>"""
 PSNR_FLOOR = 40.0  # dB, every plane, at the default quality
 
 
@@ -222,6 +231,21 @@ class VideoFiles(unittest.TestCase):
                         stem + "_actual.png"])
         difference = bytes(min(255, int(abs(a - e) * 8)) for a, e in zip(decoded[:width * height], expected_y))
         write_png(stem + "_luma_diff.png", width, height, bytes(v for d in difference for v in (d, d, d)))
+
+    @unittest.skipUnless(os.path.exists(browser.CHROMIUM), "no headless Chromium")
+    def test_a_browser_plays_them_to_the_end(self):
+        with open(self.work.file("play.html"), "w") as page:
+            page.write(PLAY_PAGE)
+        with browser.StaticServer(self.work.path) as server, \
+                browser.Browser(extra_args=["--autoplay-policy=no-user-gesture-required"]) as b:
+            for extension in ("mp4", "webm"):
+                with self.subTest(extension):
+                    b.open(server.url + "play.html?span." + extension)
+                    title = b.wait_title(["ended ", "error "], timeout=120)
+                    self.assertIsNotNone(title, "the video neither ended nor failed")
+                    words = title.split()
+                    self.assertEqual(words[:2], ["ended", "%dx%d" % (WIDTH, HEIGHT)], title)
+                    self.assertAlmostEqual(float(words[2]), (TO - FROM) / 1000, delta=1 / FPS)
 
     def test_sound_is_the_music_in_step_with_the_picture(self):
         for extension, (_, _, snr_floor) in CONTAINERS.items():
