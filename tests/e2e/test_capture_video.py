@@ -50,7 +50,11 @@ v.onerror = function () { document.title = "error " + (v.error && v.error.messag
 v.src = location.search.slice(1);
 v.play().catch(function (e) { document.title = "error " + e; });
 </script>"""
-PSNR_FLOOR = 40.0  # dB, every plane, at the default quality
+# dB, at the default quality, in each plane of the video's own Y'CbCr 4:2:0 against the rendered frame
+# taken there by the standard's formula. Measured in RGB it would judge the format rather than the
+# encoder: 4:2:0 alone, with no compression, leaves 41 to 42 dB on this span at 640 x 360 and 23 dB
+# on the thin saturated lines at 40 s.
+PSNR_FLOOR = 40.0
 
 
 def ffprobe(path, *args):
