@@ -384,8 +384,12 @@ int tool_capture(int argc, char **argv) {
     if (!parse(argc, argv, &o)) return tool_fail("capture: bad arguments (see bvtool capture --help)");
     int container = capture_container(o.outdir);
     if (container == -2) {
-        tool_fail("capture: %s: unknown kind of video (.mp4, .webm or .mkv; a name without one is a folder)",
-                  o.outdir);
+        std::string known;
+        constexpr int kinds = int(sizeof kVideoContainers / sizeof kVideoContainers[0]);
+        for (int i = 0; i < kinds; i++)
+            known += std::string(i == 0 ? "" : i + 1 < kinds ? ", " : " or ") + kVideoContainers[i].extension;
+        tool_fail("capture: %s: unknown kind of video (%s; a name without one is a folder)", o.outdir,
+                  known.c_str());
         return 2;
     }
     if (container >= 0) {
