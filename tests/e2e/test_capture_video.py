@@ -51,7 +51,7 @@ v.src = location.search.slice(1);
 v.play().catch(function (e) { document.title = "error " + e; });
 </script>"""
 # dB, at the default quality, in each plane of the video's own Y'CbCr 4:2:0 against the rendered frame
-# taken there by the standard's formula. Measured in RGB it would judge the format rather than the
+# taken there by BT.709's formula. Measured in RGB it would judge the format rather than the
 # encoder: 4:2:0 alone, with no compression, leaves 41 to 42 dB on this span at 640 x 360 and 23 dB
 # on the thin saturated lines at 40 s.
 PSNR_FLOOR = 40.0
