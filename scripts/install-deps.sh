@@ -9,7 +9,8 @@ libsdl1.2-dev libglew-dev libstb-dev zlib1g-dev libgl-dev libglu1-mesa-dev libgl
 googletest libgtest-dev libbenchmark-dev
 xvfb xauth xdotool vorbis-tools imagemagick python3
 clang libclang-rt-14-dev libsamplerate0-dev libvorbis-dev libpng-dev libjpeg62-turbo-dev
-libexpat1-dev nlohmann-json3-dev libegl-dev neovim libfreetype-dev fonts-dejavu-core python3-fonttools}"
+libexpat1-dev nlohmann-json3-dev libegl-dev neovim libfreetype-dev fonts-dejavu-core python3-fonttools
+libavcodec-dev libavformat-dev libswscale-dev libswresample-dev libavutil-dev ffmpeg}"
 
 missing=""
 for p in $PACKAGES; do

@@ -1,13 +1,13 @@
 // bvtool capture: every frame of a span of the demo at exact frame times (the demo clock is the
-// frame number, never the wall clock), as PNG files or one Y4M stream, and the music of the same
-// span as the player hands it to the audio device, so that a video muxed from them is in sync.
+// frame number, never the wall clock), as PNG files or one Y4M stream beside the music of the same
+// span as the player hands it to the audio device, or both encoded straight into one video file.
 #include "tools/bvtool.h"
+#include "tools/tool_capture_sound.h"
 #include "tools/tool_png.h"
 #include "tools/tool_scene.h"
 #include "tools/tool_time.h"
+#include "tools/tool_video.h"
 
-#include "music/music_ring.h"
-#include "music/music_stream.h"
 #include "player/platform/platform.h"
 #include "resources/file_util.h"
 #include "render/frame.h"
@@ -15,9 +15,11 @@
 
 #include <GL/glew.h>
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -39,6 +41,8 @@ struct CaptureOptions {
     uint32_t from_ms = 0, to_ms = 0;
     bool has_to = false;
     bool y4m = false;
+    int quality = kVideoQualityDefault;
+    bool has_quality = false;
 };
 
 bool parse_fps(const char *text, CaptureOptions *o) {
@@ -75,6 +79,12 @@ bool parse(int argc, char **argv, CaptureOptions *o, std::string *bad_time) {
             if (!from) o->has_to = true;
         } else if (std::strcmp(a, "--y4m") == 0) {
             o->y4m = true;
+        } else if (std::strcmp(a, "--quality") == 0 && has_value) {
+            char *end = nullptr;
+            long q = std::strtol(argv[++i], &end, 10);
+            if (!end || *end || q < kVideoQualityMin || q > kVideoQualityMax) return false;
+            o->quality = int(q);
+            o->has_quality = true;
         } else if (a[0] != '-' && !o->outdir) {
             o->outdir = a;
         } else {
@@ -88,116 +98,6 @@ bool parse(int argc, char **argv, CaptureOptions *o, std::string *bad_time) {
 // Demo time of frame n in ms, exact: from + n x 1000 x den / num, rounded down.
 uint32_t frame_time(const CaptureOptions &o, uint64_t n) {
     return static_cast<uint32_t>(o.from_ms + n * 1000u * o.fps_den / o.fps_num);
-}
-
-void put_u32(FILE *f, uint32_t v) {
-    uint8_t b[4] = {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)};
-    std::fwrite(b, 1, 4, f);
-}
-void put_u16(FILE *f, uint16_t v) {
-    uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-    std::fwrite(b, 1, 2, f);
-}
-
-// The device's byte stream: the silence the ring starts with, then the decoded music (silence
-// after its end). Reads sequentially; `position` is the next byte.
-struct DeviceStream {
-    music::MusicStream *music;
-    uint64_t position;
-};
-
-void device_read(DeviceStream *d, uint8_t *out, uint32_t bytes) {
-    while (bytes > 0) {
-        if (d->position < music::kLeadingSilence) {
-            uint32_t n = std::min<uint64_t>(bytes, music::kLeadingSilence - d->position);
-            std::memset(out, 0, n);
-            out += n, bytes -= n, d->position += n;
-            continue;
-        }
-        // The decoder is asked for whole stereo frames, as the ring's chunks ask for them.
-        uint32_t values = bytes / 2;
-        uint32_t got =
-            d->music ? music::music_stream_decode(d->music, reinterpret_cast<int16_t *>(out), values) : 0;
-        if (got < values) std::memset(out + got * 2, 0, size_t(values - got) * 2);
-        d->position += bytes;
-        return;
-    }
-}
-
-// Writes the span [from, to) of demo time as 44.1 kHz 16-bit stereo: silence before the music
-// starts, then the device's stream from its first byte at the music offset.
-bool write_audio(const std::string &path, const ToolScene &ts, const char *package, uint32_t from_ms,
-                 uint32_t to_ms, std::string *note) {
-    music::MusicStream *stream = nullptr;
-    if (!ts.music_file.empty()) {
-        // The player looks in its working folder; a capture also looks beside the package.
-        std::string dir = std::filesystem::path(package).parent_path().string();
-        for (const char *folder : {dir.c_str(), ""}) {
-            FILE *f = music::music_file_open(folder, ts.music_file.c_str());
-            if (!f) continue;
-            music::MusicOpen opened;
-            stream = music::music_stream_open(f, &opened);
-            if (stream) break;
-            std::fclose(f);
-        }
-        if (!stream)
-            *note = "the music file " + ts.music_file + " was not found, not allowed or not decodable";
-    } else {
-        *note = "the demo has no music";
-    }
-    // Frames are counted from the music offset: frame k of the device plays at offset + k / 44.1 ms.
-    // Both ends are counted from the offset, so spans captured back to back join without a lost or
-    // repeated frame.
-    auto device_frame = [&](uint32_t ms) {
-        int64_t tenths = (int64_t(ms) - int64_t(ts.music_offset)) * 441;
-        return tenths >= 0 ? tenths / 10 : -((-tenths + 9) / 10);
-    };
-    int64_t first = device_frame(from_ms);
-    uint64_t frames = uint64_t(std::max<int64_t>(0, device_frame(to_ms) - first));
-    FILE *f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        music::music_stream_close(stream);
-        return false;
-    }
-    uint32_t data_bytes = static_cast<uint32_t>(std::min<uint64_t>(frames * 4, 0xFFFFFFF0u));
-    std::fwrite("RIFF", 1, 4, f);
-    put_u32(f, 36 + data_bytes);
-    std::fwrite("WAVEfmt ", 1, 8, f);
-    put_u32(f, 16);
-    put_u16(f, 1);
-    put_u16(f, 2);
-    put_u32(f, 44100);
-    put_u32(f, 44100 * 4);
-    put_u16(f, 4);
-    put_u16(f, 16);
-    std::fwrite("data", 1, 4, f);
-    put_u32(f, data_bytes);
-    DeviceStream device = {stream, 0};
-    std::vector<uint8_t> buffer(16384);
-    int64_t k = first;
-    uint64_t written = 0;
-    while (written < data_bytes / 4) {
-        uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(buffer.size() / 4, data_bytes / 4 - written));
-        if (k < 0) {
-            // Before the music starts: the lead-in is silent.
-            n = static_cast<uint32_t>(std::min<int64_t>(n, -k));
-            std::memset(buffer.data(), 0, size_t(n) * 4);
-        } else {
-            // Skip to the device frame k (only at the start of a span that begins after the offset).
-            while (device.position < uint64_t(k) * 4) {
-                uint32_t skip = static_cast<uint32_t>(
-                    std::min<uint64_t>(buffer.size(), uint64_t(k) * 4 - device.position));
-                device_read(&device, buffer.data(), skip);
-            }
-            device_read(&device, buffer.data(), n * 4);
-        }
-        std::fwrite(buffer.data(), 4, n, f);
-        written += n;
-        k += n;
-    }
-    music::music_stream_close(stream);
-    bool ok = std::ferror(f) == 0;
-    return std::fclose(f) == 0 && ok;
 }
 
 // RGB rows (bottom to top, as GL reads them) to one 4:2:0 Y4M frame, full-range BT.601. False when
@@ -295,6 +195,172 @@ std::string png_writer_finish(PngWriter *wr) {
 // The window shows the frames as they are captured, four times a second: a buffer swap may wait
 // for the display's refresh, and capture must run as fast as it can draw.
 constexpr double kSwapEverySeconds = 0.25;
+constexpr double kProgressEverySeconds = 0.25;
+
+// Frames of the span [from, to), the last one starting before `to`.
+uint64_t frames_in_span(const CaptureOptions &o) {
+    return (uint64_t(o.to_ms - o.from_ms) * o.fps_num + 1000ull * o.fps_den - 1) / (1000ull * o.fps_den);
+}
+
+// Takes the demo's end as the span's end when none was given; false (with the message printed)
+// when the span is empty.
+bool capture_span(CaptureOptions *o, const ToolScene &ts) {
+    if (!o->has_to) {
+        uint32_t end = 0;
+        for (const scene::LayerSlot &slot : ts.demo->slots)
+            end = std::max(end, slot.end_time);
+        o->to_ms = end * 10 + 10;
+    }
+    if (o->to_ms > o->from_ms) return true;
+    tool_fail("capture: --from %s lies at or past the demo's end, %s", tool_time_demo(o->from_ms).c_str(),
+              tool_time_demo(o->to_ms).c_str());
+    return false;
+}
+
+// Draws frame n of the span into pixels (RGB rows bottom to top); false when the timeline has
+// ended before it. Shows it in the window now and then.
+bool capture_draw(ToolScene *ts, const CaptureOptions &o, uint64_t n, std::vector<uint8_t> *pixels,
+                  double seconds, double *last_swap) {
+    tool_scene_clear_window();
+    if (tool_scene_render(ts, frame_time(o, n)) == 0) return false;
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, o.scene.width, o.scene.height, GL_RGB, GL_UNSIGNED_BYTE, pixels->data());
+    if (seconds - *last_swap >= kSwapEverySeconds) {
+        player::gl_window_swap();
+        *last_swap = seconds;
+    }
+    return true;
+}
+
+// What OUT names: -1 a folder (PNG frames or a Y4M stream, with the WAV), else the video container
+// its extension asks for; -2 an extension that is none of them. A name without an extension, or
+// one of an existing folder, is a folder.
+int capture_container(const char *out) {
+    std::error_code ec;
+    std::filesystem::path path = out;
+    std::string extension = path.extension().string();
+    if (extension.empty() || std::filesystem::is_directory(path, ec)) return -1;
+    for (char &c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (int i = 0; i < int(sizeof kVideoContainers / sizeof kVideoContainers[0]); i++)
+        if (extension == kVideoContainers[i].extension) return i;
+    return -2;
+}
+
+// Ctrl-C during a video capture ends it after the frame in hand, and the file is finished with
+// what was encoded; a second Ctrl-C ends the program at once.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void capture_on_interrupt(int) {
+    g_interrupted = 1;
+    std::signal(SIGINT, SIG_DFL);
+}
+
+std::string seconds_text(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", seconds);
+    return text;
+}
+
+// One line on standard error, redrawn: frames encoded, frames a second, the time left.
+void show_progress(uint64_t done, uint64_t total, double seconds) {
+    double rate = done / std::max(seconds, 1e-6);
+    double left = done ? double(total - std::min(done, total)) / rate : 0;
+    std::fprintf(stderr, "\rframe %llu of %llu, %.1f frames a second, %.0f s left   ",
+                 static_cast<unsigned long long>(done), static_cast<unsigned long long>(total), rate, left);
+    std::fflush(stderr);
+}
+
+// Renders the span and hands every frame with its sound to the encoder. Returns the exit status.
+int capture_video(CaptureOptions &o, int container) {
+    VideoSettings settings = {container, o.scene.width, o.scene.height, o.fps_num, o.fps_den, o.quality};
+    std::string error;
+    // The encoders are asked first: a size they refuse or a folder that cannot be written is
+    // reported before the demo loads, and leaves nothing behind.
+    VideoOut *video = video_open(o.outdir, settings, &error);
+    if (!video) {
+        tool_fail("capture: %s", error.c_str());
+        return 2;
+    }
+    g_interrupted = 0;
+    auto previous = std::signal(SIGINT, capture_on_interrupt); // SDL keeps a handler it finds in place
+    ToolScene ts;
+    if (!tool_scene_open("capture", o.scene, &ts)) {
+        video_discard(video);
+        std::signal(SIGINT, previous);
+        return ts.exit_status;
+    }
+    if (!capture_span(&o, ts)) {
+        video_discard(video);
+        tool_scene_close(&ts);
+        std::signal(SIGINT, previous);
+        return 1;
+    }
+    std::string note;
+    CaptureSound *sound = capture_sound_open(ts, o.scene.package, o.from_ms, &note);
+    bool terminal = player::platform_is_terminal(stderr);
+    std::vector<uint8_t> pixels(size_t(o.scene.width) * o.scene.height * 3);
+    std::vector<int16_t> samples;
+    uint64_t total = frames_in_span(o), n = 0;
+    double last_swap = -kSwapEverySeconds, last_progress = -kProgressEverySeconds;
+    auto start = std::chrono::steady_clock::now();
+    auto elapsed = [&] {
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    bool failed = false;
+    for (; n < total && !g_interrupted; n++) {
+        if (!capture_draw(&ts, o, n, &pixels, elapsed(), &last_swap)) break; // the timeline has ended
+        // The frame's sound lasts until the next frame starts, so the sound ends with the span.
+        uint32_t frames = static_cast<uint32_t>(capture_sound_frames_to(sound, frame_time(o, n + 1)));
+        samples.resize(size_t(frames) * 2);
+        capture_sound_read(sound, samples.data(), frames);
+        if (!video_put(video, &pixels, samples.data(), frames)) {
+            failed = true; // video_finish says why
+            break;
+        }
+        double seconds = elapsed();
+        uint64_t done = video_frames_done(video);
+        if (terminal && done > 0 && seconds - last_progress >= kProgressEverySeconds) {
+            show_progress(done, total, seconds);
+            last_progress = seconds;
+        }
+    }
+    capture_sound_close(sound);
+    tool_scene_close(&ts);
+    bool interrupted = g_interrupted != 0;
+    int status = 0;
+    if (n == 0 && !failed) {
+        video_discard(video);
+        if (!interrupted) status = tool_fail("capture: nothing is drawn at %u ms", o.from_ms);
+    } else if (!video_finish(video, &error)) {
+        if (terminal) std::fputc('\n', stderr);
+        tool_fail("capture: %s", error.c_str());
+        status = 2;
+    } else {
+        if (terminal) {
+            show_progress(n, n, elapsed()); // every frame is in the file now
+            std::fputc('\n', stderr);
+        }
+        double seconds = elapsed();
+        double length = double(n) * o.fps_den / o.fps_num;
+        std::printf("%llu frames (%.1f frames a second), %s of video in %s%s%s\n",
+                    static_cast<unsigned long long>(n), n / std::max(seconds, 1e-6),
+                    seconds_text(length).c_str(), o.outdir, note.empty() ? "" : "; ", note.c_str());
+    }
+    std::fflush(stdout);
+    if (!interrupted) {
+        std::signal(SIGINT, previous);
+        return status;
+    }
+    if (status == 0)
+        std::fprintf(stderr, "bvtool: capture: interrupted; %s\n",
+                     n ? "the file holds the frames captured until then" : "nothing was written");
+    // Ended by the interrupt, as the shell that sent it expects.
+    std::signal(SIGINT, SIG_DFL);
+    std::raise(SIGINT);
+    return 130;
+}
 
 } // namespace
 
@@ -303,13 +369,21 @@ int tool_capture(int argc, char **argv) {
         std::printf(
             "usage: bvtool capture PKG OUTDIR [--fps 60|30|60000/1001] [--size WxH] [--from T] [--to T]\n"
             "                      [--combiners] [--y4m]\n"
-            "Renders every frame of the span from demo time --from (default the start) to before --to\n"
-            "(default the demo's end) at exact frame times into OUTDIR/frame_NNNNNN.png, or\n"
-            "OUTDIR/video.y4m with --y4m (even sizes only), and writes the music of the same span as\n"
-            "OUTDIR/audio.wav: 44.1 kHz 16-bit stereo, the samples the player hands to the audio\n"
-            "device. Prints the span captured (\"10.00 s (1000)\": seconds, and the hundredths a\n"
-            "document counts in) and the ffmpeg command that muxes the files. Needs no audio device.\n"
-            "The music file is looked for beside the package (or under music/).\n"
+            "       bvtool capture PKG OUT.mp4|OUT.webm|OUT.mkv [--fps ...] [--size WxH] [--from T]\n"
+            "                      [--to T] [--combiners] [--quality 1..100]\n"
+            "Renders every frame of the span (default: the whole demo) at exact frame times, with the\n"
+            "music of the same span: 44.1 kHz 16-bit stereo, the samples the player hands to the audio\n"
+            "device, in sync from the first frame. Needs no audio device. The music file is looked\n"
+            "for beside the package (or under music/).\n"
+            "Into a folder: OUTDIR/frame_NNNNNN.png, or OUTDIR/video.y4m with --y4m (even sizes only),\n"
+            "and OUTDIR/audio.wav; prints the ffmpeg command that muxes them.\n"
+            "Into a video file, by its extension: .mp4 (H.264 and AAC, plays in browsers), .webm (VP9\n"
+            "and Opus) or .mkv (H.264 and AAC); the picture is 4:2:0 and BT.709 (H.264 takes even sizes\n"
+            "only). --quality sets the picture's (default 75; higher is closer to the rendered frames\n"
+            "and larger). A line of progress shows on a terminal. Ctrl-C stops and finishes the file\n"
+            "with what was captured.\n"
+            "The file is written under OUT.partial and takes its name when complete.\n"
+            "Prints the span captured (\"10.00 s (1000)\": seconds, and the hundredths a document counts in).\n"
             "Times T are in %s.\n",
             kTimeOptionForms);
         return 0;
@@ -321,21 +395,29 @@ int tool_capture(int argc, char **argv) {
             return tool_fail("capture: %s is not a time: give %s", bad_time.c_str(), kTimeOptionForms);
         return tool_fail("capture: bad arguments (see bvtool capture --help)");
     }
+    int container = capture_container(o.outdir);
+    if (container == -2) {
+        std::string known;
+        constexpr int kinds = int(sizeof kVideoContainers / sizeof kVideoContainers[0]);
+        for (int i = 0; i < kinds; i++)
+            known += std::string(i == 0 ? "" : i + 1 < kinds ? ", " : " or ") + kVideoContainers[i].extension;
+        tool_fail("capture: %s: unknown kind of video (%s; a name without one is a folder)", o.outdir,
+                  known.c_str());
+        return 2;
+    }
+    if (container >= 0) {
+        if (o.y4m) return tool_fail("capture: --y4m writes into a folder (see bvtool capture --help)");
+        return capture_video(o, container);
+    }
+    if (o.has_quality) return tool_fail("capture: --quality is for video files (see bvtool capture --help)");
     std::error_code ec;
     std::filesystem::create_directories(o.outdir, ec);
     if (!std::filesystem::is_directory(o.outdir, ec)) return tool_fail("capture: cannot make %s", o.outdir);
     ToolScene ts;
     if (!tool_scene_open("capture", o.scene, &ts)) return ts.exit_status;
-    if (!o.has_to) {
-        uint32_t end = 0;
-        for (const scene::LayerSlot &slot : ts.demo->slots)
-            end = std::max(end, slot.end_time);
-        o.to_ms = end * 10 + 10;
-    }
-    if (o.to_ms <= o.from_ms) {
+    if (!capture_span(&o, ts)) {
         tool_scene_close(&ts);
-        return tool_fail("capture: --from %s lies at or past the demo's end, %s",
-                         tool_time_demo(o.from_ms).c_str(), tool_time_demo(o.to_ms).c_str());
+        return 1;
     }
     int w = o.scene.width, h = o.scene.height;
     std::filesystem::path out = o.outdir;
@@ -353,23 +435,13 @@ int tool_capture(int argc, char **argv) {
     PngWriter writer;
     if (!video) png_writer_start(&writer, w, h);
     double last_swap = -kSwapEverySeconds;
-    uint64_t frames_total =
-        (uint64_t(o.to_ms - o.from_ms) * o.fps_num + 1000ull * o.fps_den - 1) / (1000ull * o.fps_den);
+    uint64_t frames_total = frames_in_span(o);
     auto start = std::chrono::steady_clock::now();
     uint64_t n = 0;
     int status = 0;
     for (; n < frames_total; n++) {
-        uint32_t t = frame_time(o, n);
-        tool_scene_clear_window();
-        if (tool_scene_render(&ts, t) == 0) break; // the timeline has ended
-        glReadBuffer(GL_BACK);
-        glPixelStorei(GL_PACK_ALIGNMENT, 1);
-        glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (seconds - last_swap >= kSwapEverySeconds) {
-            player::gl_window_swap();
-            last_swap = seconds;
-        }
+        if (!capture_draw(&ts, o, n, &pixels, seconds, &last_swap)) break; // the timeline has ended
         if (video) {
             if (!y4m_frame(video, pixels.data(), w, h, &planes)) {
                 status = tool_fail("capture: cannot write video.y4m");
@@ -403,9 +475,12 @@ int tool_capture(int argc, char **argv) {
     // The sound covers exactly the frames written.
     uint32_t span_end = n ? frame_time(o, n) : o.from_ms;
     std::string note;
-    if (status == 0 &&
-        !write_audio((out / "audio.wav").string(), ts, o.scene.package, o.from_ms, span_end, &note))
-        status = tool_fail("capture: cannot write audio.wav");
+    if (status == 0) {
+        CaptureSound *sound = capture_sound_open(ts, o.scene.package, o.from_ms, &note);
+        if (!capture_sound_write_wav(sound, (out / "audio.wav").string(), span_end))
+            status = tool_fail("capture: cannot write audio.wav");
+        capture_sound_close(sound);
+    }
     tool_scene_close(&ts);
     if (status != 0) return status;
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
