@@ -185,8 +185,8 @@ void value_count(CheckContext &c, const XmlNode *record, const std::string &who,
                  const char *missing_reads_as) {
     size_t given = values.size(), reads = place_names.size();
     if (given == reads) return;
-    std::string head = format("%s: %zu value%s, but %s reads %zu", who.c_str(), given, given == 1 ? "" : "s",
-                              reader.c_str(), reads);
+    std::string head = format("%s: %u value%s, but %s reads %u", who.c_str(), unsigned(given),
+                              given == 1 ? "" : "s", reader.c_str(), unsigned(reads));
     if (given < reads) {
         std::vector<std::string> missing(place_names.begin() + std::ptrdiff_t(given), place_names.end());
         flag(c, record, "%s: %s %s missing and read%s %s", head.c_str(), join_and(missing).c_str(),

@@ -96,7 +96,7 @@ void check_manipulator(CheckContext &c, const XmlNode *el, const std::string &wh
     std::vector<const XmlNode *> values;
     for (; ch; ch = ch->next) {
         if (values.size() < size_t(geometry::kManipulatorParameters))
-            dynamic_value(c, ch, who, format("parameter %zu", values.size() + 1),
+            dynamic_value(c, ch, who, format("parameter %u", unsigned(values.size() + 1)),
                           functions::DYNAMIC_IF_DYNAMIC);
         values.push_back(ch);
     }

@@ -146,7 +146,7 @@ void parameter_children(CheckContext &c, const XmlNode *el, const std::string &w
         if (index < 0 || index > 0xFFFF)
             flag(c, at_text(ch), "%s: function index %d does not fit 16 bits", who.c_str(), index);
         else
-            reference(c, at_text(ch), who, format("parameter %zu", given.size()).c_str(), index,
+            reference(c, at_text(ch), who, format("parameter %u", unsigned(given.size())).c_str(), index,
                       LIST_FUNCTIONS);
     }
     for (; ch; ch = ch->next)

@@ -140,8 +140,8 @@ void rules_nodes(CheckContext &c) {
             if (t->type <= 200)
                 reference(c, Where(el, "layer_id"), who, "layer_id", t->layer_index, LIST_TEXTURE_LAYERS);
         } else if (!parameters.empty()) {
-            flag(c, parameters[0], "%s: %zu parameter values, but type %u reads none; they are ignored",
-                 who.c_str(), parameters.size(), t->type);
+            flag(c, parameters[0], "%s: %u parameter values, but type %u reads none; they are ignored",
+                 who.c_str(), unsigned(parameters.size()), t->type);
         }
     }
 }

@@ -476,8 +476,8 @@ int tool_plot(int argc, char **argv) {
     size_t rows = (chosen.size() + size_t(columns) - 1) / size_t(columns);
     if (height > 0) panel_h = std::max(90.0, std::floor((height - 30.0) / double(rows)));
     if (26 + double(rows) * panel_h + 4 > kPictureMaxSide) {
-        tool_fail("plot: %zu functions do not fit in one picture: choose some with --function",
-                  chosen.size());
+        tool_fail("plot: %u functions do not fit in one picture: choose some with --function",
+                  unsigned(chosen.size()));
         return 2;
     }
     for (size_t i = 0; i < chosen.size(); i++) {
