@@ -1,7 +1,7 @@
 """The player as a page (index.html from bvtool web, in headless Chromium with sound allowed): the
-launcher in the page, the demo to its end with the native player's log lines, Escape, closing the
-launcher, the loading scene while loading, launcher choices reaching the demo, the sound the
-device is handed, and bad input shown in the page's log."""
+launcher in the page, the demo to its end with the native player's log lines (in headless Firefox
+ESR too), Escape, closing the launcher, the loading scene while loading, launcher choices reaching
+the demo, the sound the device is handed, and bad input shown in the page's log."""
 
 import base64
 import os
@@ -11,6 +11,7 @@ import time
 import unittest
 
 import browser
+import firefox
 from harness import BUILD_DIR, BVTOOL, Launcher, WorkDir, brightvale, make_package, make_tone_ogg, pack_text, \
     read_log, run, wait_until
 from scenes import pixel, quad_scene, rgb_pixels
@@ -80,22 +81,39 @@ class Page:
     def lines(self):
         return self.b.evaluate("window.bvPage ? bvPage.lines : []")
 
-    def mouse(self, kind, point):
-        self.b.call("Input.dispatchMouseEvent", type=kind, x=self.box[0] + point[0], y=self.box[1] + point[1],
-                    button="left", buttons=1 if kind == "mousePressed" else 0, clickCount=1)
-
     def click(self, point):
-        self.mouse("mousePressed", point)
-        self.mouse("mouseReleased", point)
+        for down in (True, False):
+            self.b.mouse(down, self.box[0] + point[0], self.box[1] + point[1])
 
 
+def chromium():
+    return browser.Browser(extra_args=["--autoplay-policy=no-user-gesture-required"])
 
-def with_page(test, site, query=""):
+
+def with_page(test, site, query="", engine=chromium):
+    """The page of a served folder in a browser of its own (engine: chromium or firefox.Firefox)."""
     server = browser.StaticServer(site).__enter__()
     test.addCleanup(server.__exit__, None, None, None)
-    b = browser.Browser(extra_args=["--autoplay-policy=no-user-gesture-required"]).__enter__()
+    b = engine().__enter__()
     test.addCleanup(b.__exit__, None, None, None)
     return Page(b, server.url + "index.html" + query)
+
+
+def native_play(folder, files):
+    """The desktop player in a folder of its own with the named files of folder, sound to SDL's disk
+    driver: (log lines, device bytes)."""
+    with WorkDir() as native:
+        for name in files:
+            with open(os.path.join(folder, name), "rb") as src, open(native.file(name), "wb") as dst:
+                dst.write(src.read())
+        env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": native.file("device.raw"),
+               "SDL_DISKAUDIODELAY": "186"}
+        r = brightvale(native.path, env=env)
+        if r.returncode != 0:
+            raise AssertionError("the desktop player failed: %r" % r)
+        with open(native.file("device.raw"), "rb") as f:
+            device = f.read()
+        return read_log(native.path).decode().replace("\r\n", "\n").split("\n")[:-1], device
 
 
 @unittest.skipUnless(os.path.exists(os.path.join(WEB_BUILD, "index.wasm")), "no web build (scripts/build-web.sh)")
@@ -115,7 +133,14 @@ class WebPlayer(unittest.TestCase):
         cls.work.__exit__(None, None, None)
 
     def test_start_plays_to_the_end_with_the_native_log_and_the_decoded_sound(self):
-        page = with_page(self, self.site, "?record=1")
+        self.plays_to_the_end(chromium)
+
+    @unittest.skipUnless(firefox.available(), "no Firefox ESR (scripts/build-web.sh installs it)")
+    def test_firefox_plays_to_the_end_with_the_native_log_and_the_decoded_sound(self):
+        self.plays_to_the_end(firefox.Firefox)
+
+    def plays_to_the_end(self, engine):
+        page = with_page(self, self.site, "?record=1", engine)
         # The launcher's defaults, with the combiner row faded: a switch click redraws its mark.
         mark = (page.box[0] + 279, page.box[1] + 10, 22, 22)
         before = screenshot(self.work, page, *mark)
@@ -126,14 +151,7 @@ class WebPlayer(unittest.TestCase):
         page.wait_phase("ended")
         web = page.lines()
 
-        with WorkDir() as native:
-            for name in ("test.dpk", "tone.ogg"):
-                with open(os.path.join(self.site, name), "rb") as src, open(native.file(name), "wb") as dst:
-                    dst.write(src.read())
-            env = {"SDL_AUDIODRIVER": "disk", "SDL_DISKAUDIOFILE": native.file("device.raw"),
-                   "SDL_DISKAUDIODELAY": "186"}
-            self.assertEqual(brightvale(native.path, env=env).returncode, 0)
-            native_lines = read_log(native.path).decode().replace("\r\n", "\n").split("\n")[:-1]
+        native_lines = native_play(self.site, ("test.dpk", "tone.ogg"))[0]
         self.assertEqual(without_capabilities(web), without_capabilities(native_lines))
         self.assertIn("Benchmark result: N fps", without_capabilities(web))
         self.assertIn("Using GLSL shaders.", web)
