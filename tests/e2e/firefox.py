@@ -119,7 +119,6 @@ NO_NETWORK_PREFS = {
 # without prompts, and WebGL on the software GL that headless has.
 RUN_PREFS = {
     "marionette.port": 0,
-    "remote.prefs.recommended": True,
     "browser.sessionstore.resume_from_crash": False,
     "browser.tabs.warnOnClose": False,
     "browser.warnOnQuit": False,
@@ -136,7 +135,6 @@ RUN_PREFS = {
     "full-screen-api.transition-duration.enter": "0 0",
     "full-screen-api.transition-duration.leave": "0 0",
     "webgl.force-enabled": True,
-    "webgl.sanitize-unmasked-renderer": False,
 }
 
 # Headless Firefox has no GLX: WebGL takes EGL (Mesa's llvmpipe here) only when asked. Firefox's
@@ -311,9 +309,10 @@ class Firefox:
                  "about:blank"], stdin=subprocess.DEVNULL, stdout=self.output, stderr=subprocess.STDOUT, env=env,
                 start_new_session=True)
             self.marionette = Marionette(self._port())
-            self.marionette.call("WebDriver:NewSession", capabilities={"alwaysMatch": {
+            session = self.marionette.call("WebDriver:NewSession", capabilities={"alwaysMatch": {
                 "pageLoadStrategy": "normal", "unhandledPromptBehavior": "dismiss",
                 "timeouts": {"script": 120000, "pageLoad": 120000}}})
+            self.version = session["capabilities"]["browserVersion"]
             self.marionette.call("WebDriver:SetWindowRect", x=0, y=0, width=self.width, height=self.height)
         except Exception:
             self.__exit__()
@@ -382,10 +381,11 @@ class Firefox:
             with open(self.output_path, "rb") as f:
                 f.seek(self.read_at)
                 text = f.read()
-            end = text.rfind(b"\n") + 1
-            self.read_at += end
-            lines = text[:end].decode(errors="replace").split("\n")
-            for line in lines:
+            for line in text.splitlines(keepends=True):
+                if not line.endswith(b"\n"):
+                    break
+                self.read_at += len(line)
+                line = line.decode(errors="replace").rstrip("\n")
                 if marker in line:
                     return
                 self._line(line)
@@ -406,7 +406,10 @@ class Firefox:
                 self.console.append((level, text))
                 return
 
-    def renderer(self):
-        """WebGL 2's version and renderer strings in a blank page, or None without WebGL 2."""
-        return self.evaluate("(function(){var gl=document.createElement('canvas').getContext('webgl2');"
-                             "return gl ? [gl.getParameter(gl.VERSION), gl.getParameter(gl.RENDERER)] : null})()")
+    def webgl2_missing(self):
+        """None when the page can make a WebGL 2 context, else why not, as Firefox says it."""
+        why = self.evaluate(
+            "(function(){var c=document.createElement('canvas'),why='';"
+            "c.addEventListener('webglcontextcreationerror',function(e){why=e.statusMessage});"
+            "return c.getContext('webgl2')?null:why||'no reason given'})()")
+        return why and "Firefox ESR %s makes no WebGL 2 context here: %s" % (self.version, why)
