@@ -2,14 +2,14 @@
 # Builds the engine for the browser (WebAssembly and WebGL 2) into build-web/, from the same
 # CMakeLists as the native build: build-web/index.html (the player) and frame.html, each with its
 # .js and .wasm, and build-web/sample/, the sample demo's folder to serve (scripts/run-web.sh).
-# Installs what is missing (Debian's emscripten, and the headless browser the tests use). The
-# libraries come from Debian's source packages, built for wasm once into a cache outside the
-# checkout (scripts/third-party.sh); the generators the build runs come from the native build in
-# build/, made first when it is missing.
+# Installs what is missing (Debian's emscripten, and the headless browsers the tests use: Chromium,
+# and Firefox ESR with PulseAudio for its sound). The libraries come from Debian's source packages,
+# built for wasm once into a cache outside the checkout (scripts/third-party.sh); the generators the
+# build runs come from the native build in build/, made first when it is missing.
 set -eu
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-scripts/install-deps.sh emscripten chromium-headless-shell
+scripts/install-deps.sh emscripten chromium-headless-shell firefox-esr pulseaudio
 if [ ! -x build/launcher_artwork ] || [ ! -f build/sample/sample.dpk ]; then
     scripts/build.sh
 fi
@@ -21,7 +21,14 @@ prefix=$(scripts/third-party.sh wasm32-emscripten)
 emcmake cmake -S . -B build-web -DBV_THIRD_PARTY="$prefix" -DBV_HOST_BUILD="$PWD/build" \
     -DCMAKE_BUILD_TYPE=Release -DBV_WERROR="${BV_WERROR:-ON}" >/dev/null
 cmake --build build-web -j2
-for f in build-web/index.html build-web/index.js build-web/index.wasm build-web/frame.html build-web/frame.js \
-    build-web/frame.wasm; do
-    echo "build-web: $f: $(wc -c <"$f") bytes, $(gzip -9c "$f" | wc -c) gzipped"
+# What a viewer's browser downloads for each page: the page, its script and its wasm.
+for page in index frame bench; do
+    raw=0
+    packed=0
+    for f in "build-web/$page.html" "build-web/$page.js" "build-web/$page.wasm"; do
+        echo "build-web: $f: $(wc -c <"$f") bytes, $(gzip -9c "$f" | wc -c) gzipped"
+        raw=$((raw + $(wc -c <"$f")))
+        packed=$((packed + $(gzip -9c "$f" | wc -c)))
+    done
+    echo "build-web: $page.html with its script and wasm: $raw bytes, $packed gzipped"
 done

@@ -209,6 +209,11 @@ class Browser:
             time.sleep(0.05)
         return None
 
+    def mouse(self, down, x, y):
+        """The left button pressed (or released) at a point of the page."""
+        self.call("Input.dispatchMouseEvent", type="mousePressed" if down else "mouseReleased", x=x, y=y,
+                  button="left", buttons=1 if down else 0, clickCount=1)
+
     def screenshot(self, x, y, width, height):
         """The page's pixels in a rectangle, as PNG bytes."""
         result = self.call("Page.captureScreenshot", format="png",

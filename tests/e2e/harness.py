@@ -633,15 +633,15 @@ def startup_log(package_name):
 TESTDEMO = os.path.join(BUILD_DIR, "testdemo", "testdemo.dpk")
 
 
-def make_tone_ogg(path):
+def make_tone_ogg(path, rate=44100):
     """A 3 s stereo tone (440 Hz left, 660 Hz right) encoded by oggenc."""
     wav = path + ".wav"
     with wave.open(wav, "wb") as w:
         w.setnchannels(2)
         w.setsampwidth(2)
-        w.setframerate(44100)
-        w.writeframes(b"".join(struct.pack("<hh", int(9000 * math.sin(2 * math.pi * 440 * i / 44100)),
-                                           int(7000 * math.sin(2 * math.pi * 660 * i / 44100 + 0.4)))
-                               for i in range(44100 * 3)))
+        w.setframerate(rate)
+        w.writeframes(b"".join(struct.pack("<hh", int(9000 * math.sin(2 * math.pi * 440 * i / rate)),
+                                           int(7000 * math.sin(2 * math.pi * 660 * i / rate + 0.4)))
+                               for i in range(rate * 3)))
     subprocess.run(["oggenc", "-Q", "-q", "4", wav, "-o", path], check=True)
     os.remove(wav)

@@ -117,6 +117,7 @@ static MusicStream *stream_open(FILE *file, MusicOpen *result, bool seekable) {
     s->rate = info && info->rate > 0 ? static_cast<uint32_t>(info->rate) : 0;
     if (s->rate != kDeviceRate) {
         int error = 0;
+        // The web build's library holds this converter alone (scripts/third-party.sh).
         if (s->rate && src_is_valid_ratio(double(kDeviceRate) / s->rate))
             s->resampler = src_new(SRC_SINC_MEDIUM_QUALITY, 2, &error);
         if (!s->resampler) {
