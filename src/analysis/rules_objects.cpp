@@ -43,6 +43,17 @@ namespace {
 void check_text(CheckContext &c, const XmlNode *el, const std::string &who, const render::Item &item) {
     const char *text = xml_attribute(el, "text");
     if (!text) return;
+    // The reader keeps an attribute's bytes as written: an entity is drawn as its letters.
+    if (const char *amp = std::strchr(text, '&')) {
+        const char *semicolon = std::strchr(amp, ';');
+        if (semicolon && semicolon - amp <= 8)
+            flag(c, Where(el, "text"),
+                 "%s: text \"%s\" holds %.*s, which the player does not decode: it draws its letters (an "
+                 "\"&\" "
+                 "cannot be shown from a well-formed document)",
+                 who.c_str(), text, int(semicolon - amp + 1), amp);
+        if (semicolon && semicolon - amp <= 8) return; // the skipped ";" follows from it
+    }
     size_t length = std::strlen(text);
     if (length > size_t(geometry::kTextMaxBytes))
         flag(c, Where(el, "text"), "%s: text is %u bytes, but an item holds %d: it is cut to \"%s\"",
