@@ -269,20 +269,27 @@ bool element_role(const SourceDocument &d, const XmlNode *el, ElementRole *out) 
     return true;
 }
 
+// The schema's rows of the attributes an element in this role is read with.
+static const scene::SchemaAttribute *schema_attributes(const ElementRole &role, uint8_t *count) {
+    *count = 0;
+    if (role.material_row >= 0 && role.material_row < render::kMaterialChildCount) {
+        *count = scene::kMaterialChildForms[role.material_row].attribute_count;
+        return scene::kMaterialChildForms[role.material_row].attributes;
+    }
+    if (role.form < scene::kDocumentFormCount) {
+        *count = scene::kDocumentForms[role.form].attribute_count;
+        return scene::kDocumentForms[role.form].attributes;
+    }
+    return nullptr;
+}
+
 std::string attribute_meaning(const ElementRole &role, const char *attribute) {
     if (!attribute) return "";
     if (role.depth == 2 && role.section <= 14 && std::strcmp(attribute, "name") == 0)
         return "a name for authors: other records may write @"
                "name for this record's number";
-    const scene::SchemaAttribute *list = nullptr;
-    uint8_t count = 0;
-    if (role.material_row >= 0 && role.material_row < render::kMaterialChildCount) {
-        list = scene::kMaterialChildForms[role.material_row].attributes;
-        count = scene::kMaterialChildForms[role.material_row].attribute_count;
-    } else if (role.form < scene::kDocumentFormCount) {
-        list = scene::kDocumentForms[role.form].attributes;
-        count = scene::kDocumentForms[role.form].attribute_count;
-    }
+    uint8_t count;
+    const scene::SchemaAttribute *list = schema_attributes(role, &count);
     for (uint8_t i = 0; list && i < count; i++)
         if (std::strcmp(list[i].name, attribute) == 0) return list[i].meaning;
     return "";
@@ -307,15 +314,8 @@ TimeUnit attribute_time(const ElementRole &role, const XmlNode *el, const char *
 
 std::vector<std::string> role_attributes(const ElementRole &role) {
     std::vector<std::string> out;
-    const scene::SchemaAttribute *list = nullptr;
-    uint8_t count = 0;
-    if (role.material_row >= 0 && role.material_row < render::kMaterialChildCount) {
-        list = scene::kMaterialChildForms[role.material_row].attributes;
-        count = scene::kMaterialChildForms[role.material_row].attribute_count;
-    } else if (role.form < scene::kDocumentFormCount) {
-        list = scene::kDocumentForms[role.form].attributes;
-        count = scene::kDocumentForms[role.form].attribute_count;
-    }
+    uint8_t count;
+    const scene::SchemaAttribute *list = schema_attributes(role, &count);
     for (uint8_t i = 0; list && i < count; i++)
         out.push_back(list[i].name);
     if (role.depth == 2 && role.section <= 14) out.push_back("name");

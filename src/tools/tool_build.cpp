@@ -2,6 +2,7 @@
 // compressed (names resolved) and the files they name, nothing else.
 #include "tools/bvtool.h"
 #include "tools/tool_build.h"
+#include "tools/tool_check.h"
 
 #include "analysis/analysis.h"
 #include "resources/file_util.h"
@@ -23,32 +24,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Folder {
-    std::string base;
-    const std::map<std::string, std::string> *overrides; // documents given as text, or null
-};
-
 bool folder_read(void *user, const char *name, std::vector<uint8_t> *out) {
-    const Folder &f = *static_cast<const Folder *>(user);
-    out->clear();
-    if (f.overrides) {
-        auto given = f.overrides->find(name);
-        if (given != f.overrides->end()) {
-            out->assign(given->second.begin(), given->second.end());
-            return true;
-        }
-    }
-    if (!resources::file_name_is_contained(name)) return false;
-    std::string path = f.base + "/" + name;
-    FILE *file = resources::file_open_regular(path.c_str());
-    if (!file) return false;
-    std::fclose(file);
-    uint32_t size = 0;
-    uint8_t *data = resources::file_read_all(path.c_str(), &size, resources::kPackedMaxLength);
-    if (!data) return false;
-    out->assign(data, data + size);
-    std::free(data);
-    return true;
+    return check_input_read(*static_cast<const CheckInput *>(user), name, out);
 }
 
 } // namespace
@@ -69,7 +46,8 @@ bool tool_folder_package(const char *folder, FolderPackage *out, std::string *er
         *error = std::string("cannot read ") + folder;
         return false;
     }
-    Folder f = {src.string(), overrides};
+    CheckInput f = {src.string(), nullptr, src.string()};
+    if (overrides) f.overrides = *overrides;
     analysis::AnalysisHost host = {};
     host.user = &f;
     host.read = folder_read;

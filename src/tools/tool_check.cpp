@@ -183,13 +183,15 @@ bool check_input_read(const CheckInput &in, const char *name, std::vector<uint8_
         std::free(data);
         return true;
     }
+    auto given = in.overrides.find(name);
+    if (given != in.overrides.end()) {
+        out->assign(given->second.begin(), given->second.end());
+        return true;
+    }
     if (!resources::file_name_is_contained(name)) return false;
-    std::string path = in.folder + "/" + name;
-    FILE *f = resources::file_open_regular(path.c_str());
-    if (!f) return false;
-    std::fclose(f);
     uint32_t size = 0;
-    uint8_t *data = resources::file_read_all(path.c_str(), &size, resources::kPackedMaxLength);
+    uint8_t *data =
+        resources::file_read_regular((in.folder + "/" + name).c_str(), &size, resources::kPackedMaxLength);
     if (!data) return false;
     out->assign(data, data + size);
     std::free(data);

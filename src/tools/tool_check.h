@@ -41,7 +41,8 @@ struct CheckInput {
 bool check_input_open(const char *path, CheckInput *in, std::string *why);
 void check_input_close(CheckInput *in);
 
-// Reads an entry: a file of the folder (names that leave it are refused) or a package entry.
+// Reads an entry: a file of the folder (names that leave it are refused; a document in overrides
+// is given as its text) or a package entry.
 bool check_input_read(const CheckInput &in, const char *name, std::vector<uint8_t> *out);
 
 // The source text of a document ("demo.xml" or "loading.xml"): the folder's file, or the package's

@@ -28,11 +28,8 @@ struct NamesDocument {
 
 // Reads a whole regular file as text; false when it is missing, not a regular file, or too large.
 bool read_document(const std::string &path, std::string *out) {
-    FILE *f = resources::file_open_regular(path.c_str());
-    if (!f) return false;
-    std::fclose(f);
     uint32_t size = 0;
-    uint8_t *data = resources::file_read_all(path.c_str(), &size, resources::kPackedMaxLength);
+    uint8_t *data = resources::file_read_regular(path.c_str(), &size, resources::kPackedMaxLength);
     if (!data) return false;
     out->assign(reinterpret_cast<const char *>(data), size);
     std::free(data);

@@ -58,4 +58,11 @@ FILE *file_open_regular(const char *path) {
     return std::fopen(path, "rb");
 }
 
+uint8_t *file_read_regular(const char *path, uint32_t *out_size, uint32_t max_size) {
+    FILE *f = file_open_regular(path);
+    if (!f) return nullptr;
+    std::fclose(f);
+    return file_read_all(path, out_size, max_size);
+}
+
 } // namespace resources

@@ -18,6 +18,10 @@ FILE *file_create_private(const char *path);
 // a pipe, whose open could block for ever) or when it cannot be opened.
 FILE *file_open_regular(const char *path);
 
+// file_read_all of a regular file only (a pipe or device could block or never end): null for
+// anything else, as for a file that cannot be read or is larger than max_size.
+uint8_t *file_read_regular(const char *path, uint32_t *out_size, uint32_t max_size);
+
 // True when name is a relative path that stays inside the folder it is joined to:
 // not empty, not absolute, no drive letter, no ".." component, no backslash.
 bool file_name_is_contained(const char *name);
