@@ -20,10 +20,11 @@ heard at 0.171 s, 17.14 time units, and the others follow every 50 units (half a
 
 **The font.** `bvtool font` makes the glyphs from any TrueType or OpenType font:
 
-    bvtool font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf mydemo/dejavu --material @ink
+    bvtool font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf mydemo --material @ink
 
-It writes a model for every glyph of the glyph map (the table above) that the font has, sized so
-that a capital letter stands 1 unit tall (`--depth D` extrudes them), and `mydemo/dejavu/font.xml`:
+It writes a model for every glyph of the glyph map (the table above) that the font has into the
+folder, beside the document whose model records name them, sized so that a capital letter stands 1
+unit tall (`--depth D` extrudes them), and `mydemo/font.xml` (which `bvtool build` leaves out):
 the glyphs' model records, with names, and the font record with its 87 glyph records, their offsets
 and widths from the font's advances (the space's too). A glyph the font lacks has no model, and the
 command lists it on standard error. Paste the model records into `<models>` after the square's and
@@ -34,8 +35,9 @@ small demo folder that shows TEXT: another place to start.)
 
 **The pulse.** A Sinus segment, f(x) = a * sin(x * b - c) + d, repeats every 2 pi / b time units:
 for one beat, 50 units, b = 2 pi / 50 = 0.1256637. It is at its top where x * b - c = pi / 2; for
-that to be the first beat, x = 17.144, c = 17.144 * b - pi / 2 = 0.5836. With a = 0.075 and
-d = 0.575 the words' size swings between 0.5 and 0.65, largest on every beat. A layer evaluates its
+that to be the first beat, x = 17.144, c = 17.144 * b - pi / 2 = 0.5836. With a = 0.1 and d = 1 the
+letters' size swings between 0.9 and 1.1, largest on every beat (the pen advances by the font's widths
+whatever the scale, so the line keeps its length while its letters grow). A layer evaluates its
 values at its own time, from 0 where it starts: the words' layer starts at 8 s, 800 units, sixteen
 beats, so its beats fall where the music's do (a layer that starts between two beats shifts them by
 as much; its `offset` can shift them back).
@@ -55,13 +57,13 @@ as much; its `offset` can shift them back).
   <models>
     <!-- 1 -->
     <model name="square" filename="square.mdl"/>
-    <!-- 2 and on: the model records of dejavu/font.xml, one a glyph -->
+    <!-- 2 and on: the model records of font.xml, one a glyph -->
   </models>
   <functions>
     <!-- 1: spin, 0.9 degrees a hundredth of a second -->
     <function name="spin" type="0" loop_type="0" loop_begin="0" loop_end="0"><s type="1" length="7400"><p>0.9</p><p>0</p></s></function>
-    <!-- 2: pulse: 0.575 + 0.075 sin(x b - c), b = 2 pi / 50 (a beat), c = 17.144 b - pi / 2: at its top on the beats -->
-    <function name="pulse" type="0" loop_type="0" loop_begin="0" loop_end="0"><s type="3" length="7400"><p>0.075</p><p>0.1256637</p><p>0.5836</p><p>0.575</p></s></function>
+    <!-- 2: pulse: 1 + 0.1 sin(x b - c), b = 2 pi / 50 (a beat), c = 17.144 b - pi / 2: at its top on the beats -->
+    <function name="pulse" type="0" loop_type="0" loop_begin="0" loop_end="0"><s type="3" length="7400"><p>0.1</p><p>0.1256637</p><p>0.5836</p><p>1</p></s></function>
   </functions>
   <lights>
     <!-- 1: white, above and in front -->
@@ -71,7 +73,7 @@ as much; its `offset` can shift them back).
   <bitmaps/>
   <cubemaps/>
   <fonts>
-    <!-- 1: the font record of dejavu/font.xml, called dejavu -->
+    <!-- 1: the font record of font.xml, called dejavu -->
   </fonts>
   <texture_slots>
     <!-- 1: procedural texture 2 -->
@@ -92,9 +94,10 @@ as much; its `offset` can shift them back).
       <v type="static" value="1"/><v type="static" value="1"/><v type="static" value="1"/>
       <visibility value="0"/><time_offset value="0"/><face_camera value="0"/>
     </item></object>
-    <!-- 2: the words, in front of the square, their size pulsing on the beat -->
+    <!-- 2: the words, behind the square's place and centred (DejaVu Sans sets "on the beat" about 7.9
+         units long, its capitals 1 tall), their letters' size pulsing on the beat -->
     <object name="words"><item type="2" font="@dejavu" text="on the beat">
-      <v type="static" value="-2.6"/><v type="static" value="-1.6"/><v type="static" value="1"/>
+      <v type="static" value="-3.95"/><v type="static" value="-0.5"/><v type="static" value="-1"/>
       <v type="static" value="0"/><v type="static" value="0"/><v type="static" value="0"/>
       <v type="dynamic" value="@pulse"/><v type="dynamic" value="@pulse"/><v type="static" value="1"/>
       <visibility value="0"/><time_offset value="0"/><face_camera value="0"/>
