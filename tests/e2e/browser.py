@@ -228,11 +228,11 @@ class Browser:
                 down.update(type="keyDown", text="\r")
         else:
             vk = ord(name.upper()) if name.isalnum() else ord(name) if name == " " else 0
-            down = {"type": "keyDown", "key": name, "windowsVirtualKeyCode": vk}
+            code = "Space" if name == " " else "Digit" + name if name.isdigit() else \
+                "Key" + name.upper() if name.isalpha() and len(name) == 1 else ""
+            down = {"type": "keyDown", "key": name, "code": code, "windowsVirtualKeyCode": vk}
             if not modifiers & 6:
-                down["text"] = name
-            if name == " ":
-                down["code"] = "Space"
+                down.update(text=name, unmodifiedText=name)
         self.call("Input.dispatchKeyEvent", modifiers=modifiers, **down)
         up = dict(down, type="keyUp")
         up.pop("text", None)

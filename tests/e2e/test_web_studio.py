@@ -99,6 +99,15 @@ class StudioChecks:
         self.assertEqual(box[2:], [640, 360])
         return half_size(self.work, self.b.screenshot(box[0], box[1], 640, 360))
 
+    def wait_text(self, expected, timeout=30):
+        """demo.xml's text once it is the expected one (or what it is at the deadline)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            text = self.b.evaluate("studio.text('demo.xml')")
+            if text == expected or time.monotonic() > deadline:
+                return text
+            time.sleep(0.05)
+
     def place(self, line, column):
         return self.evaluate_async("studio.place('demo.xml', %d, %d)" % (line, column), 30)
 
@@ -134,9 +143,11 @@ class StudioChecks:
                        " window.bvLastKey = performance.now(); }, true), 0")
             for key in ("Backspace", "Backspace", "2", "5"):
                 b.key(key)
-            typed = b.evaluate("studio.text('demo.xml')")
-            self.assertEqual(typed, original.replace(lines[line - 1], lines[line - 1].replace(
-                FIELD_OF_VIEW, FIELD_OF_VIEW.replace("55", "25"))))
+            expected = original.replace(lines[line - 1], lines[line - 1].replace(
+                FIELD_OF_VIEW, FIELD_OF_VIEW.replace("55", "25")))
+            # The editor takes typed text from the page's input events, a moment after the keys.
+            typed = self.wait_text(expected)
+            self.assertTrue(typed == expected, "the typed text is not in the editor")
             shown = self.evaluate_async("studio.frame().then(function (f) { return [f.ok, performance.now() -"
                                         " window.bvLastKey, studio.time()]; })", TYPED_TIMEOUT)
             self.assertTrue(shown[0], b.evaluate("studio.problem()"))
@@ -164,6 +175,8 @@ class StudioChecks:
             b.mouse(True, at["x"], at["y"])
             b.mouse(False, at["x"], at["y"])
             b.key("x")
+            mistaken = self.wait_text(typed.replace("@valley_cam_x", "@valley_cam_xx", 1))
+            self.assertTrue("@valley_cam_xx" in mistaken, "the typed mistake is not in the editor")
             shown = self.evaluate_async("studio.frame()", TYPED_TIMEOUT)
             self.assertFalse(shown["ok"])
             self.assertIn("valley_cam_xx", shown["problem"])

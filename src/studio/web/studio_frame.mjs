@@ -20,6 +20,8 @@ export class Frame {
     this.loaded = false;
     const module = await createStudioFrame({
       canvas,
+      // The keys are the editor's and the page's: the engine reads none.
+      doNotCaptureKeyboard: true,
       print: (text) => this.log(String(text)),
       printErr: (text) => this.log(String(text)),
       onAbort: () => { this.dead = true; },

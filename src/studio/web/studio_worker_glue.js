@@ -1,5 +1,5 @@
 // The worker's side of the studio (placed before emscripten's output in studio_worker.js): the
-// page's messages {id, op, ...} answered with {id, ...} once the program runs. Text goes in and out
+// page's messages {id, op, ...} answered with {id, ...} once the program's main has run. Text goes in and out
 // through the program's heap as UTF-8; file bytes are copied in and handed back as transferred
 // buffers. Each call runs to its end: the page bounds how long it waits and starts a new worker.
 var Module = typeof Module !== "undefined" ? Module : {};
@@ -92,9 +92,10 @@ var Module = typeof Module !== "undefined" ? Module : {};
   self.onmessage = function (event) {
     if (ready) handle(event.data); else waiting.push(event.data);
   };
-  Module.onRuntimeInitialized = function () {
+  // After main, which sets the program's state up.
+  Module.postRun = [function () {
     ready = true;
     postMessage({op: "ready"});
     waiting.splice(0).forEach(handle);
-  };
+  }];
 })();
