@@ -139,10 +139,15 @@ class StudioChecks:
             at = self.place(line, column)
             b.mouse(True, at["x"], at["y"])
             b.mouse(False, at["x"], at["y"])
-            b.evaluate("window.bvLastKey = 0; document.addEventListener('keydown', function () {"
-                       " window.bvLastKey = performance.now(); }, true), 0")
-            for key in ("Backspace", "Backspace", "2", "5"):
+            for key in ("Backspace", "Backspace", "2"):
                 b.key(key)
+            # The last key is timed alone, once the frame of the text before it is on screen.
+            self.wait_text(original.replace(lines[line - 1], lines[line - 1].replace(
+                FIELD_OF_VIEW, FIELD_OF_VIEW.replace("55", "2"))))
+            self.evaluate_async("studio.frame()", TYPED_TIMEOUT)
+            b.evaluate("(window.bvLastKey = 0, document.addEventListener('keydown', function () {"
+                       " window.bvLastKey = performance.now(); }, true), 0)")
+            b.key("5")
             expected = original.replace(lines[line - 1], lines[line - 1].replace(
                 FIELD_OF_VIEW, FIELD_OF_VIEW.replace("55", "25")))
             # The editor takes typed text from the page's input events, a moment after the keys.
@@ -152,8 +157,9 @@ class StudioChecks:
                                         " window.bvLastKey, studio.time()]; })", TYPED_TIMEOUT)
             self.assertTrue(shown[0], b.evaluate("studio.problem()"))
             self.assertEqual(shown[2], TYPED_AT)
-            print("%s: the typed value's frame on screen %.3f s after the last key"
-                  % (self.ENGINE.__name__, shown[1] / 1000.0))
+            timings = b.evaluate("studio.timings()")
+            print("%s: the typed value's frame on screen %.3f s after the last key (its package %.3f s,"
+                  " its load %.3f s)" % (self.ENGINE.__name__, shown[1] / 1000.0, timings["package"], timings["load"]))
             after = self.frame_pixels()
             self.assertGreater(frame_compare.plain_mean(before, after), CHANGED_MEAN)
 
@@ -186,7 +192,8 @@ class StudioChecks:
             # Beside the line: the editor marks the range and the gutter beside it.
             self.assertTrue(b.evaluate("document.querySelectorAll('.cm-lintRange-error, .cm-lintRange-warning')"
                                        ".length > 0"))
-            self.assertEqual(measure(after, self.frame_pixels())[0], 0.0)
+            # The same frame (a hover tooltip of the editor may stand over a corner of it).
+            self.assertLessEqual(measure(after, self.frame_pixels())[0], SAME_LIMITS["mean"])
 
         with self.subTest("a seek shows the frame frame.html draws at that time"):
             b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(original))

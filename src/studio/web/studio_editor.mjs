@@ -78,7 +78,9 @@ export class Editor {
         {key: "F2", run: () => { this.rename(name); return true; }},
         ...completionKeymap, ...lintKeymap, ...historyKeymap, ...defaultKeymap, indentWithTab]),
       EditorView.updateListener.of((u) => {
-        if (!u.docChanged || this.name !== name) return;
+        if (this.name !== name) return;
+        if (u.viewportChanged && !u.docChanged) this.askHints(name);
+        if (!u.docChanged) return;
         this.states.set(name, u.state);
         host.changed(name, u.state.doc.toString());
         this.askHints(name);
@@ -141,12 +143,15 @@ export class Editor {
   askHints(name) {
     clearTimeout(this.hintTimer);
     this.hintTimer = setTimeout(async () => {
-      const state = this.states.get(name) || this.view.state;
-      const doc = state.doc;
+      if (this.name !== name) return;
+      const doc = this.view.state.doc;
+      // The lines on screen and a screenful either side: a document has thousands of hints.
+      const {from, to} = this.view.viewport;
+      const first = Math.max(1, doc.lineAt(from).number - 60), last = Math.min(doc.lines, doc.lineAt(to).number + 60);
       let hints;
       try {
         hints = await this.host.lsp("textDocument/inlayHint", {textDocument: {uri: this.host.uri(name)},
-          range: {start: {line: 0, character: 0}, end: positionOf(doc, doc.length)}});
+          range: {start: {line: first - 1, character: 0}, end: {line: last, character: 0}}});
       } catch (e) {
         return;
       }

@@ -15,6 +15,10 @@ export class Frame {
   async start() {
     const canvas = document.createElement("canvas");
     canvas.addEventListener("webglcontextlost", (e) => e.preventDefault());
+    // The frame is drawn once per change and then stands: its buffer is kept as drawn (a browser
+    // may otherwise hand a later read of the canvas, a screenshot, a cleared one).
+    const getContext = canvas.getContext.bind(canvas);
+    canvas.getContext = (type, attributes) => getContext(type, Object.assign({}, attributes, {preserveDrawingBuffer: true}));
     this.holder.replaceChildren(canvas);
     this.canvas = canvas;
     this.loaded = false;

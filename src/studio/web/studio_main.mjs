@@ -1,7 +1,8 @@
 // studio.html's script: a demo's documents in the editor, the frame at the playhead beside them,
 // the timeline under it with the music following, and the package made of what is typed. Two
-// workers run the language service: one answers as the author types and makes the package and the
-// timeline, the other runs the slow checks (the files, the texture graph) once the text rests.
+// workers run the language service: one answers as the author types and makes the package, the
+// other draws the timeline, decodes the music and runs the slow checks (the files,
+// the texture graph) once the text rests.
 // window.studio is the scripting face (tests, automation).
 import {Editor} from "./studio_editor.mjs";
 import {Frame} from "./studio_frame.mjs";
@@ -151,6 +152,7 @@ function showDiagnostics(name) {
 let restTimer = null, building = false, buildAgain = false, timelineWanted = false;
 
 function changed(name, text) {
+  state.editedAt = performance.now();
   state.versions[name] = (state.versions[name] || 0) + 1;
   const version = state.versions[name];
   for (const link of [fast, slow])
@@ -181,6 +183,7 @@ async function rebuild() {
       buildAgain = false;
       const key = textKey();
       let answer;
+      const asked = performance.now();
       try {
         answer = await fast.call("build", {}, LIMITS.build);
       } catch (e) {
@@ -203,7 +206,11 @@ async function rebuild() {
         settleFrames(key);
         continue;
       }
+      const built = performance.now();
       await loadFrame(answer.bytes, key);
+      // What the last reload took: the worker's package (after the edits before it) and the frame's load.
+      state.timings = {package: (built - asked) / 1000, load: (performance.now() - built) / 1000,
+        sinceEdit: (performance.now() - state.editedAt) / 1000};
       if (timelineWanted && !buildAgain) await refreshTimeline();
     } while (buildAgain);
   } finally {
@@ -303,7 +310,8 @@ async function refreshTimeline() {
   timelineWanted = false;
   let answer;
   try {
-    answer = await fast.call("timeline", {width: 640, musicVersion: state.musicVersion}, LIMITS.timeline);
+    // The slow worker draws it: the fast one stays free for the next keystroke's package.
+    answer = await slow.call("timeline", {width: 640, musicVersion: state.musicVersion}, LIMITS.timeline);
   } catch (e) {
     return;
   }
@@ -512,6 +520,7 @@ window.studio = {
   package: () => packageBytes(),
   place: (name, line, column) => editor.place(name, line, column),
   problem: () => state.problem,
+  timings: () => state.timings,
   ready: false,
 };
 
