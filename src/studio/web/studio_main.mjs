@@ -211,7 +211,7 @@ async function rebuild() {
       // What the last reload took: the worker's package (after the edits before it) and the frame's load.
       state.timings = {package: (built - asked) / 1000, load: (performance.now() - built) / 1000,
         sinceEdit: (performance.now() - state.editedAt) / 1000};
-      if (timelineWanted && !buildAgain) await refreshTimeline();
+      if (timelineWanted && !buildAgain) refreshTimeline(); // not waited for: the next edit may come first
     } while (buildAgain);
   } finally {
     building = false;
@@ -306,7 +306,19 @@ function tick() {
   requestAnimationFrame(tick);
 }
 
+let timelineBusy = false;
+
 async function refreshTimeline() {
+  if (timelineBusy) return; // the one under way is followed by another (timelineWanted)
+  timelineBusy = true;
+  try {
+    while (timelineWanted) await drawTimeline();
+  } finally {
+    timelineBusy = false;
+  }
+}
+
+async function drawTimeline() {
   timelineWanted = false;
   let answer;
   try {
@@ -520,7 +532,7 @@ window.studio = {
   package: () => packageBytes(),
   place: (name, line, column) => editor.place(name, line, column),
   problem: () => state.problem,
-  timings: () => state.timings,
+  timings: () => Object.assign({fast: fast.took, slow: slow.took}, state.timings),
   ready: false,
 };
 

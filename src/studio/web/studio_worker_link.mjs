@@ -9,6 +9,7 @@ export class WorkerLink {
     this.onRestart = onRestart; // (why) after a new worker was started
     this.pending = new Map();
     this.nextId = 1;
+    this.took = {}; // op -> seconds its last call took, queue included
     this.start();
   }
 
@@ -30,6 +31,7 @@ export class WorkerLink {
     if (!p) return;
     this.pending.delete(m.id);
     clearTimeout(p.timer);
+    this.took[p.op] = (performance.now() - p.sent) / 1000;
     p.resolve(m);
   }
 
@@ -44,7 +46,7 @@ export class WorkerLink {
         reject(new Error(why));
         this.restart(why);
       }, limitMs);
-      this.pending.set(id, {resolve, reject, timer});
+      this.pending.set(id, {resolve, reject, timer, op, sent: performance.now()});
       this.worker.postMessage(Object.assign({id, op}, args), transfer);
     });
   }
