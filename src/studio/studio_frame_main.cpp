@@ -1,9 +1,10 @@
 // The studio's frame program (studio_frame.wasm, on the page's main thread): the engine draws the
 // demo at the playhead in the page's WebGL 2 canvas. The page hands it the package the worker
-// built; a load replaces the scene on screen as bvtool preview's reload does (the shared random
-// sequence from its start, the targets and stateful effects reset), and a load that fails keeps
-// the last scene. A load is bounded in time: past the page's limit the program stops itself at
-// its next progress step, and the page starts a fresh one.
+// built; the scene loads beside the one on screen while the worker checks the text, and replaces
+// it as bvtool preview's reload does (the shared random sequence from its start, the targets and
+// stateful effects reset) once the page commits it; a load that fails, or a text the check
+// refuses, keeps the last scene. A load is bounded in time: past the page's limit the program
+// stops itself at its next progress step, and the page starts a fresh one.
 #include "player/gl_window.h"
 #include "player/platform/platform.h"
 #include "player/screen.h"
@@ -31,8 +32,8 @@ namespace {
 
 player::GlWindow g_win;
 bool g_open;
-scene::Scene *g_scene;
-uint32_t g_music_offset, g_end;
+scene::Scene *g_scene, *g_candidate; // on screen; loaded, waiting for the page's word
+uint32_t g_music_offset, g_end, g_candidate_offset;
 std::string g_error, g_log;
 uint32_t g_load_start, g_load_limit;
 
@@ -58,6 +59,13 @@ uint32_t timeline_end(const scene::Scene *sc) {
     for (const scene::LayerSlot &slot : sc->slots)
         end = std::max(end, slot.end_time);
     return end;
+}
+
+void drop(scene::Scene **sc) {
+    if (!*sc) return;
+    scene::scene_delete_gl_objects(*sc);
+    scene::scene_release(*sc);
+    *sc = nullptr;
 }
 
 bool fail(const std::string &why) {
@@ -89,20 +97,12 @@ bool load(const uint8_t *data, uint32_t size) {
     resources::xml_free(document);
     std::fclose(file);
     if (status != scene::DOCUMENT_OK) {
-        if (sc) {
-            scene::scene_delete_gl_objects(sc);
-            scene::scene_release(sc);
-        }
+        drop(&sc);
         return fail("demo.xml cannot be played" + (g_log.empty() ? std::string() : ": " + g_log));
     }
-    if (g_scene) {
-        scene::scene_delete_gl_objects(g_scene);
-        scene::scene_release(g_scene);
-    }
-    g_scene = sc;
-    render::render_reset_targets();
-    g_music_offset = offset;
-    g_end = timeline_end(sc);
+    drop(&g_candidate);
+    g_candidate = sc;
+    g_candidate_offset = offset;
     g_error.clear();
     return true;
 }
@@ -124,12 +124,29 @@ EMSCRIPTEN_KEEPALIVE int bv_frame_open(int width, int height) {
     return g_open ? 1 : 0;
 }
 
-// Loads a package in place of the scene on screen, within limit_ms; 1 loaded, 0 failed (the last
-// scene stays; bv_frame_error says why).
+// Loads a package beside the scene on screen, within limit_ms; 1 loaded (bv_frame_commit shows
+// it), 0 failed (bv_frame_error says why).
 EMSCRIPTEN_KEEPALIVE int bv_frame_load(const uint8_t *data, uint32_t size, uint32_t limit_ms) {
     g_load_limit = limit_ms;
     if (!g_open) return fail("no WebGL 2 canvas"), 0;
     return load(data, size) ? 1 : 0;
+}
+
+// The loaded scene in place of the one on screen (1), or nothing loaded to commit (0).
+EMSCRIPTEN_KEEPALIVE int bv_frame_commit() {
+    if (!g_candidate) return 0;
+    drop(&g_scene);
+    g_scene = g_candidate;
+    g_candidate = nullptr;
+    render::render_reset_targets();
+    g_music_offset = g_candidate_offset;
+    g_end = timeline_end(g_scene);
+    return 1;
+}
+
+// Forgets the loaded scene: the one on screen stays.
+EMSCRIPTEN_KEEPALIVE void bv_frame_discard() {
+    drop(&g_candidate);
 }
 
 EMSCRIPTEN_KEEPALIVE const char *bv_frame_error() {

@@ -160,7 +160,6 @@ class StudioChecks:
             timings = b.evaluate("studio.timings()")
             print("%s: the typed value's frame on screen %.3f s after the last key (its package %.3f s,"
                   " its load %.3f s)" % (self.ENGINE.__name__, shown[1] / 1000.0, timings["package"], timings["load"]))
-            print(timings)
             after = self.frame_pixels()
             self.assertGreater(frame_compare.plain_mean(before, after), CHANGED_MEAN)
 

@@ -35,7 +35,8 @@ export class Frame {
     if (!module._bv_frame_open(FRAME_WIDTH, FRAME_HEIGHT)) throw new Error("the page cannot make a WebGL 2 canvas");
   }
 
-  // Loads a package (Uint8Array); {ok, error, log}. On failure the last scene stays on screen.
+  // Loads a package (Uint8Array) beside the scene on screen; {ok, error, log}. commit() then shows
+  // it, discard() forgets it; on failure the last scene stays.
   async load(bytes, limitMs) {
     const m = this.module;
     const at = m._malloc(Math.max(1, bytes.length));
@@ -53,9 +54,14 @@ export class Frame {
       await this.start();
       return {ok: false, error, log, restarted: true};
     }
-    if (ok) this.loaded = true;
     return {ok, error, log};
   }
+
+  commit() {
+    if (this.module._bv_frame_commit()) this.loaded = true;
+  }
+
+  discard() { this.module._bv_frame_discard(); }
 
   musicOffset() { return this.module._bv_frame_music_offset(); }
   end() { return this.module._bv_frame_end(); }

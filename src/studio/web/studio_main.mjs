@@ -13,7 +13,9 @@ import {openDropped, openManifest, openPicked, saveBlob, saveInPlace} from "./st
 import {zipBlob} from "./studio_zip.mjs";
 
 const DOCUMENTS = ["demo.xml", "loading.xml"];
-const REST_MS = 150;          // the text rests this long before the slow checks run
+// The text rests this long before the slow checks run: they take the texture graph through the
+// engine, and on a machine of few cores they would slow the frame of the next keystroke.
+const REST_MS = 500;
 const LOAD_LIMIT_MS = 20000;  // a load of the frame that takes longer is stopped
 const LIMITS = {open: 60000, edit: 10000, lsp: 10000, build: 20000, timeline: 60000, slow: 60000, file: 20000};
 
@@ -93,14 +95,17 @@ async function introduce(link) {
   await link.call("open", {files: fileList()}, LIMITS.open);
   await lsp(link, "initialize", {processId: null, rootUri: "file:///studio", capabilities: {}});
   notify(link, "initialized", {});
-  for (const name of editor.names())
+  for (const name of editor.names()) {
+    if (link === fast) told[name] = state.versions[name];
     handleMessages(link, (await link.call("lsp", {message: {jsonrpc: "2.0", method: "textDocument/didOpen",
       params: {textDocument: {uri: uri(name), languageId: "xml", version: state.versions[name],
         text: editor.text(name)}}}}, LIMITS.lsp)).messages);
+  }
 }
 
 let lspId = 1;
 async function lsp(link, method, params) {
+  if (link === fast) syncLanguage();
   const id = lspId++;
   const answer = await link.call("lsp", {message: {jsonrpc: "2.0", id, method, params}}, LIMITS.lsp);
   let result = null;
@@ -155,13 +160,28 @@ function changed(name, text) {
   state.editedAt = performance.now();
   state.versions[name] = (state.versions[name] || 0) + 1;
   const version = state.versions[name];
-  for (const link of [fast, slow])
-    link.call("edit", {name, text, uri: uri(name), version}, LIMITS.edit)
-      .then((a) => { if (link === fast) { handleMessages(link, a.messages); if (a.error) showProblem(a.error); } }, () => {});
+  // The fast worker takes the text for the package at once; its language service hears of it
+  // after the package is made (syncLanguage), and the frame loads while it checks.
+  fast.call("put", {name, bytes: new TextEncoder().encode(text)}, LIMITS.edit)
+    .then((a) => { if (a.error) showProblem(a.error); }, () => {});
+  slow.call("edit", {name, text, uri: uri(name), version}, LIMITS.edit).catch(() => {});
   if (name === "demo.xml") timelineWanted = true;
   clearTimeout(restTimer);
   restTimer = setTimeout(runSlowChecks, REST_MS);
   rebuild();
+}
+
+// The fast worker's language service told of each document's newest text (before any request
+// about it: the worker answers in order). Resolves when it has checked it.
+const told = {};
+function syncLanguage() {
+  return Promise.all(editor.names().map((name) => {
+    if (told[name] === state.versions[name]) return null;
+    told[name] = state.versions[name];
+    return fast.call("lsp", {message: {jsonrpc: "2.0", method: "textDocument/didChange", params: {
+      textDocument: {uri: uri(name), version: state.versions[name]}, contentChanges: [{text: editor.text(name)}]}}},
+    LIMITS.edit).then((a) => handleMessages(fast, a.messages), () => {});
+  }));
 }
 
 function textKey() { return DOCUMENTS.map((n) => state.versions[n] || 0).join("."); }
@@ -184,8 +204,11 @@ async function rebuild() {
       const key = textKey();
       let answer;
       const asked = performance.now();
+      const building = fast.call("build", {}, LIMITS.build);
+      const versions = Object.assign({}, state.versions);
+      const checked = syncLanguage(); // the worker checks the text while the frame loads
       try {
-        answer = await fast.call("build", {}, LIMITS.build);
+        answer = await building;
       } catch (e) {
         showProblem(e.message);
         settleFrames(key);
@@ -200,14 +223,8 @@ async function rebuild() {
         settleFrames(key);
         continue;
       }
-      const blocking = errorsIn("demo.xml");
-      if (blocking) {
-        showProblem("Not reloaded, the last frame stays: demo.xml line " + (blocking.range.start.line + 1) + ": " + blocking.message);
-        settleFrames(key);
-        continue;
-      }
       const built = performance.now();
-      await loadFrame(answer.bytes, key);
+      await loadFrame(answer.bytes, key, checked, versions);
       // What the last reload took: the worker's package (after the edits before it) and the frame's load.
       state.timings = {package: (built - asked) / 1000, load: (performance.now() - built) / 1000,
         sinceEdit: (performance.now() - state.editedAt) / 1000};
@@ -220,13 +237,15 @@ async function rebuild() {
 
 // A structural finding of demo.xml (an error, not a rule's warning) for the text being loaded:
 // the preview does not load such a text, nor does the studio.
-function errorsIn(name) {
+function errorsIn(name, version) {
   const f = diagnostics.fast.get(name);
-  if (!f || f.version !== state.versions[name]) return null;
+  if (!f || f.version !== version) return null;
   return f.list.find((d) => d.severity === 1) || null;
 }
 
-async function loadFrame(bytes, key) {
+// Loads the package beside the scene on screen and shows it once the check of the same text
+// finds nothing structural: the preview does not load a text the check refuses, nor does this.
+async function loadFrame(bytes, key, checked, versions) {
   const started = performance.now();
   const r = await frame.load(bytes, LOAD_LIMIT_MS);
   state.loadCount++;
@@ -236,6 +255,15 @@ async function loadFrame(bytes, key) {
     settleFrames(key);
     return;
   }
+  await checked;
+  const blocking = errorsIn("demo.xml", versions["demo.xml"]);
+  if (blocking) {
+    frame.discard();
+    showProblem("Not reloaded, the last frame stays: demo.xml line " + (blocking.range.start.line + 1) + ": " + blocking.message);
+    settleFrames(key);
+    return;
+  }
+  frame.commit();
   showProblem("");
   state.musicOffset = frame.musicOffset();
   music.offsetMs = state.musicOffset;
