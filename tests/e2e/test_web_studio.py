@@ -222,6 +222,24 @@ class StudioChecks:
 class StudioChromium(StudioChecks, unittest.TestCase):
     ENGINE = staticmethod(chromium)
 
+    def test_a_load_past_its_time_limit_is_stopped(self):
+        """A load that takes longer than the page allows (here 1 ms: the sample's takes longer) is
+        stopped with a message; the page goes on, with a fresh frame program."""
+        b = self.b
+        b.open(self.server.url + "studio.html?load=1")
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
+            self.assertLess(time.monotonic(), deadline, "the studio did not open")
+            time.sleep(0.1)
+        self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
+        self.assertIn("took more than 0.001 s to load: the load was stopped", b.evaluate("studio.problem()"))
+        self.assertIn("the load passed its time limit", b.evaluate("document.getElementById('log').textContent"))
+        shown = self.evaluate_async("studio.frame()", 60)
+        self.assertFalse(shown["ok"])
+        self.assertEqual(b.evaluate("document.querySelectorAll('#frame-holder canvas').length"), 1)
+        self.assertEqual(b.evaluate("studio.text('loading.xml')"),
+                         read_bytes(os.path.join(SAMPLE_SOURCES, "loading.xml")).decode())
+
 
 @unittest.skipUnless(firefox.available(), "no Firefox ESR or PulseAudio")
 class StudioFirefox(StudioChecks, unittest.TestCase):

@@ -16,8 +16,12 @@ const DOCUMENTS = ["demo.xml", "loading.xml"];
 // The text rests this long before the slow checks run: they take the texture graph through the
 // engine, and on a machine of few cores they would slow the frame of the next keystroke.
 const REST_MS = 500;
-const LOAD_LIMIT_MS = 20000;  // a load of the frame that takes longer is stopped
+// How long a load of the frame and each worker call may take before it is stopped; the page's
+// ?load=MS and ?worker=MS set others (a slow machine, the tests of the limits themselves).
+const QUERY = new URLSearchParams(location.search);
+const LOAD_LIMIT_MS = Number(QUERY.get("load")) || 20000;
 const LIMITS = {open: 60000, edit: 10000, lsp: 10000, build: 20000, timeline: 60000, slow: 60000, file: 20000};
+if (Number(QUERY.get("worker"))) for (const op in LIMITS) LIMITS[op] = Number(QUERY.get("worker"));
 
 const $ = (id) => document.getElementById(id);
 
@@ -77,8 +81,15 @@ async function workerRestarted(link, why) {
   showProblem(why);
   log(why);
   if (!state.opened) return;
+  // A worker that stops again while it is handed the files is not started over and over.
+  link.restarts = (link.restarts || 0) + 1;
+  if (link.restarts > 3) {
+    showProblem(why + "; it keeps stopping: open the demo again, or reload the page");
+    return;
+  }
   try {
     await introduce(link);
+    link.restarts = 0;
   } catch (e) {
     log(e.message);
   }
