@@ -514,6 +514,11 @@ document.addEventListener("keydown", (e) => {
   } else if (e.key === "Home") {
     seek(0);
     e.preventDefault();
+  } else if (e.key === "ArrowLeft" || e.key === "ArrowRight") {
+    // As the preview: 1 s, with Shift 10 s, with Ctrl one frame at 60 fps.
+    const step = e.ctrlKey ? 1000 / 60 : e.shiftKey ? 10000 : 1000;
+    seek(state.time + (e.key === "ArrowLeft" ? -step : step));
+    e.preventDefault();
   } else if (e.key === "l" || e.key === "L") {
     state.looping = !state.looping && !!state.loop;
     timeline.showRange(state.looping ? state.loop.from : null, state.looping ? state.loop.to : null);
