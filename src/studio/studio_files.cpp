@@ -126,7 +126,8 @@ void studio_music_decode(const StudioFiles &f, const std::string &file, StudioMu
     if (!bytes || bytes->empty()) return;
     FILE *stream_file = player::platform_memory_file(bytes->data(), bytes->size());
     music::MusicOpen result = music::MUSIC_NOT_OGG;
-    music::MusicStream *stream = stream_file ? music::music_stream_open_seekable(stream_file, &result) : nullptr;
+    music::MusicStream *stream =
+        stream_file ? music::music_stream_open_seekable(stream_file, &result) : nullptr;
     if (!stream) {
         if (stream_file) std::fclose(stream_file);
         out->status = result == music::MUSIC_NOT_OGG ? analysis::MUSIC_NOT_OGG : analysis::MUSIC_UNDECODABLE;

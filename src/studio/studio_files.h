@@ -20,7 +20,7 @@ constexpr size_t kMaxTotalBytes = 512u << 20;
 
 struct StudioFiles {
     std::map<std::string, std::vector<uint8_t>> files; // by name relative to the demo's folder
-    size_t total;                                       // their bytes together
+    size_t total;                                      // their bytes together
 };
 
 // Puts (or replaces) a file; false, changing nothing, when it passes a bound or the name is not

@@ -120,7 +120,8 @@ EMSCRIPTEN_KEEPALIVE int bv_frame_open(int width, int height) {
     g_win.aspect = player::screen_aspect_for(0, g_win.screen);
     g_win.viewport = player::screen_viewport_fit(g_win.screen, g_win.aspect);
     g_win.glsl = 1;
-    g_open = player::gl_window_open(&g_win, false, false, "studio") && player::gl_window_setup(&g_win, true, nullptr);
+    g_open = player::gl_window_open(&g_win, false, false, "studio") &&
+             player::gl_window_setup(&g_win, true, nullptr);
     return g_open ? 1 : 0;
 }
 
@@ -179,8 +180,8 @@ EMSCRIPTEN_KEEPALIVE uint32_t bv_frame_draw(uint32_t ms, int restart) {
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glEnable(GL_SCISSOR_TEST);
-    return render::render_at_time(g_scene, ms / 10, uint16_t(g_win.screen.width), uint16_t(g_win.screen.height),
-                                  g_win.viewport, g_win.caps, g_win.glsl);
+    return render::render_at_time(g_scene, ms / 10, uint16_t(g_win.screen.width),
+                                  uint16_t(g_win.screen.height), g_win.viewport, g_win.caps, g_win.glsl);
 }
 
 } // extern "C"

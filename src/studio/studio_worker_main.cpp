@@ -75,7 +75,8 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE const char *bv_worker_put(const char *name, const uint8_t *data, uint32_t size) {
     std::string why;
     if (!studio::studio_files_put(&g_files, name, data, size, &why)) return answer(why);
-    if (std::string(name) == g_music.file || std::string(name) == "music/" + g_music.file) g_music.file = "\x01";
+    if (std::string(name) == g_music.file || std::string(name) == "music/" + g_music.file)
+        g_music.file = "\x01";
     return answer("");
 }
 
@@ -152,7 +153,8 @@ EMSCRIPTEN_KEEPALIVE const char *bv_worker_build() {
 EMSCRIPTEN_KEEPALIVE const char *bv_worker_timeline(int32_t width, int32_t height) {
     const std::vector<uint8_t> *demo = studio::studio_files_get(g_files, "demo.xml");
     if (!demo) return answer(json{{"error", "there is no demo.xml"}}.dump());
-    analysis::AnalysisDocument doc = {"demo.xml", reinterpret_cast<const char *>(demo->data()), demo->size(), true};
+    analysis::AnalysisDocument doc = {"demo.xml", reinterpret_cast<const char *>(demo->data()), demo->size(),
+                                      true};
     analysis::AnalysisHost h = host();
     h.read = nullptr; // models and images are not the timeline's affair
     analysis::TimelineModel model;
@@ -161,7 +163,10 @@ EMSCRIPTEN_KEEPALIVE const char *bv_worker_timeline(int32_t width, int32_t heigh
     resources::log_attach(nullptr);
     bool read = analysis::analysis_timeline(doc, h, &model, &why);
     resources::log_attach(log);
-    if (!read) return answer(json{{"error", "demo.xml cannot be read as the player reads it"}, {"findings", findings_json(why)}}.dump());
+    if (!read)
+        return answer(json{{"error", "demo.xml cannot be read as the player reads it"},
+                           {"findings", findings_json(why)}}
+                          .dump());
     if (g_music.file != model.music_file) {
         analysis::MusicInfo info;
         music_info(nullptr, model.music_file.c_str(), &info);
@@ -170,7 +175,8 @@ EMSCRIPTEN_KEEPALIVE const char *bv_worker_timeline(int32_t width, int32_t heigh
     if (g_music.status == analysis::MUSIC_FOUND)
         wave = g_music.wave;
     else
-        wave.problem = model.music_file.empty() ? "no music" : model.music_file + " " + music_problem(g_music);
+        wave.problem =
+            model.music_file.empty() ? "no music" : model.music_file + " " + music_problem(g_music);
     pictures::TimelineStyle style = {width, height, 0, false, 0.0, "demo.xml"};
     pictures::Picture picture;
     pictures::TimeAxis axis;

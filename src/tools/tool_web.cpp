@@ -32,10 +32,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char *kPageFiles[] = {"index.html",         "index.js",          "index.wasm",
-                                      "frame.html",         "frame.js",          "frame.wasm",
-                                      "studio.html",        "studio.js",         "studio_frame.js",
-                                      "studio_frame.wasm",  "studio_worker.js",  "studio_worker.wasm"};
+constexpr const char *kPageFiles[] = {"index.html",        "index.js",         "index.wasm",
+                                      "frame.html",        "frame.js",         "frame.wasm",
+                                      "studio.html",       "studio.js",        "studio_frame.js",
+                                      "studio_frame.wasm", "studio_worker.js", "studio_worker.wasm"};
 static_assert(sizeof kPageFiles / sizeof kPageFiles[0] == 12,
               "the player and frame pages with their scripts and wasm, and the studio with its two programs");
 
@@ -73,16 +73,16 @@ bool copy_into(const fs::path &from, const fs::path &to) {
 }
 
 int usage() {
-    std::fputs("usage: bvtool web PKG|DIR OUTDIR [--pages DIR] [--name NAME]\n"
-               "  Writes OUTDIR/ for a static web server: index.html (the player), frame.html, studio.html\n"
-               "  (the editor), their scripts and wasm (from DIR, the web build: " BV_WEB_PAGES_DEFAULT
-               " unless\n"
-               "  given), the package (a demo folder is packed as bvtool build packs it, into FOLDER.dpk or\n"
-               "  NAME.dpk), the music file its document names (from beside the package or its music/\n"
-               "  folder; for a folder, from the folder, its music/ or the folder above), for a folder its\n"
-               "  own files in OUTDIR/source/ (what the studio opens; given a package, the studio opens the\n"
-               "  package's documents) and manifest.json, which names the package, the music and those files.\n",
-               stdout);
+    std::fputs(
+        "usage: bvtool web PKG|DIR OUTDIR [--pages DIR] [--name NAME]\n"
+        "  Writes OUTDIR/ for a static web server: index.html (the player), frame.html, studio.html\n"
+        "  (the editor), their scripts and wasm (from DIR, the web build: " BV_WEB_PAGES_DEFAULT " unless\n"
+        "  given), the package (a demo folder is packed as bvtool build packs it, into FOLDER.dpk or\n"
+        "  NAME.dpk), the music file its document names (from beside the package or its music/\n"
+        "  folder; for a folder, from the folder, its music/ or the folder above), for a folder its\n"
+        "  own files in OUTDIR/source/ (what the studio opens; given a package, the studio opens the\n"
+        "  package's documents) and manifest.json, which names the package, the music and those files.\n",
+        stdout);
     return 0;
 }
 

@@ -30,12 +30,13 @@ std::vector<uint8_t> build(studio::StudioFiles *f, analysis::BuildReport *report
     return package;
 }
 
-const char *kDemo = "<demo>\n<texture_layers/>\n<procedural_textures/>\n"
-                    "<models>\n  <model name=\"quad\" filename=\"quad.mdl\"/>\n</models>\n"
-                    "<functions/>\n<lights/>\n<effects2d/>\n<bitmaps/>\n<cubemaps/>\n<fonts/>\n<texture_slots/>\n"
-                    "<materials><material name=\"grey\"/></materials>\n<mesh_effects/>\n"
-                    "<objects><object><item type=\"0\" object=\"@quad\" material=\"@grey\"/></object></objects>\n"
-                    "<timeline/>\n<music file=\"song.ogg\" offset=\"0\"/>\n</demo>\n";
+const char *kDemo =
+    "<demo>\n<texture_layers/>\n<procedural_textures/>\n"
+    "<models>\n  <model name=\"quad\" filename=\"quad.mdl\"/>\n</models>\n"
+    "<functions/>\n<lights/>\n<effects2d/>\n<bitmaps/>\n<cubemaps/>\n<fonts/>\n<texture_slots/>\n"
+    "<materials><material name=\"grey\"/></materials>\n<mesh_effects/>\n"
+    "<objects><object><item type=\"0\" object=\"@quad\" material=\"@grey\"/></object></objects>\n"
+    "<timeline/>\n<music file=\"song.ogg\" offset=\"0\"/>\n</demo>\n";
 
 TEST(StudioFiles, NamesAndBoundsAreKept) {
     studio::StudioFiles f = {};
@@ -80,7 +81,8 @@ TEST(StudioFiles, APackageOpensIntoFilesThatBuildTheSameBytes) {
     // The package's text: numbers for names, every line where it was.
     std::string demo(text->begin(), text->end());
     EXPECT_NE(demo.find("object=\"1\" material=\"1\""), std::string::npos) << demo;
-    EXPECT_EQ(std::count(demo.begin(), demo.end(), '\n'), std::count(kDemo, kDemo + std::strlen(kDemo), '\n'));
+    EXPECT_EQ(std::count(demo.begin(), demo.end(), '\n'),
+              std::count(kDemo, kDemo + std::strlen(kDemo), '\n'));
     EXPECT_EQ(*studio::studio_files_get(opened, "quad.mdl"), (std::vector<uint8_t>{1, 2, 3, 4, 5}));
     EXPECT_EQ(build(&opened, &report), package);
 
@@ -108,7 +110,8 @@ TEST(StudioFiles, MusicIsFoundAndDecodedAsThePlayerDecodesIt) {
     w.insert(w.end(), {'R', 'I', 'F', 'F'});
     put_le(36 + data_bytes, 4);
     w.insert(w.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    put_le(16, 4), put_le(1, 2), put_le(2, 2), put_le(44100, 4), put_le(44100 * 4, 4), put_le(4, 2), put_le(16, 2);
+    put_le(16, 4), put_le(1, 2), put_le(2, 2), put_le(44100, 4), put_le(44100 * 4, 4), put_le(4, 2),
+        put_le(16, 2);
     w.insert(w.end(), {'d', 'a', 't', 'a'});
     put_le(data_bytes, 4);
     for (uint32_t i = 0; i < frames; i++) {
@@ -116,7 +119,8 @@ TEST(StudioFiles, MusicIsFoundAndDecodedAsThePlayerDecodesIt) {
         put_le(uint16_t(int16_t(7000 * std::sin(2 * M_PI * 660 * i / 44100))), 2);
     }
     testutil::write_file(wav, w);
-    std::string command = "oggenc -Q '" + wav + "' -o '" + ogg + "' && oggdec -Q -R '" + ogg + "' -o '" + raw + "'";
+    std::string command =
+        "oggenc -Q '" + wav + "' -o '" + ogg + "' && oggdec -Q -R '" + ogg + "' -o '" + raw + "'";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     std::vector<uint8_t> song = testutil::read_file(ogg), pcm = testutil::read_file(raw);
     studio::StudioFiles f = {};
