@@ -67,7 +67,7 @@ def main():
             sys.exit(r.stderr.decode())
         engines = [("Chromium", lambda: browser.Browser(width=1400, height=900))]
         if firefox.available():
-            engines.append(("Firefox ESR", firefox.Firefox))
+            engines.append(("Firefox ESR", lambda: firefox.Firefox(width=1400, height=900)))
         for name, engine in engines:
             times, packages, loads = measure(engine, site, rounds)
             print("%s: keystroke to frame median %.3f s (min %.3f, max %.3f; target %.1f s: %s); the package"

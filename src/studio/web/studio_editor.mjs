@@ -68,7 +68,8 @@ export class Editor {
   extensions(name) {
     const host = this.host;
     return [
-      lineNumbers(), history(), drawSelection(), highlightActiveLine(), bracketMatching(), xml(),
+      // Long records wrap: a document's lines are often whole records.
+      lineNumbers(), history(), drawSelection(), highlightActiveLine(), bracketMatching(), xml(), EditorView.lineWrapping,
       syntaxHighlighting(defaultHighlightStyle), lintGutter(), hintField,
       autocompletion({override: [(ctx) => this.complete(name, ctx)]}),
       hoverTooltip((view, pos) => this.hover(name, view, pos), {hoverTime: 300}),

@@ -175,7 +175,7 @@ function changed(name, text) {
   // after the package is made (syncLanguage), and the frame loads while it checks.
   fast.call("put", {name, bytes: new TextEncoder().encode(text)}, LIMITS.edit)
     .then((a) => { if (a.error) showProblem(a.error); }, () => {});
-  slow.call("edit", {name, text, uri: uri(name), version}, LIMITS.edit).catch(() => {});
+  slow.call("put", {name, bytes: new TextEncoder().encode(text)}, LIMITS.edit).catch(() => {}); // checked at rest
   if (name === "demo.xml") timelineWanted = true;
   clearTimeout(restTimer);
   restTimer = setTimeout(runSlowChecks, REST_MS);
@@ -197,8 +197,11 @@ function syncLanguage() {
 
 function textKey() { return DOCUMENTS.map((n) => state.versions[n] || 0).join("."); }
 
+// The slow worker's language service hears of the texts only now, once they rest.
 async function runSlowChecks() {
   try {
+    for (const name of editor.names())
+      await slow.call("edit", {name, text: editor.text(name), uri: uri(name), version: state.versions[name]}, LIMITS.edit);
     handleMessages(slow, (await slow.call("slow", {}, LIMITS.slow)).messages);
   } catch (e) { /* the link says why */ }
 }
@@ -576,7 +579,7 @@ window.studio = {
   package: () => packageBytes(),
   place: (name, line, column) => editor.place(name, line, column),
   problem: () => state.problem,
-  timings: () => Object.assign({fast: fast.took, slow: slow.took}, state.timings),
+  timings: () => Object.assign({workers: {fast: fast.took, slow: slow.took}}, state.timings),
   ready: false,
 };
 
