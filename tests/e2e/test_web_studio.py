@@ -222,6 +222,30 @@ class StudioChecks:
 class StudioChromium(StudioChecks, unittest.TestCase):
     ENGINE = staticmethod(chromium)
 
+    def test_a_package_opens_into_its_documents(self):
+        """studio.open of a package with its music: the documents as the package holds them
+        (inflated, numbers for names), and the package made of them is the package opened."""
+        b = self.b
+        b.open(self.server.url + "studio.html")
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
+            self.assertLess(time.monotonic(), deadline, "the studio did not open")
+            time.sleep(0.1)
+        made = base64.b64decode(self.evaluate_async(
+            "Promise.all(['sample.dpk', 'music.ogg'].map(function (n) { return fetch(n).then(function (r) {"
+            " return r.arrayBuffer(); }); })).then(function (b) { return studio.open({'sample.dpk': b[0],"
+            " 'music.ogg': b[1]}); }).then(function () { return studio.package(); }).then(function (p) {"
+            " var s = ''; for (var i = 0; i < p.length; i++) s += String.fromCharCode(p[i]); return btoa(s); })",
+            OPEN_TIMEOUT))
+        self.assertEqual(made, read_bytes(os.path.join(self.site, "sample.dpk")))
+        r = run([BVTOOL, "extract", os.path.join(self.site, "sample.dpk"), self.work.file("extracted")])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        r = run([BVTOOL, "decompress", self.work.file("extracted", "demo.xmlz"), self.work.file("demo.xml")])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(b.evaluate("studio.text('demo.xml')") == read_bytes(self.work.file("demo.xml")).decode(),
+                        "the package's demo.xml is not the text in the editor")
+        self.assertEqual(self.evaluate_async("studio.frame().then(function (f) { return f.ok; })", 60), True)
+
     def test_a_load_past_its_time_limit_is_stopped(self):
         """A load that takes longer than the page allows (here 1 ms: the sample's takes longer) is
         stopped with a message; the page goes on, with a fresh frame program."""
