@@ -1,5 +1,7 @@
 #include "tools/tool_time.h"
 
+#include "pictures/time_text.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -38,9 +40,7 @@ bool tool_time_parse(const char *text, uint32_t *ms) {
 }
 
 std::string tool_time_document(uint32_t hundredths) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%u.%02u s (%u)", hundredths / 100, hundredths % 100, hundredths);
-    return text;
+    return pictures::time_text_document(hundredths);
 }
 
 std::string tool_time_demo(uint32_t ms) {
@@ -48,9 +48,7 @@ std::string tool_time_demo(uint32_t ms) {
 }
 
 std::string tool_time_seconds(double seconds, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f s", decimals < 0 ? 0 : decimals > 6 ? 6 : decimals, seconds);
-    return text;
+    return pictures::time_text_seconds(seconds, decimals);
 }
 
 } // namespace tools

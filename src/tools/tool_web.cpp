@@ -1,5 +1,6 @@
-// bvtool web: a folder that any static web server serves as it is: the player page and frame.html
-// with their scripts and wasm, the package, its music and the manifest that names the package.
+// bvtool web: a folder that any static web server serves as it is: the player page, frame.html and
+// the studio with their scripts and wasm, the package, its music, the demo folder's own files when
+// it was given one (for the studio) and the manifest that names them.
 #include "tools/bvtool.h"
 #include "tools/tool_build.h"
 
@@ -12,10 +13,11 @@
 #include "scene/scene.h"
 #include "scene/scene_loader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
 #include <cstring>
+#include <vector>
 #include <filesystem>
 #include <string>
 #include <system_error>
@@ -30,9 +32,30 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char *kPageFiles[] = {"index.html", "index.js", "index.wasm",
-                                      "frame.html", "frame.js", "frame.wasm"};
-static_assert(sizeof kPageFiles / sizeof kPageFiles[0] == 6, "the two pages, each with its script and wasm");
+constexpr const char *kPageFiles[] = {"index.html",        "index.js",         "index.wasm",
+                                      "frame.html",        "frame.js",         "frame.wasm",
+                                      "studio.html",       "studio.js",        "studio_frame.js",
+                                      "studio_frame.wasm", "studio_worker.js", "studio_worker.wasm"};
+static_assert(sizeof kPageFiles / sizeof kPageFiles[0] == 12,
+              "the player and frame pages with their scripts and wasm, and the studio with its two programs");
+
+// Where a demo folder's own files go, for the studio to open.
+constexpr const char *kSourceFolder = "source";
+
+std::string json_string(const std::string &text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') out += '\\';
+        if (static_cast<unsigned char>(c) < 0x20) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\u%04x", c);
+            out += buf;
+            continue;
+        }
+        out += c;
+    }
+    return out + "\"";
+}
 
 // A name the page may fetch beside itself: relative, and never above its folder.
 bool stays_in_folder(const std::string &name) {
@@ -50,14 +73,16 @@ bool copy_into(const fs::path &from, const fs::path &to) {
 }
 
 int usage() {
-    std::fputs("usage: bvtool web PKG|DIR OUTDIR [--pages DIR]\n"
-               "  Writes OUTDIR/ for a static web server: index.html (the player), frame.html, their\n"
-               "  scripts and wasm (from DIR, the web build: " BV_WEB_PAGES_DEFAULT
-               " unless given), the package\n"
-               "  (a demo folder is packed as bvtool build packs it, into FOLDER.dpk), the music file its\n"
-               "  document names (from beside the package or its music/ folder; for a folder, from the\n"
-               "  folder, its music/ or the folder above) and manifest.json, which names the package.\n",
-               stdout);
+    std::fputs(
+        "usage: bvtool web PKG|DIR OUTDIR [--pages DIR] [--name NAME]\n"
+        "  Writes OUTDIR/ for a static web server: index.html (the player), frame.html, studio.html\n"
+        "  (the editor), their scripts and wasm (from DIR, the web build: " BV_WEB_PAGES_DEFAULT " unless\n"
+        "  given), the package (a demo folder is packed as bvtool build packs it, into FOLDER.dpk or\n"
+        "  NAME.dpk), the music file its document names (from beside the package or its music/\n"
+        "  folder; for a folder, from the folder, its music/ or the folder above), for a folder its\n"
+        "  own files in OUTDIR/source/ (what the studio opens; given a package, the studio opens the\n"
+        "  package's documents) and manifest.json, which names the package, the music and those files.\n",
+        stdout);
     return 0;
 }
 
@@ -66,11 +91,14 @@ int usage() {
 int tool_web(int argc, char **argv) {
     if (tool_wants_help(argc, argv)) return usage();
     const char *pages = BV_WEB_PAGES_DEFAULT;
+    std::string name_given;
     const char *positional[2] = {nullptr, nullptr};
     int count = 0;
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--pages") == 0 && i + 1 < argc)
             pages = argv[++i];
+        else if (std::strcmp(argv[i], "--name") == 0 && i + 1 < argc)
+            name_given = argv[++i];
         else if (argv[i][0] == '-' || count == 2)
             return tool_fail("web: unexpected argument \"%s\" (bvtool web --help)", argv[i]);
         else
@@ -103,6 +131,11 @@ int tool_web(int argc, char **argv) {
         package_name =
             (absolute.filename().empty() ? absolute.parent_path().filename() : absolute.filename()).string() +
             ".dpk";
+        if (!name_given.empty()) {
+            package_name = name_given + ".dpk";
+            if (name_given.find_first_of("/\\") != std::string::npos || package_name.size() > 255)
+                return tool_fail("web: --name takes a plain file name without its .dpk");
+        }
         music_folders = {package, (package / "..").lexically_normal()};
     } else {
         if (!fs::is_regular_file(package, ec))
@@ -159,12 +192,35 @@ int tool_web(int argc, char **argv) {
             return tool_fail("web: cannot write %s/%s", positional[1], music.c_str());
     }
 
-    std::string manifest = "{\"package\": \"";
-    for (char c : package_name) {
-        if (c == '"' || c == '\\') manifest += '\\';
-        manifest += c;
+    // A folder's own files, for the studio: every regular file but hidden ones, as they are.
+    std::vector<std::string> sources;
+    if (folder) {
+        fs::path into = out / kSourceFolder;
+        fs::remove_all(into, ec);
+        for (fs::recursive_directory_iterator it(package, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string name = fs::relative(it->path(), package, ec).generic_string();
+            if (name.empty() || name[0] == '.' || name.find("/.") != std::string::npos) {
+                if (it->is_directory(ec)) it.disable_recursion_pending();
+                continue;
+            }
+            if (!it->is_regular_file(ec)) continue;
+            if (!copy_into(it->path(), into / name))
+                return tool_fail("web: cannot write %s/%s/%s", positional[1], kSourceFolder, name.c_str());
+            sources.push_back(name);
+        }
+        std::sort(sources.begin(), sources.end());
     }
-    manifest += "\"}\n";
+
+    std::string manifest = "{\"package\": " + json_string(package_name);
+    if (!music.empty() && stays_in_folder(music) && fs::is_regular_file(out / music, ec))
+        manifest += ", \"music\": " + json_string(music);
+    if (folder) {
+        manifest += ", \"sources\": {\"folder\": " + json_string(kSourceFolder) + ", \"files\": [";
+        for (size_t i = 0; i < sources.size(); i++)
+            manifest += (i ? ", " : "") + json_string(sources[i]);
+        manifest += "]}";
+    }
+    manifest += "}\n";
     std::string manifest_path = (out / "manifest.json").string();
     if (!tool_write_whole(manifest_path.c_str(), reinterpret_cast<const uint8_t *>(manifest.data()),
                           uint32_t(manifest.size())))

@@ -214,6 +214,35 @@ class Browser:
         self.call("Input.dispatchMouseEvent", type="mousePressed" if down else "mouseReleased", x=x, y=y,
                   button="left", buttons=1 if down else 0, clickCount=1)
 
+    # Keys that are not text: (key, code, Windows key code).
+    KEYS = {"Backspace": ("Backspace", "Backspace", 8), "Home": ("Home", "Home", 36), "End": ("End", "End", 35),
+            "Escape": ("Escape", "Escape", 27), "Enter": ("Enter", "Enter", 13)}
+
+    def key(self, name, modifiers=0):
+        """One key pressed and released as a user's own input: a named key (KEYS) or one character
+        (modifiers: Alt 1, Ctrl 2, Meta 4, Shift 8)."""
+        if name in self.KEYS:
+            key, code, vk = self.KEYS[name]
+            down = {"type": "rawKeyDown", "key": key, "code": code, "windowsVirtualKeyCode": vk}
+            if name == "Enter":
+                down.update(type="keyDown", text="\r")
+        else:
+            vk = ord(name.upper()) if name.isalnum() else ord(name) if name == " " else 0
+            code = "Space" if name == " " else "Digit" + name if name.isdigit() else \
+                "Key" + name.upper() if name.isalpha() and len(name) == 1 else ""
+            down = {"type": "keyDown", "key": name, "code": code, "windowsVirtualKeyCode": vk}
+            if not modifiers & 6:
+                down.update(text=name, unmodifiedText=name)
+        self.call("Input.dispatchKeyEvent", modifiers=modifiers, **down)
+        up = dict(down, type="keyUp")
+        up.pop("text", None)
+        self.call("Input.dispatchKeyEvent", modifiers=modifiers, **up)
+
+    def type(self, text):
+        """Text typed key by key."""
+        for ch in text:
+            self.key(ch)
+
     def screenshot(self, x, y, width, height):
         """The page's pixels in a rectangle, as PNG bytes."""
         result = self.call("Page.captureScreenshot", format="png",

@@ -363,6 +363,23 @@ class Firefox:
             "actions": [{"type": "pointerMove", "origin": "viewport", "x": round(x), "y": round(y), "duration": 0},
                         {"type": "pointerDown" if down else "pointerUp", "button": 0}]}])
 
+    # WebDriver's codes for keys that are not text.
+    KEYS = {"Backspace": "\ue003", "Home": "\ue011", "End": "\ue010", "Escape": "\ue00c", "Enter": "\ue007"}
+    MODIFIERS = ((1, "\ue00a"), (2, "\ue009"), (4, "\ue03d"), (8, "\ue008"))  # Alt, Ctrl, Meta, Shift
+
+    def key(self, name, modifiers=0):
+        """One key pressed and released as a user's own input (as browser.Browser.key)."""
+        value = self.KEYS.get(name, name)
+        held = [code for bit, code in self.MODIFIERS if modifiers & bit]
+        actions = ([{"type": "keyDown", "value": c} for c in held] + [{"type": "keyDown", "value": value},
+                   {"type": "keyUp", "value": value}] + [{"type": "keyUp", "value": c} for c in reversed(held)])
+        self.call("WebDriver:PerformActions", actions=[{"type": "key", "id": "keyboard", "actions": actions}])
+
+    def type(self, text):
+        """Text typed key by key."""
+        for ch in text:
+            self.key(ch)
+
     def screenshot(self, x, y, width, height):
         """The page's pixels in a rectangle, as PNG bytes (the viewport cut by ImageMagick)."""
         whole = base64.b64decode(self.call("WebDriver:TakeScreenshot", full=False)["value"])

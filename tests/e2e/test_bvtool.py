@@ -294,13 +294,15 @@ class Bench(unittest.TestCase):
 
 
 class Web(unittest.TestCase):
-    """bvtool web copies the pages, the package and its music into a folder, and names the package
-    in its manifest; a music name that would leave the folder is not followed."""
+    """bvtool web copies the pages (the studio's too), the package and its music into a folder, and
+    names the package and its music in its manifest; a music name that would leave the folder is not
+    followed; a demo folder's own files are copied beside them for the studio, and listed."""
 
     def test_folder_for_a_static_server(self):
         from harness import make_package
         from scenes import quad_scene
-        pages = ["index.html", "index.js", "index.wasm", "frame.html", "frame.js", "frame.wasm"]
+        pages = ["index.html", "index.js", "index.wasm", "frame.html", "frame.js", "frame.wasm", "studio.html",
+                 "studio.js", "studio_frame.js", "studio_frame.wasm", "studio_worker.js", "studio_worker.wasm"]
         with WorkDir() as work:
             for name in pages:
                 write_bytes(work.file("pages", name), name.encode())
@@ -316,7 +318,8 @@ class Web(unittest.TestCase):
                 for name in pages:
                     self.assertEqual(read_bytes(os.path.join(site, name)), name.encode())
                 self.assertEqual(read_bytes(os.path.join(site, "my demo.dpk")), read_bytes(package))
-                self.assertEqual(json.loads(read_bytes(os.path.join(site, "manifest.json"))), {"package": "my demo.dpk"})
+                self.assertEqual(json.loads(read_bytes(os.path.join(site, "manifest.json"))),
+                                 dict({"package": "my demo.dpk"}, **({"music": copied} if copied else {})))
                 shipped = sorted(set(os.listdir(site)) - set(pages) - {"my demo.dpk", "manifest.json"})
                 self.assertEqual(shipped, [copied] if copied else [], r.stderr)
                 if not copied:
@@ -338,4 +341,8 @@ class Web(unittest.TestCase):
             self.assertEqual(bvtool("build", work.file("mine"), work.file("mine.dpk")).returncode, 0)
             self.assertEqual(read_bytes(work.file("site-folder", "mine.dpk")), read_bytes(work.file("mine.dpk")))
             self.assertEqual(read_bytes(work.file("site-folder", "song.ogg")), b"OggS song")
-            self.assertEqual(json.loads(read_bytes(work.file("site-folder", "manifest.json"))), {"package": "mine.dpk"})
+            sources = sorted(["demo.xml", "song.ogg"] + [name for name, _ in entries])
+            self.assertEqual(json.loads(read_bytes(work.file("site-folder", "manifest.json"))),
+                             {"package": "mine.dpk", "music": "song.ogg", "sources": {"folder": "source", "files": sources}})
+            for name in sources:
+                self.assertEqual(read_bytes(work.file("site-folder", "source", name)), read_bytes(work.file("mine", name)))

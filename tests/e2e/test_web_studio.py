@@ -1,0 +1,274 @@
+"""The studio page (studio.html from bvtool web of the sample's folder with its music) in headless
+Chromium and headless Firefox ESR: it opens the sample; a value typed into the editor with real key
+events changes the frame; a mistake typed shows its diagnostic at its line and keeps the last frame
+with the reason in the page; a seek shows the frame that frame.html draws at that time; the package
+the page makes equals bvtool build of the same text, byte for byte; the console stays clean."""
+
+import base64
+import json
+import os
+import shutil
+import subprocess
+import time
+import unittest
+
+import browser
+import firefox
+import frame_compare
+from harness import BUILD_DIR, BVTOOL, WorkDir, read_bytes, run, write_bytes
+from scenes import rgb_pixels
+from test_web_frames import blur3
+
+WEB_BUILD = os.path.abspath(os.environ.get("BV_WEB_BUILD") or os.path.join(BUILD_DIR, "..", "build-web"))
+SAMPLE_SOURCES = os.path.join(BUILD_DIR, "sample", "src")
+OPEN_TIMEOUT = 300   # s: the sample opened (worker, package, frame, timeline, music), on a loaded machine
+TYPED_TIMEOUT = 60   # s: from the last key typed to the frame of the new text on screen
+
+# The valley's camera: its field of view (the seventh value of the layer) goes from 55 to 25 degrees.
+VALLEY_LINE = '<layer id="@valley"'
+FIELD_OF_VIEW = '<v type="static" value="55"/>'
+TYPED_AT = 12000     # ms: inside the valley
+SEEK_TO = 20000      # ms: compared with frame.html
+
+# Frames are compared at half size (320 x 180): the plain mean difference per channel, and the
+# 99.9th percentile of the shifted difference of the frames blurred over 3 x 3 pixels
+# (frame_compare). The same browser draws both, so the frames should agree closely; a changed
+# field of view moves most pixels (a mean difference of tens).
+SAME_LIMITS = {"mean": 1.0, "p999": 32}
+CHANGED_MEAN = 4.0
+
+
+def chromium():
+    return browser.Browser(width=1400, height=900, extra_args=["--autoplay-policy=no-user-gesture-required"])
+
+
+def half_size(work, png):
+    path = work.file("shot-%d.png" % time.monotonic_ns())
+    write_bytes(path, png)
+    small = path + ".small.png"
+    subprocess.run(["convert", path, "-resize", "320x180!", small], check=True)
+    return rgb_pixels(small)[2]
+
+
+def measure(a, b):
+    shifted = frame_compare.shifted_differences(320, 180, blur3(320, 180, a), blur3(320, 180, b))
+    return frame_compare.plain_mean(a, b), frame_compare.percentile(shifted, 0.999)
+
+
+class StudioChecks:
+    """The checks, for one engine (ENGINE makes the browser)."""
+
+    ENGINE = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.work = WorkDir().__enter__()
+        cls.site = cls.work.file("site")
+        r = run([BVTOOL, "web", SAMPLE_SOURCES, cls.site, "--pages", WEB_BUILD, "--name", "sample"])
+        if r.returncode != 0:
+            raise RuntimeError(r.stderr.decode())
+        cls.server = browser.StaticServer(cls.site).__enter__()
+        cls.b = cls.ENGINE().__enter__()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.b.__exit__(None, None, None)
+        cls.server.__exit__(None, None, None)
+        cls.work.__exit__(None, None, None)
+
+    def evaluate_async(self, expression, timeout):
+        """Waits for a promise of the page; its value (JSON-able)."""
+        token = "bvAsync%d" % time.monotonic_ns()
+        self.b.evaluate("(window.%s = null, Promise.resolve(%s).then(function (v) { window.%s = {value: v}; },"
+                        " function (e) { window.%s = {error: String(e && e.message || e)}; }), 0)"
+                        % (token, expression, token, token))
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            got = self.b.evaluate("window.%s" % token)
+            if got:
+                if "error" in got:
+                    raise AssertionError("the page failed: %s" % got["error"])
+                return got["value"]
+            time.sleep(0.05)
+        raise AssertionError("the page did not answer %s within %d s (problem: %s)"
+                             % (expression, timeout, self.b.evaluate("window.studio && studio.problem()")))
+
+    def frame_pixels(self):
+        box = self.b.evaluate("(function(){var r=document.querySelector('#frame-holder canvas')"
+                              ".getBoundingClientRect();return [r.left, r.top, r.width, r.height]})()")
+        self.assertEqual(box[2:], [640, 360])
+        return half_size(self.work, self.b.screenshot(box[0], box[1], 640, 360))
+
+    def wait_text(self, expected, timeout=30):
+        """demo.xml's text once it is the expected one (or what it is at the deadline)."""
+        deadline = time.monotonic() + timeout
+        while True:
+            text = self.b.evaluate("studio.text('demo.xml')")
+            if text == expected or time.monotonic() > deadline:
+                return text
+            time.sleep(0.05)
+
+    def place(self, line, column):
+        return self.evaluate_async("studio.place('demo.xml', %d, %d)" % (line, column), 30)
+
+    def test_studio(self):
+        b = self.b
+        if hasattr(b, "webgl2_missing"):
+            b.open(self.server.url + "manifest.json")
+            why = b.webgl2_missing()
+            if why:
+                self.skipTest(why)
+        b.open(self.server.url + "studio.html")
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while time.monotonic() < deadline:
+            title = b.evaluate("document.title") or ""
+            if title.startswith(("studio ready", "studio failed")):
+                break
+            time.sleep(0.1)
+        self.assertEqual(title, "studio ready: sample", b.evaluate("window.studio && studio.problem()"))
+        self.assertEqual(b.evaluate("studio.problem()"), "")
+        original = b.evaluate("studio.text('demo.xml')")
+        self.assertEqual(original, read_bytes(os.path.join(SAMPLE_SOURCES, "demo.xml")).decode())
+
+        with self.subTest("a value typed changes the frame"):
+            self.evaluate_async("(studio.seek(%d), studio.frame())" % TYPED_AT, 60)
+            before = self.frame_pixels()
+            lines = original.split("\n")
+            line = next(i for i, text in enumerate(lines) if VALLEY_LINE in text) + 1
+            column = lines[line - 1].index(FIELD_OF_VIEW) + len('<v type="static" value="55') + 1
+            at = self.place(line, column)
+            b.mouse(True, at["x"], at["y"])
+            b.mouse(False, at["x"], at["y"])
+            for key in ("Backspace", "Backspace", "2"):
+                b.key(key)
+            # The last key is timed alone, once the frame of the text before it is on screen.
+            self.wait_text(original.replace(lines[line - 1], lines[line - 1].replace(
+                FIELD_OF_VIEW, FIELD_OF_VIEW.replace("55", "2"))))
+            self.evaluate_async("studio.frame()", TYPED_TIMEOUT)
+            b.evaluate("(window.bvLastKey = 0, document.addEventListener('keydown', function () {"
+                       " window.bvLastKey = performance.now(); }, true), 0)")
+            b.key("5")
+            expected = original.replace(lines[line - 1], lines[line - 1].replace(
+                FIELD_OF_VIEW, FIELD_OF_VIEW.replace("55", "25")))
+            # The editor takes typed text from the page's input events, a moment after the keys.
+            typed = self.wait_text(expected)
+            self.assertTrue(typed == expected, "the typed text is not in the editor")
+            shown = self.evaluate_async("studio.frame().then(function (f) { return [f.ok, performance.now() -"
+                                        " window.bvLastKey, studio.time()]; })", TYPED_TIMEOUT)
+            self.assertTrue(shown[0], b.evaluate("studio.problem()"))
+            self.assertEqual(shown[2], TYPED_AT)
+            timings = b.evaluate("studio.timings()")
+            print("%s: the typed value's frame on screen %.3f s after the last key (its package %.3f s,"
+                  " its load %.3f s)" % (self.ENGINE.__name__, shown[1] / 1000.0, timings["package"], timings["load"]))
+            after = self.frame_pixels()
+            self.assertGreater(frame_compare.plain_mean(before, after), CHANGED_MEAN)
+
+        with self.subTest("the package is what bvtool build makes of the same text"):
+            made = base64.b64decode(self.evaluate_async(
+                "studio.package().then(function (p) { var s = ''; for (var i = 0; i < p.length; i++)"
+                " s += String.fromCharCode(p[i]); return btoa(s); })", 120))
+            folder = self.work.file("typed")
+            shutil.copytree(SAMPLE_SOURCES, folder, dirs_exist_ok=True)
+            write_bytes(os.path.join(folder, "demo.xml"), typed.encode())
+            write_bytes(os.path.join(folder, "loading.xml"), b.evaluate("studio.text('loading.xml')").encode())
+            r = run([BVTOOL, "build", folder, self.work.file("typed.dpk")])
+            self.assertEqual(r.returncode, 0, r.stderr)
+            self.assertEqual(made, read_bytes(self.work.file("typed.dpk")))
+
+        with self.subTest("a mistake typed shows its diagnostic at its line, and the last frame stays"):
+            column = lines[line - 1].index("@valley_cam_x") + len("@valley_cam_x") + 1
+            at = self.place(line, column)
+            b.mouse(True, at["x"], at["y"])
+            b.mouse(False, at["x"], at["y"])
+            b.key("x")
+            mistaken = self.wait_text(typed.replace("@valley_cam_x", "@valley_cam_xx", 1))
+            self.assertTrue("@valley_cam_xx" in mistaken, "the typed mistake is not in the editor")
+            shown = self.evaluate_async("studio.frame()", TYPED_TIMEOUT)
+            self.assertFalse(shown["ok"])
+            self.assertIn("valley_cam_xx", shown["problem"])
+            found = [d for d in b.evaluate("studio.diagnostics('demo.xml')") if "valley_cam_xx" in d["message"]]
+            self.assertTrue(found, b.evaluate("studio.diagnostics('demo.xml')"))
+            self.assertEqual(found[0]["range"]["start"]["line"], line - 1)
+            # Beside the line: the editor marks the range and the gutter beside it.
+            self.assertTrue(b.evaluate("document.querySelectorAll('.cm-lintRange-error, .cm-lintRange-warning')"
+                                       ".length > 0"))
+            # The same frame (a hover tooltip of the editor may stand over a corner of it).
+            self.assertLessEqual(measure(after, self.frame_pixels())[0], SAME_LIMITS["mean"])
+
+        with self.subTest("a seek shows the frame frame.html draws at that time"):
+            b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(original))
+            self.evaluate_async("studio.frame().then(function () { studio.seek(%d); return studio.frame(); })"
+                                % SEEK_TO, TYPED_TIMEOUT)
+            self.assertEqual(b.evaluate("studio.problem()"), "")
+            studio = self.frame_pixels()
+            b.drain(0.2)
+            console = [c for c in b.console if c[0] in ("error", "warning")]
+            b.open(self.server.url + "frame.html?package=sample.dpk&time=%d&size=640x360" % SEEK_TO)
+            deadline = time.monotonic() + 120
+            while not (b.evaluate("document.title") or "").startswith("frame "):
+                self.assertLess(time.monotonic(), deadline, "frame.html did not draw")
+                time.sleep(0.1)
+            self.assertEqual(b.evaluate("document.title"), "frame ready")
+            reference = half_size(self.work, b.screenshot(0, 0, 640, 360))
+            mean, p999 = measure(studio, reference)
+            self.assertLessEqual(mean, SAME_LIMITS["mean"])
+            self.assertLessEqual(p999, SAME_LIMITS["p999"])
+
+        with self.subTest("the console stays clean"):
+            self.assertEqual(console, [])
+
+
+@unittest.skipUnless(os.path.exists(browser.CHROMIUM), "no Chromium")
+class StudioChromium(StudioChecks, unittest.TestCase):
+    ENGINE = staticmethod(chromium)
+
+    def test_a_package_opens_into_its_documents(self):
+        """studio.open of a package with its music: the documents as the package holds them
+        (inflated, numbers for names), and the package made of them is the package opened."""
+        b = self.b
+        b.open(self.server.url + "studio.html")
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
+            self.assertLess(time.monotonic(), deadline, "the studio did not open")
+            time.sleep(0.1)
+        made = base64.b64decode(self.evaluate_async(
+            "Promise.all(['sample.dpk', 'music.ogg'].map(function (n) { return fetch(n).then(function (r) {"
+            " return r.arrayBuffer(); }); })).then(function (b) { return studio.open({'sample.dpk': b[0],"
+            " 'music.ogg': b[1]}); }).then(function () { return studio.package(); }).then(function (p) {"
+            " var s = ''; for (var i = 0; i < p.length; i++) s += String.fromCharCode(p[i]); return btoa(s); })",
+            OPEN_TIMEOUT))
+        self.assertEqual(made, read_bytes(os.path.join(self.site, "sample.dpk")))
+        r = run([BVTOOL, "extract", os.path.join(self.site, "sample.dpk"), self.work.file("extracted")])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        r = run([BVTOOL, "decompress", self.work.file("extracted", "demo.xmlz"), self.work.file("demo.xml")])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(b.evaluate("studio.text('demo.xml')") == read_bytes(self.work.file("demo.xml")).decode(),
+                        "the package's demo.xml is not the text in the editor")
+        self.assertEqual(self.evaluate_async("studio.frame().then(function (f) { return f.ok; })", 60), True)
+
+    def test_a_load_past_its_time_limit_is_stopped(self):
+        """A load that takes longer than the page allows (here 1 ms: the sample's takes longer) is
+        stopped with a message; the page goes on, with a fresh frame program."""
+        b = self.b
+        b.open(self.server.url + "studio.html?load=1")
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
+            self.assertLess(time.monotonic(), deadline, "the studio did not open")
+            time.sleep(0.1)
+        self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
+        self.assertIn("took more than 0.001 s to load: the load was stopped", b.evaluate("studio.problem()"))
+        self.assertIn("the load passed its time limit", b.evaluate("document.getElementById('log').textContent"))
+        shown = self.evaluate_async("studio.frame()", 60)
+        self.assertFalse(shown["ok"])
+        self.assertEqual(b.evaluate("document.querySelectorAll('#frame-holder canvas').length"), 1)
+        self.assertEqual(b.evaluate("studio.text('loading.xml')"),
+                         read_bytes(os.path.join(SAMPLE_SOURCES, "loading.xml")).decode())
+
+
+@unittest.skipUnless(firefox.available(), "no Firefox ESR or PulseAudio")
+class StudioFirefox(StudioChecks, unittest.TestCase):
+    ENGINE = firefox.Firefox
+
+
+if __name__ == "__main__":
+    unittest.main()
