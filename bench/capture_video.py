@@ -11,11 +11,11 @@ rendering alone ("bvtool bench": the median frame drawn and waited for), which n
     python3 bench/capture_video.py                       # 640x360, after scripts/build.sh
     python3 bench/capture_video.py --sizes 640x360,1280x720,1920x1080 [--to MS]
 
-Measured on the 2-core development machine while other builds and tests kept its load average
-between 6 and 13 (so below what it does alone): at 640 x 360, MP4 0.68 to 0.90 x real time and PNG
-0.35 x; at 1280 x 720 MP4 0.15 x, WebM 0.16 x, PNG 0.16 x; at 1920 x 1080 MP4 0.13 x, WebM 0.14 x,
-PNG 0.08 x. An MP4 capture at 640 x 360 costs 22.6 ms of processor time a frame (rendering on
-Mesa's llvmpipe most of it), which two idle cores can give 88 frames a second at most (1.47 x).
+Measured on the 2-core development machine, quiet (load average about 2), over the first 20 s of
+the sample: at 640 x 360, MP4 1.71 x real time, WebM 1.83 x, PNG 1.45 x (the rendering alone 2.94 x);
+at 1280 x 720, MP4 0.66 x, WebM 0.66 x, PNG 0.50 x (rendering 1.28 x); at 1920 x 1080, MP4 0.31 x,
+WebM 0.33 x, PNG 0.24 x (rendering 0.79 x). With other builds keeping the load between 6 and 13,
+the MP4 at 640 x 360 fell to 0.68 to 0.90 x.
 """
 
 import argparse
@@ -46,7 +46,9 @@ def capture(out, size, to):
     wall = time.monotonic() - start
     if r.returncode != 0:
         sys.exit("capture to %s failed: %s" % (out, r.stderr.decode()))
-    m = re.search(rb"^(\d+) frames \(([\d.]+) frames a second\)", r.stdout, re.M)
+    # "120 frames (126.8 frames a second), ..." (video) or "120 frames from 0.00 s (0) to 2.00 s (200) in
+    # 0.9 s (131.1 frames a second)" (frames in a folder).
+    m = re.search(rb"^(\d+) frames (?:from .*? in [\d.]+ s )?\(([\d.]+) frames a second\)", r.stdout, re.M)
     frames, rate = int(m.group(1)), float(m.group(2))
     return frames, rate, wall
 
