@@ -2,6 +2,8 @@
 // document read again with the player's reader and expat, every document rule run, and the
 // diagnostics made. The target (the floor): within 50 ms of an edit on this 2-core machine, so that
 // findings follow typing; counters give the median and the worst over edits spread across the file.
+// Measured on the quiet machine: median 5.3 ms, worst 6.8 ms (with other builds loading it to 10:
+// median 9.6 ms, worst 24.7 ms).
 #include "lsp/language_service.h"
 
 #include <algorithm>
