@@ -38,7 +38,7 @@ int tool_fail(const char *format, ...) {
     std::vfprintf(stderr, format, args);
     va_end(args);
     std::fputc('\n', stderr);
-    return 1;
+    return 2;
 }
 
 } // namespace tools
@@ -87,6 +87,9 @@ void print_usage(FILE *out) {
     std::fputs("usage: bvtool COMMAND [ARGS...]   (bvtool COMMAND --help for details)\n", out);
     for (const Command &c : kCommands)
         std::fprintf(out, "  %s\n", c.summary);
+    std::fputs("Exit status: 0 done, 1 findings in a demo, 2 bad arguments or input, or a machine that\n"
+               "cannot do the job (no display for the commands that draw).\n",
+               out);
 }
 
 } // namespace
@@ -94,7 +97,7 @@ void print_usage(FILE *out) {
 int main(int argc, char **argv) {
     if (argc < 2) {
         print_usage(stderr);
-        return 1;
+        return 2;
     }
     if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         print_usage(stdout);
@@ -104,5 +107,5 @@ int main(int argc, char **argv) {
         if (std::strcmp(argv[1], c.name) == 0) return c.run(argc - 1, argv + 1);
     std::fprintf(stderr, "bvtool: unknown command \"%s\"\n", argv[1]);
     print_usage(stderr);
-    return 1;
+    return 2;
 }

@@ -30,7 +30,8 @@ int tool_names(int argc, char **argv);
 
 // True when argument i asks for help ("--help" or "-h").
 bool tool_wants_help(int argc, char **argv);
-// Prints "bvtool: " and the message on standard error; returns exit status 1.
+// Prints "bvtool: " and the message on standard error; returns exit status 2
+// (bad input, or an environment that cannot do the job; findings are 1 and returned by the caller).
 int tool_fail(const char *format, ...)
 #if defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))

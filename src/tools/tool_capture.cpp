@@ -295,7 +295,7 @@ int capture_video(CaptureOptions &o, int container) {
         video_discard(video);
         tool_scene_close(&ts);
         std::signal(SIGINT, previous);
-        return 1;
+        return 2;
     }
     std::string note;
     CaptureSound *sound = capture_sound_open(ts, o.scene.package, o.from_ms, &note);
@@ -417,7 +417,7 @@ int tool_capture(int argc, char **argv) {
     if (!tool_scene_open("capture", o.scene, &ts)) return ts.exit_status;
     if (!capture_span(&o, ts)) {
         tool_scene_close(&ts);
-        return 1;
+        return 2;
     }
     int w = o.scene.width, h = o.scene.height;
     std::filesystem::path out = o.outdir;

@@ -625,7 +625,7 @@ int tool_preview(int argc, char **argv) {
     if (!preview_load(&p, &error)) {
         std::fprintf(stderr, "bvtool: preview: %s\n", error.c_str());
         SDL_Quit();
-        return 1;
+        return 2;
     }
     p.stamps = preview_stamps(p.folder, p.music_path);
     preview_strip_stale(&p.strip, p.folder);

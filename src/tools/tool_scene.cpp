@@ -68,7 +68,7 @@ bool tool_window_open(const char *command, const ToolSceneOptions &o, player::Gl
 
 bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *out) {
     *out = ToolScene{};
-    out->exit_status = 1;
+    out->exit_status = 2;
     player::platform_binary_stream(stderr); // the log's line ends as they are
     resources::log_attach(stderr);
     // The package first: a wrong path is reported as such, even where no window can open. A demo
@@ -82,6 +82,7 @@ bool tool_scene_open(const char *command, const ToolSceneOptions &o, ToolScene *
             for (const analysis::Finding &f : folder.findings)
                 std::fprintf(stderr, "%s\n", analysis::finding_format(f).c_str());
             tool_fail("%s: %s", command, error.c_str());
+            if (!folder.findings.empty()) out->exit_status = 1;
             return false;
         }
         package = player::platform_memory_file(folder.bytes.data(), folder.bytes.size());

@@ -78,14 +78,14 @@ class PackListExtract(unittest.TestCase):
         write_bytes(os.path.join(self.src, "x" * 32), b"data")
         for what, args in cases:
             r = bvtool(*args)
-            self.assertEqual(r.returncode, 1, what)
+            self.assertEqual(r.returncode, 2, what)
             self.assertTrue(r.stderr, what)
             self.assertEqual(sorted(os.listdir(self.work.path)), ["src"], what)
 
         write_bytes(pkg, b"DP\x01" + b"abc")  # index runs off the end
-        self.assertEqual(bvtool("list", pkg).returncode, 1)
-        self.assertEqual(bvtool("extract", self.work.file("none.dpk"), self.work.file("o")).returncode, 1)
-        self.assertEqual(bvtool("frobnicate").returncode, 1)
+        self.assertEqual(bvtool("list", pkg).returncode, 2)
+        self.assertEqual(bvtool("extract", self.work.file("none.dpk"), self.work.file("o")).returncode, 2)
+        self.assertEqual(bvtool("frobnicate").returncode, 2)
         for command in ["pack", "list", "extract", "compress", "decompress"]:
             r = bvtool(command, "--help")
             self.assertEqual(r.returncode, 0, command)
@@ -121,7 +121,7 @@ class CompressDecompress(unittest.TestCase):
             for what, data in cases.items():
                 write_bytes(work.file("in"), data)
                 r = bvtool("decompress", work.file("in"), work.file("out"))
-                self.assertEqual(r.returncode, 1, what)
+                self.assertEqual(r.returncode, 2, what)
                 self.assertFalse(os.path.exists(work.file("out")), what)
                 self.assertFalse(os.path.exists(work.file("out.partial")), what)
 
@@ -171,11 +171,11 @@ class ModelAndBuild(unittest.TestCase):
             big += "".join("f %d %d %d\n" % (i + 1, i + 2, i + 3) for i in range(0, 65538, 3))
             write_bytes(work.file("big.obj"), big.encode())
             r = bvtool("model", work.file("big.obj"), work.file("big.mdl"))
-            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.returncode, 2)
             self.assertIn(b"more than 65535 vertices", r.stderr)
             write_bytes(work.file("bad.obj"), b"v 0 0 0\nf 1 2 3\n")
             r = bvtool("model", work.file("bad.obj"), work.file("bad.mdl"))
-            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.returncode, 2)
             self.assertIn(b"line 2", r.stderr)
 
     def test_obj_without_faces_is_refused(self):

@@ -85,7 +85,7 @@ class Capture(unittest.TestCase):
             frame = len(b"FRAME\n") + 64 * 36 * 3 // 2
             self.assertEqual(len(rest) % frame, 0)
             self.assertEqual(len(rest) // frame, 30)  # 500 ms at 59.94 frames a second, rounded up
-            self.assertEqual(run([BVTOOL, "capture", SAMPLE, out, "--size", "63x36", "--y4m"]).returncode, 1)
+            self.assertEqual(run([BVTOOL, "capture", SAMPLE, out, "--size", "63x36", "--y4m"]).returncode, 2)
 
     def test_music_the_player_would_refuse_and_spans_past_the_end(self):
         with WorkDir() as work:
@@ -102,7 +102,7 @@ class Capture(unittest.TestCase):
             self.assertFalse(any(frames_of(read_bytes(work.file("out", "audio.wav"))[44:])))
             # The timeline ends at 1000 ms (plus its last hundredth): nothing to capture from there on.
             r = run(with_display([BVTOOL, "capture", package, work.file("late"), "--from", "1010"]))
-            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.returncode, 2)
             self.assertIn(b"past the demo's end", r.stderr)
 
     def test_sound_equals_the_players_device_output(self):

@@ -50,9 +50,9 @@ class Effects2D(unittest.TestCase):
 
     def test_bad_arguments_and_missing_packages_fail(self):
         with WorkDir() as work:
-            self.assertEqual(run([BVTOOL, "effects"]).returncode, 1)
+            self.assertEqual(run([BVTOOL, "effects"]).returncode, 2)
             r = run(with_display([BVTOOL, "effects", work.file("none.dpk"), work.file("o")]))
-            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.returncode, 2)
             self.assertIn(b"cannot open", r.stderr)
 
 

@@ -242,7 +242,7 @@ class TimeOption(unittest.TestCase):
                 frames.append(rgb_pixels(out))
             self.assertTrue(all(f == frames[0] for f in frames), "the same time gave different frames")
             r = run(with_display([BVTOOL, "render", TESTDEMO, "--time", "1.5x", "--out", work.file("x.png")]))
-            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.returncode, 2)
             self.assertIn(b"--time 1.5x is not a time", r.stderr)
 
 

@@ -132,7 +132,7 @@ class Textures(unittest.TestCase):
             doc = document(texture_layers='<layer type="0"/>' * 249)
             make_package(work.path, "t.dpk", [("demo.xmlz", pack_text(doc))])
             r = run(with_display([BVTOOL, "textures", work.file("t.dpk"), work.file("out")]))
-            self.assertEqual(r.returncode, 1)
+            self.assertEqual(r.returncode, 2)
 
 
 if __name__ == "__main__":
