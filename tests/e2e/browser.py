@@ -148,6 +148,10 @@ class Browser:
         self.call("Runtime.enable")
         self.call("Log.enable")
         self.call("Page.enable")
+        # Downloads land whole, without asking, in a folder of the profile's (a test reads them back).
+        self.downloads = os.path.join(self.profile, "downloads")
+        os.makedirs(self.downloads)
+        self.call("Page.setDownloadBehavior", behavior="allow", downloadPath=self.downloads)
         self.call("Emulation.setDeviceMetricsOverride", width=self.width, height=self.height, deviceScaleFactor=1,
                   mobile=False)
         return self

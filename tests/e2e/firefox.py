@@ -282,10 +282,18 @@ class Firefox:
         self.folder = tempfile.mkdtemp(prefix="bvfirefox-")
         self.profile = os.path.join(self.folder, "profile")
         home = os.path.join(self.folder, "home")
+        # Downloads land whole, without asking, in a folder of the run's (a test reads them back).
+        self.downloads = os.path.join(self.folder, "downloads")
         os.makedirs(self.profile)
         os.makedirs(home)
+        os.makedirs(self.downloads)
+        download_prefs = {"browser.download.folderList": 2, "browser.download.dir": self.downloads,
+                          "browser.download.useDownloadDir": True,
+                          "browser.download.always_ask_before_handling_new_types": False,
+                          "browser.download.alwaysOpenPanel": False,
+                          "browser.helperApps.neverAsk.saveToDisk": "application/zip,application/octet-stream"}
         with open(os.path.join(self.profile, "user.js"), "w") as f:
-            for name, value in list(NO_NETWORK_PREFS.items()) + list(RUN_PREFS.items()):
+            for name, value in list(NO_NETWORK_PREFS.items()) + list(RUN_PREFS.items()) + list(download_prefs.items()):
                 f.write("user_pref(%s, %s);\n" % (json.dumps(name), json.dumps(value)))
         self.process = None
         try:

@@ -219,6 +219,65 @@ class StudioChecks:
             self.assertEqual(console, [])
 
 
+    def test_the_save_buttons_download_the_folder_and_the_package(self):
+        """The page's own buttons, clicked: the folder as a zip (every file as it was opened, the
+        documents as edited), the package, and the package with its music; Python's zipfile reads
+        the zips back."""
+        b = self.b
+        downloads = b.downloads
+        b.open(self.server.url + "studio.html")
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
+            self.assertLess(time.monotonic(), deadline, "the studio did not open")
+            time.sleep(0.1)
+        self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
+        edited = b.evaluate("studio.text('demo.xml')").replace("<demo", "<!-- edited in the page -->\n<demo", 1)
+        b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(edited))
+        self.assertEqual(self.evaluate_async("studio.frame().then(function (f) { return f.ok; })", 60), True)
+        saved = {}
+        for button, name in (("save-zip", "sample.zip"), ("save-package", "sample.dpk"),
+                             ("save-bundle", "sample-package.zip")):
+            at = b.evaluate("(function(){var r=document.getElementById('%s').getBoundingClientRect();"
+                            "return [r.left + r.width / 2, r.top + r.height / 2]})()" % button)
+            b.mouse(True, at[0], at[1])
+            b.mouse(False, at[0], at[1])
+            path = os.path.join(downloads, name)
+            deadline = time.monotonic() + 120
+            # Chromium writes a download under another name and renames it when it is whole; Firefox
+            # also makes the name empty first, and writes beside it in NAME.part until it is done.
+            while not os.path.exists(path) or os.path.exists(path + ".part") or os.path.getsize(path) == 0:
+                self.assertLess(time.monotonic(), deadline, "%s was not downloaded (%s)"
+                                % (name, b.evaluate("studio.problem()")))
+                time.sleep(0.1)
+            if name.endswith(".dpk"):
+                saved[name] = read_bytes(path)
+                continue
+            with zipfile.ZipFile(path) as z:
+                self.assertIsNone(z.testzip())
+                saved[name] = {n: z.read(n) for n in z.namelist()}
+
+        folder = saved["sample.zip"]
+        sources = sorted(os.listdir(SAMPLE_SOURCES))
+        self.assertEqual(sorted(n for n in folder if n != "sample/music.ogg"), ["sample/" + n for n in sources])
+        for n in sources:
+            expected = edited.encode() if n == "demo.xml" else read_bytes(os.path.join(SAMPLE_SOURCES, n))
+            self.assertTrue(folder["sample/" + n] == expected, n + " in the zip is not the file opened")
+        self.assertTrue(folder["sample/music.ogg"] == read_bytes(os.path.join(self.site, "music.ogg")))
+
+        edited_folder = self.work.file("edited")
+        shutil.copytree(SAMPLE_SOURCES, edited_folder)
+        write_bytes(os.path.join(edited_folder, "demo.xml"), edited.encode())
+        r = run([BVTOOL, "build", edited_folder, self.work.file("edited.dpk")])
+        self.assertEqual(r.returncode, 0, r.stderr)
+        self.assertTrue(saved["sample.dpk"] == read_bytes(self.work.file("edited.dpk")),
+                        "the package downloaded is not what bvtool build makes of the edited folder")
+        bundle = saved["sample-package.zip"]
+        self.assertEqual(sorted(bundle), ["sample/music.ogg", "sample/sample.dpk"])
+        self.assertTrue(bundle["sample/sample.dpk"] == read_bytes(self.work.file("edited.dpk")),
+                        "the package downloaded is not what bvtool build makes of the edited folder")
+        self.assertTrue(bundle["sample/music.ogg"] == read_bytes(os.path.join(self.site, "music.ogg")))
+
+
 @unittest.skipUnless(os.path.exists(browser.CHROMIUM), "no Chromium")
 class StudioChromium(StudioChecks, unittest.TestCase):
     ENGINE = staticmethod(chromium)
@@ -246,58 +305,6 @@ class StudioChromium(StudioChecks, unittest.TestCase):
         self.assertTrue(b.evaluate("studio.text('demo.xml')") == read_bytes(self.work.file("demo.xml")).decode(),
                         "the package's demo.xml is not the text in the editor")
         self.assertEqual(self.evaluate_async("studio.frame().then(function (f) { return f.ok; })", 60), True)
-
-    def test_the_save_buttons_download_the_folder_and_the_package(self):
-        """The page's own buttons, clicked: the folder as a zip (every file as it was opened, the
-        documents as edited) and the package with its music; Python's zipfile reads them back."""
-        b = self.b
-        downloads = self.work.file("downloads")
-        os.makedirs(downloads)
-        b.call("Page.setDownloadBehavior", behavior="allow", downloadPath=downloads)
-        b.open(self.server.url + "studio.html")
-        deadline = time.monotonic() + OPEN_TIMEOUT
-        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
-            self.assertLess(time.monotonic(), deadline, "the studio did not open")
-            time.sleep(0.1)
-        self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
-        edited = b.evaluate("studio.text('demo.xml')").replace("<demo", "<!-- edited in the page -->\n<demo", 1)
-        b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(edited))
-        self.assertEqual(self.evaluate_async("studio.frame().then(function (f) { return f.ok; })", 60), True)
-        saved = {}
-        for button, name in (("save-zip", "sample.zip"), ("save-bundle", "sample-package.zip")):
-            at = b.evaluate("(function(){var r=document.getElementById('%s').getBoundingClientRect();"
-                            "return [r.left + r.width / 2, r.top + r.height / 2]})()" % button)
-            b.mouse(True, at[0], at[1])
-            b.mouse(False, at[0], at[1])
-            path = os.path.join(downloads, name)
-            deadline = time.monotonic() + 120
-            # Chromium writes a download under another name and renames it when it is whole.
-            while not os.path.exists(path):
-                self.assertLess(time.monotonic(), deadline, "%s was not downloaded (%s)"
-                                % (name, b.evaluate("studio.problem()")))
-                time.sleep(0.1)
-            with zipfile.ZipFile(path) as z:
-                self.assertIsNone(z.testzip())
-                saved[name] = {n: z.read(n) for n in z.namelist()}
-
-        folder = saved["sample.zip"]
-        sources = sorted(os.listdir(SAMPLE_SOURCES))
-        self.assertEqual(sorted(n for n in folder if n != "sample/music.ogg"), ["sample/" + n for n in sources])
-        for n in sources:
-            expected = edited.encode() if n == "demo.xml" else read_bytes(os.path.join(SAMPLE_SOURCES, n))
-            self.assertTrue(folder["sample/" + n] == expected, n + " in the zip is not the file opened")
-        self.assertTrue(folder["sample/music.ogg"] == read_bytes(os.path.join(self.site, "music.ogg")))
-
-        edited_folder = self.work.file("edited")
-        shutil.copytree(SAMPLE_SOURCES, edited_folder)
-        write_bytes(os.path.join(edited_folder, "demo.xml"), edited.encode())
-        r = run([BVTOOL, "build", edited_folder, self.work.file("edited.dpk")])
-        self.assertEqual(r.returncode, 0, r.stderr)
-        bundle = saved["sample-package.zip"]
-        self.assertEqual(sorted(bundle), ["sample/music.ogg", "sample/sample.dpk"])
-        self.assertTrue(bundle["sample/sample.dpk"] == read_bytes(self.work.file("edited.dpk")),
-                        "the package downloaded is not what bvtool build makes of the edited folder")
-        self.assertTrue(bundle["sample/music.ogg"] == read_bytes(os.path.join(self.site, "music.ogg")))
 
     def test_a_load_past_its_time_limit_is_stopped(self):
         """A load that takes longer than the page allows (here 1 ms: the sample's takes longer) is
