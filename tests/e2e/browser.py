@@ -218,6 +218,11 @@ class Browser:
         self.call("Input.dispatchMouseEvent", type="mousePressed" if down else "mouseReleased", x=x, y=y,
                   button="left", buttons=1 if down else 0, clickCount=1)
 
+    def move(self, x, y, held=True):
+        """The pointer moved to a point of the page (with the left button held, or not)."""
+        self.call("Input.dispatchMouseEvent", type="mouseMoved", x=x, y=y, button="left" if held else "none",
+                  buttons=1 if held else 0)
+
     # Keys that are not text: (key, code, Windows key code).
     KEYS = {"Backspace": ("Backspace", "Backspace", 8), "Home": ("Home", "Home", 36), "End": ("End", "End", 35),
             "Escape": ("Escape", "Escape", 27), "Enter": ("Enter", "Enter", 13)}

@@ -371,6 +371,12 @@ class Firefox:
             "actions": [{"type": "pointerMove", "origin": "viewport", "x": round(x), "y": round(y), "duration": 0},
                         {"type": "pointerDown" if down else "pointerUp", "button": 0}]}])
 
+    def move(self, x, y, held=True):
+        """The pointer moved to a point of the page; the button stays as the last mouse() left it."""
+        self.call("WebDriver:PerformActions", actions=[{
+            "type": "pointer", "id": "mouse", "parameters": {"pointerType": "mouse"},
+            "actions": [{"type": "pointerMove", "origin": "viewport", "x": round(x), "y": round(y), "duration": 0}]}])
+
     # WebDriver's codes for keys that are not text.
     KEYS = {"Backspace": "\ue003", "Home": "\ue011", "End": "\ue010", "Escape": "\ue00c", "Enter": "\ue007"}
     MODIFIERS = ((1, "\ue00a"), (2, "\ue009"), (4, "\ue03d"), (8, "\ue008"))  # Alt, Ctrl, Meta, Shift

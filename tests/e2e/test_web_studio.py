@@ -278,6 +278,67 @@ class StudioChecks:
         self.assertTrue(bundle["sample/music.ogg"] == read_bytes(os.path.join(self.site, "music.ogg")))
 
 
+    def test_the_timeline_and_the_keys_move_the_playhead_and_the_music_follows(self):
+        """A press in the timeline seeks to the time its ruler shows there and a drag follows the
+        pointer; Home goes to the start; Space plays, with the music scheduled on a running audio
+        clock and the playhead moving with it, and Space again pauses it where it is."""
+        b = self.b
+        b.open(self.server.url + "studio.html")
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
+            self.assertLess(time.monotonic(), deadline, "the studio did not open")
+            time.sleep(0.1)
+        self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
+        # The ruler's labels ("15 s") stand centred on their times: where the test presses. The
+        # picture comes from the worker a moment after the page is ready.
+        find = ("(function(){var out={};var box=document.getElementById('timeline').getBoundingClientRect();"
+                "document.querySelectorAll('#timeline-picture text').forEach(function(t){"
+                "var m=/^(\\d+) s$/.exec(t.textContent);if(m){var r=t.getBoundingClientRect();"
+                "out[m[1]]=[r.left+r.width/2,box.top+box.height/2];}});return out;})()")
+        deadline = time.monotonic() + 60
+        while len(b.evaluate(find)) < 3:
+            self.assertLess(time.monotonic(), deadline, "the timeline was not drawn")
+            time.sleep(0.1)
+        ruler = sorted((int(k) * 1000, v) for k, v in b.evaluate(find).items())
+        (first_ms, first), (second_ms, second) = ruler[1], ruler[2]
+        # Within a pixel's time of the label's: its centre is within half a pixel, a press lands on one.
+        near = (second_ms - first_ms) / (second[0] - first[0])
+
+        def settled_time():
+            self.evaluate_async("studio.frame()", TYPED_TIMEOUT)
+            return b.evaluate("studio.time()")
+
+        b.mouse(True, *first)
+        self.assertLessEqual(abs(settled_time() - first_ms), near)
+        b.move(*second)
+        self.assertLessEqual(abs(settled_time() - second_ms), near)
+        b.mouse(False, *second)
+        b.key("Home")
+        self.assertEqual(settled_time(), 0)
+        b.mouse(True, *first)
+        b.mouse(False, *first)
+        started = settled_time()
+
+        b.key(" ")
+        deadline = time.monotonic() + 60
+        while b.evaluate("studio.time()") < started + 1500:
+            self.assertLess(time.monotonic(), deadline, "the playhead did not move: %s"
+                            % b.evaluate("studio.transport()"))
+            time.sleep(0.05)
+        playing = b.evaluate("studio.transport()")
+        self.assertEqual((playing["playing"], playing["audio"], playing["sounding"]), (True, "running", True))
+        time.sleep(0.3)  # the audio clock is seen to run, not waited for
+        self.assertGreater(b.evaluate("studio.transport()")["heard"], playing["heard"])
+
+        b.key(" ")
+        stopped = b.evaluate("studio.transport()")
+        self.assertEqual((stopped["playing"], stopped["sounding"]), (False, False))
+        paused_at = settled_time()
+        self.assertGreater(paused_at, started + 1500)
+        time.sleep(0.3)  # long enough for several animation frames to have moved a playing playhead
+        self.assertEqual(b.evaluate("studio.time()"), paused_at)
+
+
 @unittest.skipUnless(os.path.exists(browser.CHROMIUM), "no Chromium")
 class StudioChromium(StudioChecks, unittest.TestCase):
     ENGINE = staticmethod(chromium)

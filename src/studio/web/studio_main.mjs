@@ -579,6 +579,10 @@ window.studio = {
   package: () => packageBytes(),
   place: (name, line, column) => editor.place(name, line, column),
   problem: () => state.problem,
+  // Whether it plays, and the sound's side: the audio context's state and clock (s), and whether a
+  // source of the music is scheduled.
+  transport: () => ({playing: state.playing, audio: music.context ? music.context.state : "none",
+    heard: music.context ? music.context.currentTime : 0, sounding: !!music.source}),
   timings: () => Object.assign({workers: {fast: fast.took, slow: slow.took}}, state.timings),
   ready: false,
 };
