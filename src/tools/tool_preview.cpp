@@ -10,6 +10,7 @@
 #include "tools/tool_time.h"
 
 #include "maths/shared_random.h"
+#include "music/music_ring.h"
 #include "music/music_stream.h"
 #include "player/bitmap_font.h"
 #include "player/bitmap_text.h"
@@ -191,12 +192,15 @@ void say(const char *format, ...) {
     std::fflush(stdout);
 }
 
-// Puts the music where the picture is: the sample of demo time ms (the music starts at the music
-// offset), playing or silent.
+// Puts the music where the picture is: the sample the player hands its device at demo time ms,
+// playing or silent. The player's clock counts the silence it queues before the music's first
+// sample, so that sample is handed that much after the music offset.
 void preview_music_follow(Preview *p, uint32_t ms) {
     if (!g_audio.open) return;
     SDL_LockAudio();
-    int64_t frame = static_cast<int64_t>(std::floor((double(ms) - double(p->music_offset)) * 44.1));
+    constexpr int64_t kLeadFrames = music::kLeadingSilence / 4; // 16-bit stereo frames
+    int64_t frame =
+        static_cast<int64_t>(std::floor((double(ms) - double(p->music_offset)) * 44.1)) - kLeadFrames;
     if (g_audio.stream) music::music_stream_seek(g_audio.stream, frame > 0 ? uint64_t(frame) : 0);
     g_audio.frame = frame;
     g_audio.playing = !p->paused && g_audio.stream;
