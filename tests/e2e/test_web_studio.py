@@ -94,6 +94,14 @@ class StudioChecks:
         raise AssertionError("the page did not answer %s within %d s (problem: %s)"
                              % (expression, timeout, self.b.evaluate("window.studio && studio.problem()")))
 
+    def open_studio(self, query=""):
+        """Opens studio.html (with a query) and waits until it says it is ready or failed."""
+        self.b.open(self.server.url + "studio.html" + query)
+        deadline = time.monotonic() + OPEN_TIMEOUT
+        while not (self.b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
+            self.assertLess(time.monotonic(), deadline, "the studio did not open")
+            time.sleep(0.1)
+
     def frame_pixels(self):
         box = self.b.evaluate("(function(){var r=document.querySelector('#frame-holder canvas')"
                               ".getBoundingClientRect();return [r.left, r.top, r.width, r.height]})()")
@@ -225,11 +233,7 @@ class StudioChecks:
         the zips back."""
         b = self.b
         downloads = b.downloads
-        b.open(self.server.url + "studio.html")
-        deadline = time.monotonic() + OPEN_TIMEOUT
-        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
-            self.assertLess(time.monotonic(), deadline, "the studio did not open")
-            time.sleep(0.1)
+        self.open_studio()
         self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
         edited = b.evaluate("studio.text('demo.xml')").replace("<demo", "<!-- edited in the page -->\n<demo", 1)
         b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(edited))
@@ -283,11 +287,7 @@ class StudioChecks:
         pointer; Home goes to the start; Space plays, with the music scheduled on a running audio
         clock and the playhead moving with it, and Space again pauses it where it is."""
         b = self.b
-        b.open(self.server.url + "studio.html")
-        deadline = time.monotonic() + OPEN_TIMEOUT
-        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
-            self.assertLess(time.monotonic(), deadline, "the studio did not open")
-            time.sleep(0.1)
+        self.open_studio()
         self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
         # The ruler's labels ("15 s") stand centred on their times: where the test presses. The
         # picture comes from the worker a moment after the page is ready.
@@ -347,11 +347,7 @@ class StudioChromium(StudioChecks, unittest.TestCase):
         """studio.open of a package with its music: the documents as the package holds them
         (inflated, numbers for names), and the package made of them is the package opened."""
         b = self.b
-        b.open(self.server.url + "studio.html")
-        deadline = time.monotonic() + OPEN_TIMEOUT
-        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
-            self.assertLess(time.monotonic(), deadline, "the studio did not open")
-            time.sleep(0.1)
+        self.open_studio()
         made = base64.b64decode(self.evaluate_async(
             "Promise.all(['sample.dpk', 'music.ogg'].map(function (n) { return fetch(n).then(function (r) {"
             " return r.arrayBuffer(); }); })).then(function (b) { return studio.open({'sample.dpk': b[0],"
@@ -371,11 +367,7 @@ class StudioChromium(StudioChecks, unittest.TestCase):
         """A load that takes longer than the page allows (here 1 ms: the sample's takes longer) is
         stopped with a message; the page goes on, with a fresh frame program."""
         b = self.b
-        b.open(self.server.url + "studio.html?load=1")
-        deadline = time.monotonic() + OPEN_TIMEOUT
-        while not (b.evaluate("document.title") or "").startswith(("studio ready", "studio failed")):
-            self.assertLess(time.monotonic(), deadline, "the studio did not open")
-            time.sleep(0.1)
+        self.open_studio("?load=1")
         self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
         self.assertIn("took more than 0.001 s to load: the load was stopped", b.evaluate("studio.problem()"))
         self.assertIn("the load passed its time limit", b.evaluate("document.getElementById('log').textContent"))
