@@ -378,6 +378,32 @@ class StudioChromium(StudioChecks, unittest.TestCase):
                          read_bytes(os.path.join(SAMPLE_SOURCES, "loading.xml")).decode())
 
 
+    def test_slow_checks_past_their_time_limit_are_stopped(self):
+        """Slow checks that take longer than the page allows (here 1 ms: the sample's take longer)
+        are stopped with their worker, which is started again; the page goes on, and the next edit
+        is checked and drawn."""
+        b = self.b
+        self.open_studio("?slow=1")
+        self.assertEqual(b.evaluate("document.title"), "studio ready: sample")
+        text = b.evaluate("studio.text('demo.xml')")
+        b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(text.replace("<demo", "<!-- a -->\n<demo", 1)))
+        why = "the slow checks worker took more than 0.001 s over slow: it was stopped and started again"
+        deadline = time.monotonic() + 60
+        while why not in b.evaluate("document.getElementById('log').textContent"):
+            self.assertLess(time.monotonic(), deadline, "the slow checks were not stopped")
+            time.sleep(0.1)
+        # The next edit, a mistake: the language worker names it and the frame keeps the last one.
+        b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(text.replace("@valley_cam_x", "@nowhere", 1)))
+        shown = self.evaluate_async("studio.frame()", TYPED_TIMEOUT)
+        self.assertFalse(shown["ok"])
+        deadline = time.monotonic() + 60
+        while not any("nowhere" in d["message"] for d in b.evaluate("studio.diagnostics('demo.xml')")):
+            self.assertLess(time.monotonic(), deadline, "the edit after the stop was not checked")
+            time.sleep(0.1)
+        b.evaluate("studio.setText('demo.xml', %s), 0" % json.dumps(text))
+        self.assertEqual(self.evaluate_async("studio.frame().then(function (f) { return f.ok; })", 60), True)
+
+
 @unittest.skipUnless(firefox.available(), "no Firefox ESR or PulseAudio")
 class StudioFirefox(StudioChecks, unittest.TestCase):
     ENGINE = firefox.Firefox

@@ -17,11 +17,12 @@ const DOCUMENTS = ["demo.xml", "loading.xml"];
 // engine, and on a machine of few cores they would slow the frame of the next keystroke.
 const REST_MS = 500;
 // How long a load of the frame and each worker call may take before it is stopped; the page's
-// ?load=MS and ?worker=MS set others (a slow machine, the tests of the limits themselves).
+// ?load=MS, ?worker=MS (every call) and ?OP=MS (one kind of call: ?slow=MS) set others (a slow
+// machine, the tests of the limits themselves).
 const QUERY = new URLSearchParams(location.search);
 const LOAD_LIMIT_MS = Number(QUERY.get("load")) || 20000;
 const LIMITS = {open: 60000, edit: 10000, lsp: 10000, build: 20000, timeline: 60000, slow: 60000, file: 20000};
-if (Number(QUERY.get("worker"))) for (const op in LIMITS) LIMITS[op] = Number(QUERY.get("worker"));
+for (const op in LIMITS) LIMITS[op] = Number(QUERY.get(op)) || Number(QUERY.get("worker")) || LIMITS[op];
 
 const $ = (id) => document.getElementById(id);
 
