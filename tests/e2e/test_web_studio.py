@@ -327,16 +327,21 @@ class StudioChecks:
             time.sleep(0.05)
         playing = b.evaluate("studio.transport()")
         self.assertEqual((playing["playing"], playing["audio"], playing["sounding"]), (True, "running", True))
-        time.sleep(0.3)  # the audio clock is seen to run, not waited for
-        self.assertGreater(b.evaluate("studio.transport()")["heard"], playing["heard"])
+        deadline = time.monotonic() + 30
+        while b.evaluate("studio.transport()")["heard"] <= playing["heard"]:
+            self.assertLess(time.monotonic(), deadline, "the audio clock does not run")
+            time.sleep(0.05)
 
         b.key(" ")
         stopped = b.evaluate("studio.transport()")
         self.assertEqual((stopped["playing"], stopped["sounding"]), (False, False))
         paused_at = settled_time()
         self.assertGreater(paused_at, started + 1500)
-        time.sleep(0.3)  # long enough for several animation frames to have moved a playing playhead
-        self.assertEqual(b.evaluate("studio.time()"), paused_at)
+        # Ten animation frames later (each would move a playing playhead), it stands where it was.
+        later = self.evaluate_async("new Promise(function (done) { var n = 0; (function next() {"
+                                    " if (++n > 10) done(studio.time()); else requestAnimationFrame(next); })(); })",
+                                    30)
+        self.assertEqual(later, paused_at)
 
 
 @unittest.skipUnless(os.path.exists(browser.CHROMIUM), "no Chromium")
