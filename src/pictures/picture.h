@@ -16,6 +16,14 @@ struct Colour {
     uint8_t r, g, b;
 };
 
+// The colours every picture shares: text and axes, faint marks, the ground, the red of the demo's
+// end and of marked places, and the red of findings and moved knots.
+constexpr Colour kInk = {30, 30, 36};
+constexpr Colour kFaint = {150, 150, 160};
+constexpr Colour kWhite = {255, 255, 255};
+constexpr Colour kMarkRed = {200, 40, 40};
+constexpr Colour kFindingRed = {205, 30, 60};
+
 enum PictureAnchor : uint8_t { ANCHOR_START = 0, ANCHOR_MIDDLE, ANCHOR_END };
 
 enum ShapeKind : uint8_t {

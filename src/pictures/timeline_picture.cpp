@@ -14,13 +14,8 @@ namespace pictures {
 
 namespace {
 
-constexpr Colour kInk = {30, 30, 36};
-constexpr Colour kFaint = {150, 150, 160};
 constexpr Colour kGrid = {225, 225, 232};
-constexpr Colour kEndRed = {200, 40, 40};
-constexpr Colour kFinding = {205, 30, 60};
 constexpr Colour kWave = {40, 140, 140};
-constexpr Colour kWhite = {255, 255, 255};
 
 struct ModeLook {
     Colour fill, text;
@@ -28,13 +23,13 @@ struct ModeLook {
 };
 // By render mode: drawing into a texture stands out in warm colours.
 constexpr ModeLook kModeLooks[] = {
-    {{74, 127, 193}, {255, 255, 255}, "simple"},  {{224, 138, 44}, {255, 255, 255}, "to texture"},
-    {{230, 184, 60}, {30, 30, 36}, "to quarter"}, {{154, 95, 192}, {255, 255, 255}, "to cube map"},
-    {{160, 172, 186}, {30, 30, 36}, "linked"},    {{192, 95, 138}, {255, 255, 255}, "cube to texture"},
+    {{74, 127, 193}, kWhite, "simple"},   {{224, 138, 44}, kWhite, "to texture"},
+    {{230, 184, 60}, kInk, "to quarter"}, {{154, 95, 192}, kWhite, "to cube map"},
+    {{160, 172, 186}, kInk, "linked"},    {{192, 95, 138}, kWhite, "cube to texture"},
 };
 static_assert(sizeof(kModeLooks) / sizeof(kModeLooks[0]) == render::kRenderModeCount,
               "one look per render mode");
-constexpr ModeLook kUnknownMode = {{176, 176, 176}, {30, 30, 36}, "unknown mode"};
+constexpr ModeLook kUnknownMode = {{176, 176, 176}, kInk, "unknown mode"};
 
 const ModeLook &mode_look(uint8_t type) {
     return type < render::kRenderModeCount ? kModeLooks[type] : kUnknownMode;
@@ -77,7 +72,7 @@ std::string bar_label(const analysis::TimelineLayer &l, double width) {
 }
 
 void marker(Picture *p, double x, double y, int32_t number) {
-    picture_circle(p, x, y, 6.5, kFinding, 1.0f, kWhite, 1.0f);
+    picture_circle(p, x, y, 6.5, kFindingRed, 1.0f, kWhite, 1.0f);
     picture_text(p, x + 0.5, y - 4, std::to_string(number), kWhite, 1, ANCHOR_MIDDLE);
 }
 
@@ -245,7 +240,7 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
                                 "slot " + std::to_string(l.slot) + ": nothing from " +
                                     time_text_document(l.start) + " to " + time_text_document(l.begin) +
                                     " (space_before of layer " + std::to_string(l.index) + ")");
-            picture_rect(out, xs, ry, xb - xs, rh, {255, 255, 255}).stroke_width = 0;
+            picture_rect(out, xs, ry, xb - xs, rh, kWhite).stroke_width = 0;
             Shape &gap = picture_frame(out, xs + 0.5, ry + 0.5, std::max(0.0, xb - xs - 1), rh - 1, kFaint);
             gap.dash = 3;
             std::string text =
@@ -274,7 +269,7 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
         if (render::render_mode_has_target(l.type)) // drawn into a texture: a dark band on top
             picture_rect(out, xb, ry, bw, 3, {90, 50, 20}, 0.8f);
         if (finding_of_layer[i])
-            picture_frame(out, xb + 1, ry + 1, std::max(0.0, bw - 2), rh - 2, kFinding, 2);
+            picture_frame(out, xb + 1, ry + 1, std::max(0.0, bw - 2), rh - 2, kFindingRed, 2);
         double room = finding_of_layer[i] ? 16 : 0; // the finding's mark stands at the bar's start
         std::string label = bar_label(l, bw - 6 - room);
         if (!label.empty())
@@ -334,13 +329,13 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
                         "the demo ends at " + time_text_document(m.demo_end) + ": nothing draws there");
     if (m.hole)
         picture_rect(out, axis_x(a, m.demo_end), rows_top, axis_x(a, m.resumes) - axis_x(a, m.demo_end),
-                     bottom - rows_top, kEndRed, 0.15f);
+                     bottom - rows_top, kMarkRed, 0.15f);
     double xe = axis_x(a, m.demo_end);
-    picture_line(out, xe, marks, xe, bottom, kEndRed, 2.0f);
+    picture_line(out, xe, marks, xe, bottom, kMarkRed, 2.0f);
     std::string end_text = "end " + timeline_seconds_label(m.demo_end);
     if (m.hole) end_text += ": nothing draws until " + timeline_seconds_label(m.resumes);
     bool left = xe + 4 + picture_text_width(end_text) > a.x1 + 10;
-    picture_text(out, left ? xe - 4 : xe + 4, marks + 1, end_text, kEndRed, 1,
+    picture_text(out, left ? xe - 4 : xe + 4, marks + 1, end_text, kMarkRed, 1,
                  left ? ANCHOR_END : ANCHOR_START);
     picture_group_end(out);
 
@@ -394,13 +389,13 @@ void timeline_picture(const analysis::TimelineModel &m, const Waveform &music, c
         for (size_t i = 0; i < m.findings.size(); i++) {
             if (i == kFindingsWritten) {
                 picture_text(out, 10, y, std::to_string(m.findings.size() - i) + " more on standard error",
-                             kFinding);
+                             kFindingRed);
                 y += 12;
                 break;
             }
             std::string line = std::to_string(i + 1) + "  " + analysis::finding_format(m.findings[i].finding);
             for (const std::string &part : picture_text_wrap(line, width - 20)) {
-                picture_text(out, 10, y, part, kFinding);
+                picture_text(out, 10, y, part, kFindingRed);
                 y += 12;
             }
         }

@@ -10,12 +10,7 @@ namespace tools {
 
 namespace {
 
-constexpr Colour kInk = {30, 30, 36};
-constexpr Colour kFaint = {150, 150, 160};
 constexpr Colour kGrid = {228, 228, 234};
-constexpr Colour kWhite = {255, 255, 255};
-constexpr Colour kMoved = {205, 30, 60};
-constexpr Colour kMark = {200, 40, 40};
 
 // Segments by their place in the function: neighbours always differ.
 constexpr Colour kSegmentColours[] = {
@@ -302,7 +297,7 @@ PlotPlaced plot_panel(Picture *p, const analysis::DocumentFunction &df, const Pl
                                     title);
                 double x = axis_x(ta, t), y = yv(Y[k + 1]);
                 if (moved)
-                    picture_circle(p, x, y, 4, kWhite, 1.0f, kMoved, 1.5f);
+                    picture_circle(p, x, y, 4, kWhite, 1.0f, kFindingRed, 1.5f);
                 else
                     picture_circle(p, x, y, 3, segment_colour(i), 1.0f, kWhite, 1.0f);
                 picture_group_end(p);
@@ -313,8 +308,8 @@ PlotPlaced plot_panel(Picture *p, const analysis::DocumentFunction &df, const Pl
     for (const PlotMark &m : panel.marks) {
         if (m.t < panel.t0 || m.t > panel.t1) continue;
         double x = axis_x(ta, m.t);
-        picture_line(p, x, ay0, x, ay1, kMark, 1.5f);
-        if (!m.label.empty()) picture_text(p, x + 3, ay0 + 2, m.label, kMark);
+        picture_line(p, x, ay0, x, ay1, kMarkRed, 1.5f);
+        if (!m.label.empty()) picture_text(p, x + 3, ay0 + 2, m.label, kMarkRed);
     }
     picture_frame(p, std::round(ax0) + 0.5, std::round(ay0) + 0.5, std::round(ax1 - ax0) - 1,
                   std::round(ay1 - ay0) - 1, {200, 200, 208});
@@ -465,12 +460,12 @@ int tool_plot(int argc, char **argv) {
         return 2;
     }
     Picture picture;
-    picture.background = {255, 255, 255};
+    picture.background = kWhite;
     picture.width = width;
     std::string head = std::filesystem::path(input).filename().string() + "/" + file + ": " +
                        std::to_string(all.size()) + " function" + (all.size() == 1 ? "" : "s");
     if (bpm > 0) head += "; beat grid " + picture_number(bpm) + " BPM from where the music is heard";
-    picture_text(&picture, 10, 8, head, {30, 30, 36});
+    picture_text(&picture, 10, 8, head, kInk);
     int32_t columns = small ? (width >= 1100 ? 3 : width >= 700 ? 2 : 1) : 1;
     double panel_w = double(width - 20) / columns, panel_h = small ? 170 : 260;
     size_t rows = (chosen.size() + size_t(columns) - 1) / size_t(columns);

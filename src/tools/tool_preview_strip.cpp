@@ -171,7 +171,7 @@ void curves_make(PreviewStrip *s, const std::map<int32_t, std::vector<double>> &
     s->curve_places.clear();
     int32_t fit = std::max(1, room / kCurvePanelHeight);
     Picture picture;
-    picture.background = {255, 255, 255};
+    picture.background = kWhite;
     picture.width = kCurveWidth;
     for (const auto &u : used) {
         if (int32_t(s->curve_functions.size()) == fit) break;
